@@ -1,0 +1,143 @@
+// The menu data: a tree of menu levels (MenuTree) whose entries (MenuItem) each own a child
+// level.  This is the portable core of tqBiblioteca; the COM classes are thin shells over it.
+//
+// Ownership: levels and entries are held by std::shared_ptr.  A level owns its entries; an entry
+// owns its child level and knows (weakly) the level it belongs to.  The COM shell caches its
+// wrapper object in `peer` so that one entry always answers with the same COM identity.
+//
+// Handle index: every level of one hierarchy shares one index from HndMenu to entries, kept up
+// to date by every SetHndMenu, Add and Clear, so ItemPorHnd costs the same for 10 entries or
+// 100,000, at any depth.  HndMenu 0 means "no handle" and is never indexed nor matched.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "tq/ustring.h"
+
+namespace tq::bib {
+
+class MenuTree;
+struct HndIndex;
+
+class MenuItem {
+public:
+    // Properties.  A new entry is visible and enabled (both current and default values true),
+    // not a "Consulta" entry, with HndMenu 0 and empty strings; TextoMenu reads as Caption until
+    // it is put.
+    const String& Caption() const { return caption_; }
+    void SetCaption(String v) { caption_ = std::move(v); }
+    const String& TextoMenu() const { return texto_set_ ? texto_ : caption_; }
+    void SetTextoMenu(String v);
+    bool TextoMenuWasSet() const { return texto_set_; }
+    const String& Descricao() const { return descricao_; }
+    void SetDescricao(String v) { descricao_ = std::move(v); }
+    const String& Nome() const { return nome_; }  // read-only through COM; set by Add
+    void SetNome(String v);                       // keeps the level's name index in step
+    int32_t HndMenu() const { return hnd_; }
+    void SetHndMenu(int32_t v);
+    const String& TeclaExtenso() const { return tecla_; }
+    void SetTeclaExtenso(String v) { tecla_ = std::move(v); }
+    bool MenuConsulta() const { return consulta_; }
+    void SetMenuConsulta(bool v) { consulta_ = v; }
+    bool Visivel() const { return visivel_; }
+    void SetVisivel(bool v) { visivel_ = v; }
+    bool VisivelDefault() const { return visivel_default_; }
+    void SetVisivelDefault(bool v) { visivel_default_ = v; }
+    bool Habilitado() const { return habilitado_; }
+    void SetHabilitado(bool v) { habilitado_ = v; }
+    bool HabilitadoDefault() const { return habilitado_default_; }
+    void SetHabilitadoDefault(bool v) { habilitado_default_ = v; }
+
+    // The child level: never null, empty for a leaf.
+    const std::shared_ptr<MenuTree>& SubMenu() const { return sub_; }
+
+    // The level this entry belongs to, or null once it was removed by Clear.
+    std::shared_ptr<MenuTree> Parent() const { return parent_.lock(); }
+
+    // Opaque slot for the COM wrapper of this entry (not owned; the wrapper clears it).
+    void* peer = nullptr;
+
+    MenuItem(const MenuItem&) = delete;
+    MenuItem& operator=(const MenuItem&) = delete;
+    ~MenuItem();
+
+private:
+    friend class MenuTree;
+    struct Private {};
+
+public:
+    explicit MenuItem(Private) {}
+
+private:
+    String caption_, texto_, descricao_, nome_, tecla_;
+    int32_t hnd_ = 0;
+    bool texto_set_ = false;
+    bool consulta_ = false;
+    bool visivel_ = true, visivel_default_ = true;
+    bool habilitado_ = true, habilitado_default_ = true;
+    std::shared_ptr<MenuTree> sub_;
+    std::weak_ptr<MenuTree> parent_;
+};
+
+class MenuTree : public std::enable_shared_from_this<MenuTree> {
+public:
+    static std::shared_ptr<MenuTree> Create();
+
+    // Entries of this level only.
+    size_t Count() const { return items_.size(); }
+
+    // 1-based position; null when out of range.
+    std::shared_ptr<MenuItem> At(size_t position) const;
+
+    // The first entry of this level whose Nome equals `nome` exactly; null when none.
+    // Hash lookup: no scan of the level.
+    std::shared_ptr<MenuItem> Find(StringView nome) const;
+
+    // Appends an entry with that Caption and Nome and an empty SubMenu; returns it.
+    std::shared_ptr<MenuItem> Add(String caption, String nome);
+
+    // Removes every entry.  Removed entries (and their subtrees) leave this hierarchy's handle
+    // index; a client still holding one can use it, but it is no longer found from here.
+    void Clear();
+
+    // The entry at any depth below this level whose HndMenu equals `hnd`; null when none or
+    // when hnd is 0.  When several entries carry the same handle, the one that took it last
+    // is answered.
+    std::shared_ptr<MenuItem> ItemPorHnd(int32_t hnd) const;
+
+    // All entries of this level and below, depth-first pre-order.
+    size_t TotalCount() const;
+
+    // Exchanges the whole contents (entries and subtrees) of two root levels, fixing parent
+    // links and handle indices; the levels keep their identities.  Used to load into a fresh
+    // tree and swap only on success.
+    void SwapContents(MenuTree& other);
+
+    const std::vector<std::shared_ptr<MenuItem>>& Items() const { return items_; }
+
+    void* peer = nullptr;  // COM wrapper slot, as for MenuItem
+
+    MenuTree(const MenuTree&) = delete;
+    MenuTree& operator=(const MenuTree&) = delete;
+    ~MenuTree();
+
+private:
+    friend class MenuItem;
+    struct Private {};
+
+public:
+    explicit MenuTree(Private);
+
+private:
+    // Implementation details live in menu_tree.cpp.
+    std::vector<std::shared_ptr<MenuItem>> items_;
+    std::shared_ptr<void> by_name_;      // name index of this level
+    std::shared_ptr<HndIndex> index_;    // shared by all levels of one hierarchy
+    std::weak_ptr<MenuItem> owner_;      // the entry whose SubMenu this is; empty for a root
+};
+
+}  // namespace tq::bib

@@ -1,0 +1,97 @@
+# Build helpers shared by every directory: warnings, static Windows linking, widl, COM DLLs,
+# GoogleTest executables that run natively or under Wine.
+
+set(TQ_WARNINGS -Wall -Wextra)
+if(TQ_WERROR)
+    list(APPEND TQ_WARNINGS -Werror)
+endif()
+add_compile_options(${TQ_WARNINGS})
+
+if(TQ_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+    # Nothing but system DLLs at run time: libgcc, libstdc++ and winpthread go in statically.
+    add_link_options(-static -static-libgcc -static-libstdc++)
+    add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        # Undecorated stdcall exports (DllGetClassObject, not DllGetClassObject@12).
+        add_link_options(-Wl,--kill-at -Wl,--enable-stdcall-fixup)
+    endif()
+    set(TQ_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+    set(TQ_WINE_RUN ${CMAKE_SOURCE_DIR}/tools/wine-run.sh --prefix ${TQ_WINE_PREFIX})
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tools/wine-run.sh --prefix ${TQ_WINE_PREFIX})
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        # 32-bit tests need the 32-bit loader; without it the target is built and linked only.
+        set(TQ_CAN_RUN_WINDOWS_TESTS OFF)
+        if(EXISTS /usr/lib/wine/wine)
+            set(TQ_CAN_RUN_WINDOWS_TESTS ON)
+            set(CMAKE_CROSSCOMPILING_EMULATOR
+                env TQ_WINE_LOADER=/usr/lib/wine/wine ${CMAKE_CROSSCOMPILING_EMULATOR})
+            set(TQ_WINE_RUN env TQ_WINE_LOADER=/usr/lib/wine/wine ${TQ_WINE_RUN})
+        endif()
+    else()
+        set(TQ_CAN_RUN_WINDOWS_TESTS ON)
+    endif()
+endif()
+
+# GoogleTest from Debian's sources, built with the current toolchain (mingw included).
+if(BUILD_TESTING AND NOT TARGET gtest)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL SYSTEM)
+    include(GoogleTest)
+endif()
+
+# tq_widl(<out-var> <idl> [TLB]): runs widl on <idl>; sets <out-var> to the generated header,
+# the _i.c file (IIDs/CLSIDs) and, with TLB, the type library.  Outputs go next to the build
+# directory of the caller, so `#include "<name>.h"` works after target_include_directories.
+function(tq_widl out idl)
+    cmake_parse_arguments(W "TLB" "" "IMPORTS" ${ARGN})
+    get_filename_component(name ${idl} NAME_WE)
+    get_filename_component(idl_abs ${idl} ABSOLUTE)
+    set(h ${CMAKE_CURRENT_BINARY_DIR}/${name}.h)
+    set(ic ${CMAKE_CURRENT_BINARY_DIR}/${name}_i.c)
+    set(outputs ${h} ${ic})
+    set(args ${TQ_WIDL_MACHINE} -I/usr/include/wine/wine/windows -I${CMAKE_CURRENT_SOURCE_DIR}
+             -I${CMAKE_BINARY_DIR}/biblioteca/com -L${TQ_WINE_LIBDIR} -L${CMAKE_BINARY_DIR}/biblioteca/com
+             -h -H ${h} -u -U ${ic})
+    if(W_TLB)
+        set(tlb ${CMAKE_CURRENT_BINARY_DIR}/${name}.tlb)
+        list(APPEND outputs ${tlb})
+        list(APPEND args -t -T ${tlb})
+    endif()
+    add_custom_command(OUTPUT ${outputs}
+        COMMAND ${TQ_WIDL} ${args} ${idl_abs}
+        DEPENDS ${idl_abs} ${W_IMPORTS}
+        COMMENT "widl ${name}.idl" VERBATIM)
+    set(${out} ${outputs} PARENT_SCOPE)
+endfunction()
+
+# tq_test(<name> SOURCES ... LIBS ... [WINE_FIXTURE]): a GoogleTest executable whose cases CTest
+# discovers.  On Windows targets the cases run under Wine (after the registration fixture when
+# WINE_FIXTURE is given).
+function(tq_test name)
+    cmake_parse_arguments(T "WINE_FIXTURE;SERIAL" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
+    if(WIN32 AND NOT TQ_CAN_RUN_WINDOWS_TESTS)
+        return()
+    endif()
+    if(WIN32)
+        set(props LABELS wine)
+    else()
+        set(props LABELS native)
+    endif()
+    if(WIN32 AND T_WINE_FIXTURE)
+        list(APPEND props FIXTURES_REQUIRED tq_registered)
+    endif()
+    if(T_SERIAL)
+        list(APPEND props RUN_SERIAL TRUE)
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 180
+        PROPERTIES ${props} TIMEOUT 120 ${T_PROPERTIES})
+endfunction()
