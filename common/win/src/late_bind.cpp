@@ -1,0 +1,81 @@
+#include "tq/com/late_bind.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tq/com/error_info.h"
+
+namespace tq::com {
+
+HRESULT GetDispId(IDispatch* d, const wchar_t* name, DISPID* id) {
+    if (!d) return E_POINTER;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    const HRESULT hr = d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id);
+    if (FAILED(hr))
+        return ReportError(hr, std::wstring(L"O objeto não tem o membro '") + name + L"'");
+    return hr;
+}
+
+HRESULT InvokeById(IDispatch* d, DISPID id, WORD flags, std::initializer_list<VARIANT> args,
+                   VARIANT* result, std::wstring_view name_for_errors) {
+    if (!d) return E_POINTER;
+    // DISPPARAMS takes the arguments right to left; the caller keeps ownership.
+    std::vector<VARIANTARG> reversed(args.begin(), args.end());
+    std::reverse(reversed.begin(), reversed.end());
+    DISPID put_id = DISPID_PROPERTYPUT;
+    DISPPARAMS params{};
+    params.rgvarg = reversed.empty() ? nullptr : reversed.data();
+    params.cArgs = static_cast<UINT>(reversed.size());
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+        params.rgdispidNamedArgs = &put_id;
+        params.cNamedArgs = 1;
+    }
+    EXCEPINFO excep{};
+    UINT arg_err = 0;
+    Variant ignored;
+    HRESULT hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                           result ? result : &ignored, &excep, &arg_err);
+    if (hr == DISP_E_EXCEPTION) {
+        if (excep.pfnDeferredFillIn) excep.pfnDeferredFillIn(&excep);
+        hr = excep.scode ? excep.scode : E_FAIL;
+        std::wstring text = excep.bstrDescription ? excep.bstrDescription : L"";
+        std::wstring source = excep.bstrSource ? excep.bstrSource : L"";
+        SysFreeString(excep.bstrDescription);
+        SysFreeString(excep.bstrSource);
+        SysFreeString(excep.bstrHelpFile);
+        if (text.empty())
+            text = L"Falha em '" + std::wstring(name_for_errors) + L"'";
+        return ReportError(hr, text, GUID_NULL, source);
+    }
+    return hr;
+}
+
+namespace {
+
+HRESULT ByName(IDispatch* d, const wchar_t* name, WORD flags, std::initializer_list<VARIANT> args,
+               VARIANT* result) {
+    DISPID id = 0;
+    const HRESULT hr = GetDispId(d, name, &id);
+    if (FAILED(hr)) return hr;
+    return InvokeById(d, id, flags, args, result, name);
+}
+
+}  // namespace
+
+HRESULT GetProperty(IDispatch* d, const wchar_t* name, VARIANT* result,
+                    std::initializer_list<VARIANT> args) {
+    return ByName(d, name, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, result);
+}
+
+HRESULT PutProperty(IDispatch* d, const wchar_t* name, const VARIANT& value, bool by_ref) {
+    return ByName(d, name, by_ref ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT, {value},
+                  nullptr);
+}
+
+HRESULT CallMethod(IDispatch* d, const wchar_t* name, std::initializer_list<VARIANT> args,
+                   VARIANT* result) {
+    return ByName(d, name, DISPATCH_METHOD, args, result);
+}
+
+}  // namespace tq::com
