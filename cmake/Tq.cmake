@@ -46,19 +46,23 @@ if(BUILD_TESTING AND NOT TARGET gtest)
     include(GoogleTest)
 endif()
 
-# tq_widl(<out-var> <idl> [TLB]): runs widl on <idl>; sets <out-var> to the generated header,
-# the _i.c file (IIDs/CLSIDs) and, with TLB, the type library.  Outputs go next to the build
-# directory of the caller, so `#include "<name>.h"` works after target_include_directories.
+# tq_widl(<out-var> <idl> [TLB] [INCLUDES dir...] [DEPENDS file...]): runs widl on <idl>; sets
+# <out-var> to the generated header, the _i.c file (IIDs/CLSIDs) and, with TLB, the type library.
+# Outputs go to the caller's binary directory.  INCLUDES are searched for imported .idl files and
+# for importlib()'d .tlb files.
 function(tq_widl out idl)
-    cmake_parse_arguments(W "TLB" "" "IMPORTS" ${ARGN})
+    cmake_parse_arguments(W "TLB" "" "INCLUDES;DEPENDS" ${ARGN})
     get_filename_component(name ${idl} NAME_WE)
     get_filename_component(idl_abs ${idl} ABSOLUTE)
     set(h ${CMAKE_CURRENT_BINARY_DIR}/${name}.h)
     set(ic ${CMAKE_CURRENT_BINARY_DIR}/${name}_i.c)
     set(outputs ${h} ${ic})
     set(args ${TQ_WIDL_MACHINE} -I/usr/include/wine/wine/windows -I${CMAKE_CURRENT_SOURCE_DIR}
-             -I${CMAKE_BINARY_DIR}/biblioteca/com -L${TQ_WINE_LIBDIR} -L${CMAKE_BINARY_DIR}/biblioteca/com
-             -h -H ${h} -u -U ${ic})
+             -L${TQ_WINE_LIBDIR})
+    foreach(dir ${W_INCLUDES})
+        list(APPEND args -I${dir} -L${dir})
+    endforeach()
+    list(APPEND args -h -H ${h} -u -U ${ic})
     if(W_TLB)
         set(tlb ${CMAKE_CURRENT_BINARY_DIR}/${name}.tlb)
         list(APPEND outputs ${tlb})
@@ -66,9 +70,39 @@ function(tq_widl out idl)
     endif()
     add_custom_command(OUTPUT ${outputs}
         COMMAND ${TQ_WIDL} ${args} ${idl_abs}
-        DEPENDS ${idl_abs} ${W_IMPORTS}
+        DEPENDS ${idl_abs} ${W_DEPENDS}
         COMMENT "widl ${name}.idl" VERBATIM)
     set(${out} ${outputs} PARENT_SCOPE)
+endfunction()
+
+# tq_com_dll(<target> IDL <idl> DEF <def> OUTPUT_NAME <name> [SUFFIX .ocx] DESCRIPTION <text>
+#            SOURCES ... [LIBS ...] [IDL_INCLUDES ...] [IDL_DEPENDS ...])
+# An in-process COM server: widl's header/IIDs/type library, the type library embedded as
+# resource 1, a version resource (with OLESelfRegister) and the exports of <def>.  Also makes
+# <target>_ids, a static library with the IIDs/CLSIDs and the generated header, for clients and
+# tests of the server.
+function(tq_com_dll target)
+    cmake_parse_arguments(D "" "IDL;DEF;OUTPUT_NAME;SUFFIX;DESCRIPTION"
+                          "SOURCES;LIBS;IDL_INCLUDES;IDL_DEPENDS" ${ARGN})
+    if(NOT D_SUFFIX)
+        set(D_SUFFIX .dll)
+    endif()
+    tq_widl(gen ${D_IDL} TLB INCLUDES ${D_IDL_INCLUDES} DEPENDS ${D_IDL_DEPENDS})
+    list(GET gen 1 ids_c)
+    list(GET gen 2 tlb)
+    set(TQ_RC_TLB ${tlb})
+    set(TQ_RC_DESCRIPTION ${D_DESCRIPTION})
+    set(TQ_RC_FILENAME ${D_OUTPUT_NAME}${D_SUFFIX})
+    set(TQ_RC_INTERNAL ${D_OUTPUT_NAME})
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/module.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc @ONLY)
+    set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/${target}.rc PROPERTIES OBJECT_DEPENDS ${tlb})
+
+    add_library(${target}_ids STATIC ${ids_c})
+    target_include_directories(${target}_ids PUBLIC ${CMAKE_CURRENT_BINARY_DIR})
+
+    add_library(${target} SHARED ${D_SOURCES} ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc ${D_DEF})
+    set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${D_OUTPUT_NAME} SUFFIX ${D_SUFFIX})
+    target_link_libraries(${target} PRIVATE ${target}_ids tq_com ${D_LIBS})
 endfunction()
 
 # tq_test(<name> SOURCES ... LIBS ... [WINE_FIXTURE]): a GoogleTest executable whose cases CTest
