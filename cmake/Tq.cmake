@@ -129,3 +129,18 @@ function(tq_test name)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 180
         PROPERTIES ${props} TIMEOUT 120 ${T_PROPERTIES})
 endfunction()
+
+# tq_wine_register(<target>...): a CTest fixture that registers the given COM servers in the
+# build's Wine prefix before any test marked WINE_FIXTURE runs.
+function(tq_wine_register)
+    if(NOT WIN32 OR NOT TQ_CAN_RUN_WINDOWS_TESTS)
+        return()
+    endif()
+    foreach(t ${ARGN})
+        add_test(NAME register_${t}
+                 COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-regsvr.sh --prefix ${TQ_WINE_PREFIX}
+                         $<TARGET_FILE:${t}>)
+        set_tests_properties(register_${t} PROPERTIES FIXTURES_SETUP tq_registered LABELS wine
+                             TIMEOUT 300)
+    endforeach()
+endfunction()
