@@ -1,0 +1,452 @@
+// SaveTree / LoadTree (the format is described in persist.h) and the Base64 text form.
+//
+// Both walk the tree with explicit stacks: the depth of a tree never reaches the C++ stack.
+#include "tq/bib/persist.h"
+
+#include <array>
+#include <bit>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "tq/error.h"
+
+namespace tq::bib {
+
+namespace {
+
+constexpr uint8_t kMagic[4] = {'t', 'q', 'M', 'T'};
+constexpr size_t kHeaderSize = 12;
+constexpr uint16_t kMinReader = 1;  // what this writer's output needs
+
+enum Tag : uint8_t {
+    kBegin = 0x01,
+    kEnd = 0x02,
+    kEndOfData = 0x03,
+    kConsulta = 0x20,
+    kVisivel = 0x21,
+    kVisivelDefault = 0x22,
+    kHabilitado = 0x23,
+    kHabilitadoDefault = 0x24,
+    kCaption = 0x60,
+    kTextoMenu = 0x61,
+    kDescricao = 0x62,
+    kNome = 0x63,
+    kTecla = 0x64,
+};
+
+enum Kind { kStructure = 0, kBool = 1, kU32 = 2, kString = 3, kBytes = 4 };
+
+String Text(const std::string& utf8) {
+    return FromUtf8(utf8);
+}
+
+[[noreturn]] void Corrupt(const char* what) {
+    throw Error(hr::kInvalidData,
+                Text(std::string("Os dados do menu estão corrompidos: ") + what + "."));
+}
+
+[[noreturn]] void Truncated() {
+    throw Error(hr::kInvalidData, Text("Os dados do menu estão incompletos."));
+}
+
+[[noreturn]] void DepthLimit() {
+    throw Error(hr::kInvalidData, Text("O menu tem mais de " + std::to_string(kMaxDepth) +
+                                       " níveis de submenus, o limite suportado."));
+}
+
+[[noreturn]] void EntryLimit() {
+    throw Error(hr::kInvalidData, Text("O menu tem mais de " + std::to_string(kMaxEntries) +
+                                       " entradas, o limite suportado."));
+}
+
+[[noreturn]] void ByteLimit() {
+    throw Error(hr::kInvalidData,
+                Text("Os dados do menu passam de " + std::to_string(kMaxBytes >> 20) +
+                     " MB, o limite suportado."));
+}
+
+[[noreturn]] void OutOfMemory() {
+    throw Error(hr::kOutOfMemory, Text("Memória insuficiente para o menu."));
+}
+
+void PutU16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void PutU32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+uint16_t GetU16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t GetU32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+void PutUtf16(uint8_t* p, const char16_t* s, size_t n) {
+    if constexpr (std::endian::native == std::endian::little) {
+        if (n) std::memcpy(p, s, 2 * n);
+    } else {
+        for (size_t i = 0; i < n; ++i) PutU16(p + 2 * i, static_cast<uint16_t>(s[i]));
+    }
+}
+
+String GetUtf16(const uint8_t* p, size_t n) {
+    String s(n, u'\0');
+    if constexpr (std::endian::native == std::endian::little) {
+        if (n) std::memcpy(s.data(), p, 2 * n);
+    } else {
+        for (size_t i = 0; i < n; ++i) s[i] = static_cast<char16_t>(GetU16(p + 2 * i));
+    }
+    return s;
+}
+
+class Writer {
+  public:
+    explicit Writer(std::vector<uint8_t>& out) : out_(out) {}
+
+    uint8_t* Grow(size_t n) {
+        const size_t at = out_.size();
+        out_.resize(at + n);
+        return out_.data() + at;
+    }
+
+    void Tag(uint8_t tag) { out_.push_back(tag); }
+
+    void Bool(uint8_t tag, bool v) {
+        uint8_t* p = Grow(2);
+        p[0] = tag;
+        p[1] = v ? 1 : 0;
+    }
+
+    void Str(uint8_t tag, const String& s) {
+        if (s.size() > (kMaxBytes - 5) / 2) ByteLimit();
+        uint8_t* p = Grow(5 + 2 * s.size());
+        p[0] = tag;
+        PutU32(p + 1, static_cast<uint32_t>(s.size()));
+        PutUtf16(p + 5, s.data(), s.size());
+    }
+
+  private:
+    std::vector<uint8_t>& out_;
+};
+
+// A new entry's value is left out: absent fields read back as defaults.
+void WriteFields(Writer& w, const MenuItem& e) {
+    if (!e.Caption().empty()) w.Str(kCaption, e.Caption());
+    if (e.TextoMenuWasSet()) w.Str(kTextoMenu, e.TextoMenu());
+    if (!e.Descricao().empty()) w.Str(kDescricao, e.Descricao());
+    if (!e.Nome().empty()) w.Str(kNome, e.Nome());
+    if (!e.TeclaExtenso().empty()) w.Str(kTecla, e.TeclaExtenso());
+    if (e.MenuConsulta()) w.Bool(kConsulta, true);
+    if (!e.Visivel()) w.Bool(kVisivel, false);
+    if (!e.VisivelDefault()) w.Bool(kVisivelDefault, false);
+    if (!e.Habilitado()) w.Bool(kHabilitado, false);
+    if (!e.HabilitadoDefault()) w.Bool(kHabilitadoDefault, false);
+}
+
+std::vector<uint8_t> Save(const MenuTree& tree) {
+    std::vector<uint8_t> out;
+    out.reserve(256);
+    Writer w(out);
+    uint8_t* h = w.Grow(kHeaderSize);
+    std::memcpy(h, kMagic, 4);
+    PutU16(h + 4, kFormatVersion);
+    PutU16(h + 6, kMinReader);
+
+    struct Frame {
+        const MenuTree* level;
+        size_t next;
+    };
+    std::vector<Frame> stack{{&tree, 0}};
+    size_t entries = 0;
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (f.next == f.level->Count()) {
+            stack.pop_back();
+            if (!stack.empty()) w.Tag(kEnd);  // closes the entry whose SubMenu this was
+            continue;
+        }
+        const MenuItem& e = *f.level->Items()[f.next++];
+        if (stack.size() > kMaxDepth) DepthLimit();
+        if (++entries > kMaxEntries) EntryLimit();
+        w.Tag(kBegin);
+        WriteFields(w, e);
+        if (out.size() > kMaxBytes) ByteLimit();
+        stack.push_back({e.SubMenu().get(), 0});
+    }
+    w.Tag(kEndOfData);
+    if (out.size() > kMaxBytes) ByteLimit();
+    PutU32(out.data() + 8, static_cast<uint32_t>(entries));
+    return out;
+}
+
+// Field bits of the "seen" mask of an open entry.
+int FieldBit(uint8_t tag) {
+    switch (tag) {
+        case kConsulta:
+            return 0;
+        case kVisivel:
+            return 1;
+        case kVisivelDefault:
+            return 2;
+        case kHabilitado:
+            return 3;
+        case kHabilitadoDefault:
+            return 4;
+        case kCaption:
+            return 5;
+        case kTextoMenu:
+            return 6;
+        case kDescricao:
+            return 7;
+        case kNome:
+            return 8;
+        case kTecla:
+            return 9;
+        default:
+            return -1;
+    }
+}
+
+std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
+    if (data.size() > kMaxBytes) ByteLimit();
+    if (data.size() < 4 || std::memcmp(data.data(), kMagic, 4) != 0) {
+        // A prefix of the magic is a save cut short, anything else is not a save at all.
+        if (data.empty() || (data.size() < 4 && std::memcmp(data.data(), kMagic, data.size()) == 0))
+            Truncated();
+        throw Error(hr::kInvalidData, Text("Os dados não são de um menu salvo."));
+    }
+    if (data.size() < kHeaderSize) Truncated();
+    const uint8_t* p = data.data();
+    const uint8_t* const end = p + data.size();
+    const uint16_t version = GetU16(p + 4);
+    const uint16_t min_reader = GetU16(p + 6);
+    const uint32_t count = GetU32(p + 8);
+    p += kHeaderSize;
+    if (min_reader > kFormatVersion)
+        throw Error(hr::kOldFormat,
+                    Text("O menu foi salvo num formato mais novo (versão " +
+                         std::to_string(version) + ") que esta biblioteca não sabe ler."));
+    if (min_reader == 0 || version < min_reader) Corrupt("versão do formato inválida");
+    if (count > kMaxEntries) EntryLimit();
+    // Every entry takes at least its begin and end tags.
+    if (count > static_cast<size_t>(end - p) / 2)
+        Corrupt("há menos dados do que as entradas declaradas");
+
+    auto root = MenuTree::Create();
+    struct Open {
+        MenuItem* item;
+        uint32_t seen;
+    };
+    std::vector<Open> open;
+    open.reserve(std::min<size_t>(count, 16));
+    MenuTree* level = root.get();
+    size_t loaded = 0;
+    for (;;) {
+        if (p == end) Truncated();
+        const uint8_t tag = *p++;
+        switch (tag >> 5) {
+            case kStructure:
+                if (tag == kBegin) {
+                    if (open.size() == kMaxDepth) DepthLimit();
+                    if (loaded == count) Corrupt("há mais entradas do que o cabeçalho declara");
+                    ++loaded;
+                    MenuItem* item = level->Add(String(), String()).get();
+                    open.push_back({item, 0});
+                    level = item->SubMenu().get();
+                } else if (tag == kEnd) {
+                    if (open.empty()) Corrupt("fim de entrada sem entrada aberta");
+                    open.pop_back();
+                    level = open.empty() ? root.get() : open.back().item->SubMenu().get();
+                } else if (tag == kEndOfData) {
+                    if (!open.empty()) Corrupt("fim dos dados com entradas abertas");
+                    if (loaded != count) Corrupt("há menos entradas do que o cabeçalho declara");
+                    if (p != end) Corrupt("há dados depois do fim do menu");
+                    return root;
+                } else {
+                    Corrupt("marca de estrutura desconhecida");
+                }
+                break;
+            case kBool: {
+                if (end - p < 1) Truncated();
+                const uint8_t v = *p++;
+                const int bit = FieldBit(tag);
+                if (bit < 0) break;  // a later version's field
+                if (open.empty()) Corrupt("campo de entrada fora de uma entrada");
+                Open& o = open.back();
+                if (o.seen & (1u << bit)) Corrupt("campo repetido numa entrada");
+                o.seen |= 1u << bit;
+                if (v > 1) Corrupt("valor lógico inválido");
+                MenuItem& e = *o.item;
+                switch (tag) {
+                    case kConsulta:
+                        e.SetMenuConsulta(v);
+                        break;
+                    case kVisivel:
+                        e.SetVisivel(v);
+                        break;
+                    case kVisivelDefault:
+                        e.SetVisivelDefault(v);
+                        break;
+                    case kHabilitado:
+                        e.SetHabilitado(v);
+                        break;
+                    default:
+                        e.SetHabilitadoDefault(v);
+                        break;
+                }
+                break;
+            }
+            case kU32:
+                if (end - p < 4) Truncated();
+                p += 4;  // no such field in this version
+                break;
+            case kString: {
+                if (end - p < 4) Truncated();
+                const uint32_t n = GetU32(p);
+                p += 4;
+                if (n > static_cast<size_t>(end - p) / 2) Truncated();
+                const uint8_t* chars = p;
+                p += 2 * static_cast<size_t>(n);
+                const int bit = FieldBit(tag);
+                if (bit < 0) break;
+                if (open.empty()) Corrupt("campo de entrada fora de uma entrada");
+                Open& o = open.back();
+                if (o.seen & (1u << bit)) Corrupt("campo repetido numa entrada");
+                o.seen |= 1u << bit;
+                MenuItem& e = *o.item;
+                String s = GetUtf16(chars, n);
+                switch (tag) {
+                    case kCaption:
+                        e.SetCaption(std::move(s));
+                        break;
+                    case kTextoMenu:
+                        e.SetTextoMenu(std::move(s));
+                        break;
+                    case kDescricao:
+                        e.SetDescricao(std::move(s));
+                        break;
+                    case kNome:
+                        e.SetNome(std::move(s));
+                        break;
+                    default:
+                        e.SetTeclaExtenso(std::move(s));
+                        break;
+                }
+                break;
+            }
+            case kBytes: {
+                if (end - p < 4) Truncated();
+                const uint32_t n = GetU32(p);
+                p += 4;
+                if (n > static_cast<size_t>(end - p)) Truncated();
+                p += n;
+                break;
+            }
+            default:
+                Corrupt("tipo de campo reservado");
+        }
+    }
+}
+
+constexpr char16_t kBase64Alphabet[] =
+    u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+[[noreturn]] void BadBase64(const char* what) {
+    throw Error(hr::kInvalidData, Text(std::string("Texto Base64 inválido: ") + what + "."));
+}
+
+}  // namespace
+
+std::vector<uint8_t> SaveTree(const MenuTree& tree) {
+    try {
+        return Save(tree);
+    } catch (const std::bad_alloc&) {
+        OutOfMemory();
+    }
+}
+
+std::shared_ptr<MenuTree> LoadTree(std::span<const uint8_t> data) {
+    try {
+        return Load(data);
+    } catch (const std::bad_alloc&) {
+        OutOfMemory();
+    }
+}
+
+String EncodeBase64(std::span<const uint8_t> data) {
+    const size_t n = data.size();
+    if (n > String().max_size() / 4 * 3 - 3) OutOfMemory();
+    String out((n + 2) / 3 * 4, u'=');
+    size_t o = 0, i = 0;
+    for (; i + 3 <= n; i += 3) {
+        const uint32_t v = (uint32_t{data[i]} << 16) | (uint32_t{data[i + 1]} << 8) | data[i + 2];
+        out[o++] = kBase64Alphabet[v >> 18];
+        out[o++] = kBase64Alphabet[(v >> 12) & 63];
+        out[o++] = kBase64Alphabet[(v >> 6) & 63];
+        out[o++] = kBase64Alphabet[v & 63];
+    }
+    if (n - i == 1) {
+        const uint32_t v = uint32_t{data[i]} << 16;
+        out[o++] = kBase64Alphabet[v >> 18];
+        out[o++] = kBase64Alphabet[(v >> 12) & 63];
+    } else if (n - i == 2) {
+        const uint32_t v = (uint32_t{data[i]} << 16) | (uint32_t{data[i + 1]} << 8);
+        out[o++] = kBase64Alphabet[v >> 18];
+        out[o++] = kBase64Alphabet[(v >> 12) & 63];
+        out[o++] = kBase64Alphabet[(v >> 6) & 63];
+    }
+    return out;
+}
+
+std::vector<uint8_t> DecodeBase64(StringView text) {
+    static constexpr auto kValues = [] {
+        std::array<int8_t, 128> t{};
+        t.fill(-1);
+        for (int i = 0; i < 64; ++i)
+            t[static_cast<size_t>(kBase64Alphabet[i])] = static_cast<int8_t>(i);
+        return t;
+    }();
+    if (text.size() % 4 != 0) BadBase64("o comprimento não é múltiplo de 4");
+    size_t pad = 0;
+    if (!text.empty() && text.back() == u'=') pad = text[text.size() - 2] == u'=' ? 2 : 1;
+    const size_t groups = text.size() / 4;
+    try {
+        std::vector<uint8_t> out;
+        out.reserve(groups * 3 - pad);
+        for (size_t g = 0; g < groups; ++g) {
+            const bool last = g + 1 == groups;
+            const size_t used = last ? 4 - pad : 4;
+            uint32_t v = 0;
+            for (size_t k = 0; k < 4; ++k) {
+                const char16_t c = text[4 * g + k];
+                int8_t d = 0;
+                if (k < used) {
+                    d = c < 128 ? kValues[c] : int8_t{-1};
+                    if (d < 0)
+                        BadBase64(c == u'=' ? "preenchimento fora do fim" : "caractere inválido");
+                }
+                v = (v << 6) | static_cast<uint32_t>(d);
+            }
+            out.push_back(static_cast<uint8_t>(v >> 16));
+            if (used > 2) out.push_back(static_cast<uint8_t>(v >> 8));
+            if (used > 3) out.push_back(static_cast<uint8_t>(v));
+            if (last && ((used == 2 && (v & 0xFFFF)) || (used == 3 && (v & 0xFF))))
+                BadBase64("bits finais não nulos");
+        }
+        return out;
+    } catch (const std::bad_alloc&) {
+        OutOfMemory();
+    }
+}
+
+}  // namespace tq::bib
