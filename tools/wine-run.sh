@@ -6,7 +6,8 @@
 # Each prefix gets one Xvfb display and one persistent wineserver, started on first use and
 # reused by every later run (CTest starts one process per test case: a cold server per process
 # would cost seconds each).  --stop ends both.  Nothing outside DIR is touched: ~/.wine and the
-# caller's DISPLAY are ignored, so tests are headless and repeatable even on a desktop.
+# caller's DISPLAY are ignored, so tests are headless and repeatable even on a desktop; only
+# TQ_USE_DISPLAY=1 (the interactive demo) uses the caller's DISPLAY instead of the Xvfb.
 set -euo pipefail
 
 prefix=""
@@ -41,7 +42,7 @@ xvfb_alive() {
 if [ "$stop" = 1 ]; then
     "$WINESERVER_BIN" -k 2>/dev/null || true
     if xvfb_alive; then kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true; fi
-    rm -f "$state/xvfb.pid" "$state/display"
+    rm -f "$state/xvfb.pid" "$state/display" "$state/server-display"
     [ $# -gt 0 ] || exit 0
 fi
 
@@ -49,10 +50,10 @@ start_xvfb() {
     local n
     for n in $(seq 90 250); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp 9>&- >"$state/xvfb.log" 2>&1 &
         echo $! >"$state/xvfb.pid"
         for _ in $(seq 1 50); do
-            [ -e "/tmp/.X11-unix/X$n" ] && { echo ":$n" >"$state/display"; return 0; }
+            [ -e "/tmp/.X11-unix/X$n" ] && { echo ":$n" >"$state/display"; rm -f "$state/server-display"; return 0; }
             kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null || break
             sleep 0.1
         done
@@ -63,23 +64,32 @@ start_xvfb() {
 
 (
     flock 9
-    if ! xvfb_alive; then
-        # A server started against an old display cannot open windows on a new one.
-        "$WINESERVER_BIN" -k 2>/dev/null || true
-        start_xvfb
+    if [ "${TQ_USE_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
+        # A person's own display (the interactive demo).
+        want="$DISPLAY"
+    else
+        if ! xvfb_alive; then start_xvfb; fi
+        want="$(cat "$state/display")"
     fi
-    export DISPLAY="$(cat "$state/display")"
+    # A server started against one display cannot open windows on another.
+    if [ "$(cat "$state/server-display" 2>/dev/null)" != "$want" ]; then
+        "$WINESERVER_BIN" -k 9>&- 2>/dev/null || true
+        "$WINESERVER_BIN" -w 9>&- 2>/dev/null || true
+        echo "$want" >"$state/server-display"
+    fi
+    export DISPLAY="$want"
     if [ ! -f "$state/ready" ]; then
-        "$WINELOADER_BIN" wineboot -i >"$state/wineboot.log" 2>&1
+        "$WINELOADER_BIN" wineboot -i 9>&- >"$state/wineboot.log" 2>&1
         # Without a window manager, unmanaged top-level windows are destroyed in milliseconds
         # instead of about two seconds each.
-        "$WINELOADER_BIN" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+        "$WINELOADER_BIN" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f 9>&- \
             >>"$state/wineboot.log" 2>&1
         touch "$state/ready"
     fi
-    "$WINESERVER_BIN" -p 2>/dev/null || true
+    # Processes started here outlive the lock holder: they must not inherit the lock's fd.
+    "$WINESERVER_BIN" -p 9>&- 2>/dev/null || true
 ) 9>"$state/lock"
 
-export DISPLAY="$(cat "$state/display")"
+export DISPLAY="$(cat "$state/server-display")"
 [ $# -gt 0 ] || exit 0
 exec "$WINELOADER_BIN" "$@"
