@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Runs every test: builds all presets, runs the native tests (plain and under ASan/UBSan), the
+# Windows tests under Wine (64-bit; 32-bit too where 32-bit Wine is installed), and the fuzz
+# target for a bounded time.  Ends with one summary line "N passed, N failed".
+#
+#   tools/run-tests.sh            everything
+#   TQ_FUZZ_SECONDS=10 tools/run-tests.sh
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+tools/deps.sh || exit 1
+
+fuzz_seconds=${TQ_FUZZ_SECONDS:-60}
+passed=0
+failed=0
+failures=()
+
+step() { echo; echo "=== $*"; }
+
+build() {
+    local preset=$1
+    step "build $preset"
+    cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"
+}
+
+# Runs ctest for a preset and adds its counts to the totals.
+run_ctest() {
+    local preset=$1
+    shift
+    step "test $preset"
+    local log=build/$preset/ctest.log
+    ctest --preset "$preset" "$@" 2>&1 | tee "$log"
+    local line
+    line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    if [ -z "$line" ]; then
+        failed=$((failed + 1))
+        failures+=("$preset: ctest did not finish")
+        return
+    fi
+    local nfail total
+    nfail=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+    total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+    passed=$((passed + total - nfail))
+    failed=$((failed + nfail))
+    [ "$nfail" = 0 ] || failures+=("$preset: $nfail failed")
+}
+
+for preset in native native-asan win64 win32; do
+    if ! build "$preset"; then
+        failed=$((failed + 1))
+        failures+=("$preset: build failed")
+    fi
+done
+
+[ -f build/native/CTestTestfile.cmake ] && run_ctest native
+[ -f build/native-asan/CTestTestfile.cmake ] && run_ctest native-asan
+if [ -f build/win64/CTestTestfile.cmake ]; then
+    run_ctest win64
+    tools/wine-run.sh --prefix build/win64/wineprefix --stop
+fi
+if [ -x /usr/lib/wine/wine ] && [ -f build/win32/CTestTestfile.cmake ]; then
+    run_ctest win32
+    tools/wine-run.sh --prefix build/win32/wineprefix --stop
+else
+    step "win32: built and linked; 32-bit Wine is not installed, so its tests do not run here"
+fi
+
+# Fuzzing: every target the fuzz preset builds runs for a bounded time from its seed corpus.
+if build fuzz; then
+    for f in build/fuzz/fuzz_*; do
+        [ -x "$f" ] || continue
+        name=$(basename "$f")
+        step "fuzz $name (${fuzz_seconds}s)"
+        corpus=build/fuzz/corpus-$name
+        mkdir -p "$corpus"
+        seeds=tests/fuzz/corpus/${name#fuzz_}
+        if "$f" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+            -artifact_prefix=build/fuzz/ "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) \
+            >build/fuzz/$name.log 2>&1; then
+            tail -n 2 build/fuzz/$name.log
+            passed=$((passed + 1))
+        else
+            tail -n 40 build/fuzz/$name.log
+            failed=$((failed + 1))
+            failures+=("fuzz $name")
+        fi
+    done
+else
+    failed=$((failed + 1))
+    failures+=("fuzz: build failed")
+fi
+
+echo
+for f in "${failures[@]}"; do echo "FAILED: $f"; done
+echo "tests: $passed passed, $failed failed"
+[ "$failed" = 0 ]
