@@ -68,15 +68,18 @@ fi
 
 # Fuzzing: every target the fuzz preset builds runs for a bounded time from its seed corpus.
 if build fuzz; then
-    for f in build/fuzz/fuzz_*; do
-        [ -x "$f" ] || continue
+    for f in $(find build/fuzz -type f -name 'fuzz_*' -perm -u+x | sort); do
         name=$(basename "$f")
+        short=${name#fuzz_}
         step "fuzz $name (${fuzz_seconds}s)"
-        corpus=build/fuzz/corpus-$name
+        corpus=build/fuzz/corpus-$short
         mkdir -p "$corpus"
-        seeds=tests/fuzz/corpus/${name#fuzz_}
-        if "$f" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
-            -artifact_prefix=build/fuzz/ "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) \
+        args=(-max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048
+              -artifact_prefix=build/fuzz/ -print_final_stats=1)
+        [ -f "tests/fuzz/$short.dict" ] && args+=(-dict="tests/fuzz/$short.dict")
+        seeds=()
+        [ -d "tests/fuzz/corpus/$short" ] && seeds=("tests/fuzz/corpus/$short")
+        if "$f" "${args[@]}" "$corpus" "${seeds[@]}" \
             >build/fuzz/$name.log 2>&1; then
             tail -n 2 build/fuzz/$name.log
             passed=$((passed + 1))
