@@ -115,20 +115,6 @@ TEST(MenuTreeStructure, ClearRemovesEveryEntryAndCutsParents) {
     EXPECT_EQ(n->Parent(), tree);
 }
 
-TEST(MenuTreeStructure, EntryOutlivesItsTree) {
-    ItemPtr kept;
-    ItemPtr deep;
-    {
-        auto tree = MenuTree::Create();
-        kept = tree->Add(u"A", u"a");
-        deep = kept->SubMenu()->Add(u"B", u"b");
-    }
-    EXPECT_EQ(kept->Parent(), nullptr);
-    EXPECT_EQ(deep->Parent(), kept->SubMenu());
-    kept->SetHndMenu(42);  // no index to enter: harmless
-    EXPECT_EQ(kept->HndMenu(), 42);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Find (Item by name)
 
@@ -276,14 +262,6 @@ TEST(MenuTreeHnd, LastTakerOutsideTheLevelDoesNotHideOneInside) {
     EXPECT_EQ(inX->SubMenu()->ItemPorHnd(77), nullptr);
 }
 
-TEST(MenuTreeHnd, EntriesAddedLaterAtDepthAreIndexed) {
-    auto tree = MenuTree::Create();
-    auto a = tree->Add(u"A", u"a");
-    auto deep = a->SubMenu()->Add(u"B", u"b")->SubMenu()->Add(u"C", u"c");
-    deep->SetHndMenu(5);
-    EXPECT_EQ(tree->ItemPorHnd(5), deep);
-}
-
 TEST(MenuTreeHnd, ClearOfTheRootDropsRemovedEntriesEvenIfTheirHandleIsSetLater) {
     auto tree = MenuTree::Create();
     auto a = tree->Add(u"A", u"a");
@@ -362,22 +340,6 @@ TEST(MenuTreeHnd, KeptSubMenuOfARemovedEntrySurvivesAndStaysSearchable) {
     leaf->SetHndMenu(10);
     EXPECT_EQ(tree->ItemPorHnd(10), nullptr);
     EXPECT_EQ(sub->ItemPorHnd(10), leaf);
-}
-
-TEST(MenuTreeHnd, SubtreeKeptAfterItsTreeDiesStaysSearchable) {
-    ItemPtr kept;
-    ItemPtr leaf;
-    {
-        auto tree = MenuTree::Create();
-        kept = tree->Add(u"K", u"k")->SubMenu()->Add(u"K2", u"k2");
-        leaf = kept->SubMenu()->Add(u"L", u"l");
-        leaf->SetHndMenu(3);
-        tree->Add(u"Other", u"o")->SetHndMenu(3);
-    }
-    EXPECT_EQ(kept->Parent(), nullptr);
-    EXPECT_EQ(kept->SubMenu()->ItemPorHnd(3), leaf);
-    leaf->SetHndMenu(4);
-    EXPECT_EQ(kept->SubMenu()->ItemPorHnd(4), leaf);
 }
 
 // ---------------------------------------------------------------------------------------------
