@@ -1,0 +1,214 @@
+#include "menu_bar.h"
+
+#include <climits>
+#include <cstddef>
+#include <vector>
+
+#include "tq/com/error_info.h"
+#include "tq/com/strings.h"
+#include "tq/com/variant.h"
+#include "tq/error.h"
+
+namespace tq::ctl {
+
+// The entry record handed to InsertMenuItemA: the ANSI MENUITEMINFO in its classic form,
+// eleven fields ending with cch (no hbmpItem), which every version of Windows accepts.  On the
+// 32-bit target that is eleven 32-bit fields, 44 bytes; on Win64 the handle and pointer fields
+// are 64-bit.  It is the same layout as the head of the SDK's MENUITEMINFOA.
+struct MenuItemRecord {
+    UINT cbSize;
+    UINT fMask;
+    UINT fType;
+    UINT fState;
+    UINT wID;
+    HMENU hSubMenu;
+    HBITMAP hbmpChecked;
+    HBITMAP hbmpUnchecked;
+    ULONG_PTR dwItemData;
+    LPSTR dwTypeData;
+    UINT cch;
+};
+#ifdef _WIN64
+static_assert(sizeof(MenuItemRecord) == 72);
+#else
+static_assert(sizeof(MenuItemRecord) == 44);
+#endif
+static_assert(offsetof(MenuItemRecord, wID) == offsetof(MENUITEMINFOA, wID));
+static_assert(offsetof(MenuItemRecord, hSubMenu) == offsetof(MENUITEMINFOA, hSubMenu));
+static_assert(offsetof(MenuItemRecord, dwTypeData) == offsetof(MENUITEMINFOA, dwTypeData));
+static_assert(offsetof(MenuItemRecord, cch) == offsetof(MENUITEMINFOA, cch));
+
+namespace {
+
+using com::Check;
+using com::ComPtr;
+
+// fMask of every entry: state, identifier, type and data; an entry with children adds its popup.
+constexpr UINT kMaskEntry = MIIM_STATE | MIIM_ID | MIIM_TYPE | MIIM_DATA;  // 51
+constexpr UINT kMaskPopup = kMaskEntry | MIIM_SUBMENU;                     // 55
+static_assert(kMaskEntry == 51 && kMaskPopup == 55);
+static_assert(MFT_SEPARATOR == 0x800 && MF_GRAYED == 1);
+
+// The entry at 1-based position i, asked of the level afresh on every use: nothing of the tree
+// is cached, so a tree that changes under a call is read as it is now.
+ComPtr<::MenuItem> Item(::MenuTree* level, short i) {
+    com::Variant index;
+    V_VT(&index) = VT_I2;
+    V_I2(&index) = i;
+    ComPtr<::MenuItem> item;
+    Check(level->get_Item(index, item.put()));
+    if (!item) throw tq::Error(E_POINTER, u"MenuTree.Item devolveu Nothing");
+    return item;
+}
+
+short Count(::MenuTree* level) {
+    short n = 0;
+    Check(level->get_Count(&n));
+    return n;
+}
+
+ComPtr<::MenuTree> SubMenu(::MenuItem* item) {
+    ComPtr<::MenuTree> sub;
+    Check(item->get_SubMenu(sub.put()));
+    if (!sub) throw tq::Error(E_POINTER, u"MenuItem.SubMenu devolveu Nothing");
+    return sub;
+}
+
+bool Visivel(::MenuItem* item) {
+    VARIANT_BOOL v = VARIANT_FALSE;
+    Check(item->get_Visivel(&v));
+    return v != VARIANT_FALSE;
+}
+
+bool Habilitado(::MenuItem* item) {
+    VARIANT_BOOL v = VARIANT_FALSE;
+    Check(item->get_Habilitado(&v));
+    return v != VARIANT_FALSE;
+}
+
+}  // namespace
+
+void MenuBar::ReExibirMenu(bool exibir) {
+    if (!exibir) return;
+    hnd_menu_ = LongFromMenu(GetMenu(owner_.HostWindow()));
+    if (hnd_menu_ != 0) DestroyMenu(MenuFromLong(hnd_menu_));
+    MontarMenu();
+}
+
+void MenuBar::MontarMenu() {
+    // A fresh bar every time, attached before it is filled: an error while filling leaves the
+    // bar attached as far as it was built.
+    hnd_menu_ = LongFromMenu(CreateMenu());
+    SetMenu(owner_.HostWindow(), MenuFromLong(hnd_menu_));
+    ComPtr<::MenuTree> tree = owner_.Tree();
+    if (Count(tree.get()) == 0) {
+        const std::wstring nome = owner_.ControlName();
+        CriarItemMenu(hnd_menu_, nome, true, false);
+    }
+    DefineMenu(tree.get(), hnd_menu_);
+    DrawMenuBar(owner_.HostWindow());
+}
+
+void MenuBar::DefineMenu(::MenuTree* level, LONG hnd_pai) {
+    if (!level)
+        throw tq::Error(static_cast<int32_t>(0x800A01A8), u"DefineMenu precisa de um MenuTree");
+    // Depth first, each entry before its children and its children before its next sibling.
+    // The walk keeps its own stack, so a deep tree cannot exhaust the thread's stack.
+    struct Frame {
+        ComPtr<::MenuTree> level;
+        LONG hnd_pai;
+        short count;  // read once, when the level's loop starts
+        short i;
+    };
+    std::vector<Frame> stack;
+    stack.push_back({ComPtr<::MenuTree>(level), hnd_pai, Count(level), 0});
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (f.i >= f.count) {  // a Count of 0 or less adds nothing
+            stack.pop_back();
+            continue;
+        }
+        const short i = ++f.i;
+        ::MenuTree* lv = f.level.get();
+        if (!Visivel(Item(lv, i).get())) continue;
+
+        com::Bstr texto;
+        Check(Item(lv, i)->get_TextoMenu(texto.put()));
+        const bool habilitado = Habilitado(Item(lv, i).get());
+        const bool tem_filhos = Count(SubMenu(Item(lv, i).get()).get()) > 0;
+
+        const LONG r = CriarItemMenu(f.hnd_pai, texto.view(), habilitado, tem_filhos);
+        Check(Item(lv, i)->put_HndMenu(r));
+
+        ComPtr<::MenuTree> sub = SubMenu(Item(lv, i).get());
+        const short sub_count = Count(sub.get());
+        if (sub_count > 0) {
+            LONG hnd = 0;
+            Check(Item(lv, i)->get_HndMenu(&hnd));
+            stack.push_back({std::move(sub), hnd, sub_count, 0});  // `f` is not used after this
+        }
+    }
+}
+
+LONG MenuBar::CriarItemMenu(LONG hnd_pai, std::wstring_view texto, bool habilitado,
+                            bool tem_filhos) {
+    if (ultimo_id_ == 0) {
+        ultimo_id_ = kFirstId;
+    } else if (ultimo_id_ == LONG_MAX) {
+        throw tq::Error(tq::hr::kOverflow,
+                        u"Estouro: os identificadores de comando do menu se esgotaram "
+                        u"(o último foi 2147483647)");
+    } else {
+        ++ultimo_id_;
+    }
+
+    std::string ansi = com::ToAnsi(texto);
+    MenuItemRecord mii{};  // zeroed: no check marks, bitmaps or item data
+    mii.cbSize = sizeof(mii);
+    mii.fMask = tem_filhos ? kMaskPopup : kMaskEntry;
+    mii.fType = (!texto.empty() && texto.front() == L'-') ? MFT_SEPARATOR : MFT_STRING;
+    mii.fState = habilitado ? MFS_ENABLED : MF_GRAYED;
+    mii.wID = static_cast<UINT>(ultimo_id_);
+    HMENU popup = tem_filhos ? CreatePopupMenu() : nullptr;
+    mii.hSubMenu = popup;
+    mii.dwTypeData = ansi.data();
+    mii.cch = 0;
+    // By identifier (FALSE): no entry carries the new identifier yet, so Windows appends.
+    if (!InsertMenuItemA(MenuFromLong(hnd_pai), static_cast<UINT>(ultimo_id_), FALSE,
+                         reinterpret_cast<const MENUITEMINFOA*>(&mii))) {
+        if (popup) DestroyMenu(popup);  // attached to nothing: it would only leak
+        return 0;
+    }
+    return tem_filhos ? LongFromMenu(popup) : ultimo_id_;
+}
+
+void MenuBar::ReloadDefault() {
+    RecarregarPadrao(owner_.Tree().get());
+}
+
+void MenuBar::RecarregarPadrao(::MenuTree* level) {
+    // Depth first like DefineMenu: an entry, then its children, then its next sibling.
+    struct Frame {
+        ComPtr<::MenuTree> level;
+        short count;
+        short i;
+    };
+    std::vector<Frame> stack;
+    stack.push_back({ComPtr<::MenuTree>(level), Count(level), 0});
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (f.i >= f.count) {
+            stack.pop_back();
+            continue;
+        }
+        ComPtr<::MenuItem> item = Item(f.level.get(), ++f.i);
+        VARIANT_BOOL padrao = VARIANT_FALSE;
+        Check(item->get_HabilitadoDefault(&padrao));
+        Check(item->put_Habilitado(padrao));
+        ComPtr<::MenuTree> sub = SubMenu(item.get());
+        const short n = Count(sub.get());
+        if (n > 0) stack.push_back({std::move(sub), n, 0});
+    }
+}
+
+}  // namespace tq::ctl

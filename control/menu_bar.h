@@ -1,0 +1,80 @@
+// The form's menu bar, built from a MenuTree: ReExibirMenu, MontarMenu, DefineMenu,
+// CriarItemMenu and ReloadDefault/RecarregarPadrao of the tqMenu control.
+//
+// The bar is always rebuilt whole.  Every entry put on it takes the next command identifier of
+// the control (1000, 1001, ... never reset, never reused), and the identifier of a leaf, or the
+// popup handle of an entry with children, goes into the entry's HndMenu, where the window
+// procedure finds it again when the user picks the entry.
+//
+// Menu and window handles are kept as 32-bit signed values on both targets, as the control's
+// callers see them (HandleToLong/LongToHandle: user handles fit in 32 bits on Win64 too).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "tqMenuCtl.h"
+#include "tq/com/com_ptr.h"
+
+namespace tq::ctl {
+
+// What building the bar needs of the control that owns it.
+class MenuOwner {
+  public:
+    // The control's MenuTree getter (creates an empty tree when there is none).  The bar reads
+    // the tree only through it.
+    virtual com::ComPtr<::MenuTree> Tree() = 0;
+    // The host window (the form), looked up afresh on every call.
+    virtual HWND HostWindow() = 0;
+    // The control's name on the form: the title of the one entry of an empty tree's bar.
+    virtual std::wstring ControlName() = 0;
+
+  protected:
+    ~MenuOwner() = default;
+};
+
+class MenuBar {
+  public:
+    static constexpr LONG kFirstId = 1000;
+
+    // `ultimo_id` is the identifier counter to start from; a control starts from 0 (the first
+    // entry then gets 1000).
+    explicit MenuBar(MenuOwner& owner, LONG ultimo_id = 0) : owner_(owner), ultimo_id_(ultimo_id) {}
+
+    // With `exibir` false, leaves the window's menu alone.  Otherwise destroys the window's
+    // current menu (ours or the form's own) and builds a new bar from the tree.
+    void ReExibirMenu(bool exibir);
+    // Appends the visible entries of `level` (and, depth first, their children) to the menu
+    // `hnd_pai`; never clears it.
+    void DefineMenu(::MenuTree* level, LONG hnd_pai);
+    // Every entry's Habilitado := HabilitadoDefault, at every depth; the bar shows it after the
+    // next ReExibirMenu.
+    void ReloadDefault();
+
+    LONG HndMenu() const { return hnd_menu_; }
+    LONG UltimoId() const { return ultimo_id_; }
+
+  private:
+    void MontarMenu();
+    // Inserts one entry at the end of `hnd_pai`; returns the popup handle (entry with children),
+    // the new identifier (leaf), or 0 when Windows refused the entry.
+    LONG CriarItemMenu(LONG hnd_pai, std::wstring_view texto, bool habilitado, bool tem_filhos);
+    static void RecarregarPadrao(::MenuTree* level);
+
+    MenuOwner& owner_;
+    LONG hnd_menu_ = 0;   // the bar last read from the window or created
+    LONG ultimo_id_ = 0;  // last identifier handed out
+};
+
+// Bridges between the 32-bit handle values and Win32 handles.
+inline HMENU MenuFromLong(LONG h) {
+    return static_cast<HMENU>(LongToHandle(h));
+}
+inline LONG LongFromMenu(HMENU h) {
+    return HandleToLong(h);
+}
+
+}  // namespace tq::ctl

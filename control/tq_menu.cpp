@@ -1,0 +1,230 @@
+// tqMenu: identity, the _tqMenu members, events and type information.  The OLE embedding
+// (tq_menu_ole.cpp) and persistence (tq_menu_persist.cpp) live beside it.
+#include "tq_menu.h"
+
+#include "tq/com/error_info.h"
+#include "tq/com/variant.h"
+#include "tq/error.h"
+
+#ifdef TQ_HAVE_SCRIPT
+#include "tq/script/gerar_script.h"
+#endif
+
+namespace tq::ctl {
+
+using com::Check;
+using com::ComPtr;
+using com::Guard;
+
+namespace {
+constexpr wchar_t kSource[] = L"tqMenuCtl.tqMenu";
+}  // namespace
+
+TqMenu::TqMenu()
+    : events_(Identity(), static_cast<IConnectionPointContainer*>(this), DIID___tqMenu),
+      notify_(Identity(), static_cast<IConnectionPointContainer*>(this), IID_IPropertyNotifySink) {}
+
+TqMenu::~TqMenu() = default;
+
+std::span<const com::QiEntry> TqMenu::Interfaces() {
+    static const com::QiEntry table[] = {
+        TQ_QI(TqMenu, _tqMenu),
+        TQ_QI_VIA(TqMenu, IDispatch, _tqMenu),
+        TQ_QI(TqMenu, IOleObject),
+        TQ_QI(TqMenu, IOleInPlaceObject),
+        TQ_QI_VIA(TqMenu, IOleWindow, IOleInPlaceObject),
+        TQ_QI(TqMenu, IOleInPlaceActiveObject),
+        TQ_QI(TqMenu, IOleControl),
+        TQ_QI(TqMenu, IViewObject2),
+        TQ_QI_VIA(TqMenu, IViewObject, IViewObject2),
+        TQ_QI(TqMenu, IPersistStreamInit),
+        // Same layout as IPersistStreamInit without InitNew at the end.
+        TQ_QI_IID(TqMenu, IPersistStreamInit, IID_IPersistStream),
+        TQ_QI_VIA(TqMenu, IPersist, IPersistStreamInit),
+        TQ_QI(TqMenu, IPersistPropertyBag),
+        TQ_QI(TqMenu, IProvideClassInfo2),
+        TQ_QI_VIA(TqMenu, IProvideClassInfo, IProvideClassInfo2),
+        TQ_QI(TqMenu, IConnectionPointContainer),
+        TQ_QI(TqMenu, ISpecifyPropertyPages),
+        TQ_QI(TqMenu, ISupportErrorInfo),
+    };
+    return table;
+}
+
+HRESULT TqMenu::Create(REFIID iid, void** out) {
+    return NewInstance(iid, out);
+}
+
+// ---- the MenuTree getter and the properties ----
+
+ComPtr<::MenuTree> TqMenu::Tree() {
+    if (!tree_) {
+        Check(CoCreateInstance(CLSID_MenuTreeClass, nullptr, CLSCTX_INPROC_SERVER, IID_MenuTree,
+                               tree_.put_void()),
+              L"Não foi possível criar um MenuTree (a tqBiblioteca está registrada?)");
+    }
+    return tree_;
+}
+
+HRESULT TqMenu::get_MenuTree(::MenuTree** value) {
+    if (!value) return E_POINTER;
+    *value = nullptr;
+    return Guard(IID__tqMenu, kSource, [&] {
+        *value = Tree().Detach();
+        return S_OK;
+    });
+}
+
+HRESULT TqMenu::putref_MenuTree(::MenuTree** newMenuTree) {
+    if (!newMenuTree) return E_POINTER;
+    tree_ = *newMenuTree;  // an empty reference too: the next read then makes a fresh tree
+    PropertyChanged(kDispidMenuTree);
+    return S_OK;
+}
+
+HRESULT TqMenu::get_ExibirMenu(VARIANT_BOOL* value) {
+    if (!value) return E_POINTER;
+    *value = exibir_menu_;
+    return S_OK;
+}
+
+HRESULT TqMenu::put_ExibirMenu(VARIANT_BOOL* newExibirMenu) {
+    if (!newExibirMenu) return E_POINTER;
+    exibir_menu_ = *newExibirMenu ? VARIANT_TRUE : VARIANT_FALSE;
+    PropertyChanged(kDispidExibirMenu);
+    return S_OK;
+}
+
+void TqMenu::PropertyChanged(DISPID id) {
+    dirty_ = true;
+    for (const ComPtr<IUnknown>& sink : notify_.Snapshot())
+        static_cast<IPropertyNotifySink*>(sink.get())->OnChanged(id);
+}
+
+// ---- the menu bar ----
+
+HRESULT TqMenu::ReExibirMenu(VARIANT* result) {
+    if (result) VariantInit(result);
+    return Guard(IID__tqMenu, kSource, [&] {
+        bar_.ReExibirMenu(exibir_menu_ != VARIANT_FALSE);
+        return S_OK;
+    });
+}
+
+HRESULT TqMenu::ReloadDefault() {
+    return Guard(IID__tqMenu, kSource, [&] {
+        bar_.ReloadDefault();
+        return S_OK;
+    });
+}
+
+HRESULT TqMenu::DefineMenu(::MenuTree** gmtMenu, LONG* lngHndPai, VARIANT* result) {
+    if (result) VariantInit(result);
+    if (!gmtMenu || !lngHndPai) return E_POINTER;
+    return Guard(IID__tqMenu, kSource, [&] {
+        bar_.DefineMenu(*gmtMenu, *lngHndPai);
+        return S_OK;
+    });
+}
+
+HRESULT TqMenu::GerarScript(VARIANT* result) {
+    if (result) VariantInit(result);
+#ifdef TQ_HAVE_SCRIPT
+    return Guard(IID__tqMenu, kSource, [&] {
+        const HWND owner = link_.HostWindowIfAny();
+        const ComPtr<::MenuTree> tree = Tree();
+        com::Variant ignored;
+        return tq::script::GerarScript(owner, tree.get(), com::Module::Path().c_str(),
+                                       result ? result : &ignored);
+    });
+#else
+    return com::ReportError(E_NOTIMPL,
+                            L"GerarScript não está disponível: esta compilação do tqMenuCtl não "
+                            L"inclui o gerador de script",
+                            IID__tqMenu, kSource);
+#endif
+}
+
+// ---- events ----
+
+HRESULT TqMenu::DispararEvento(std::wstring_view name, IDispatch* item) {
+    if (name != L"MenuClick") return S_OK;
+    // A container that froze events is not ready for them: they are dropped, not queued.
+    if (events_frozen_ > 0) return S_OK;
+    // Keep the control alive while sinks run: a handler may release the form's last reference.
+    ComPtr<IUnknown> self(Identity());
+    HRESULT first_failure = S_OK;
+    for (const ComPtr<IUnknown>& sink : events_.Snapshot()) {
+        // MenuClick(Menu As MenuItem) takes its argument by reference.
+        IDispatch* menu = item;
+        if (menu) menu->AddRef();
+        VARIANTARG arg;
+        VariantInit(&arg);
+        V_VT(&arg) = VT_DISPATCH | VT_BYREF;
+        V_DISPATCHREF(&arg) = &menu;
+        DISPPARAMS params{&arg, nullptr, 1, 0};
+        const HRESULT hr = static_cast<IDispatch*>(sink.get())
+                               ->Invoke(kDispidMenuClick, IID_NULL, LOCALE_USER_DEFAULT,
+                                        DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        if (menu) menu->Release();  // whatever the handler left in the by-reference argument
+        if (FAILED(hr) && SUCCEEDED(first_failure)) first_failure = hr;
+    }
+    return first_failure;
+}
+
+// ---- type information, connection points, property pages, error info ----
+
+HRESULT TqMenu::GetClassInfo(ITypeInfo** out) {
+    return com::Module::TypeInfo(CLSID_tqMenu, out);
+}
+
+HRESULT TqMenu::GetGUID(DWORD kind, GUID* guid) {
+    if (!guid) return E_POINTER;
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+        *guid = GUID_NULL;
+        return E_INVALIDARG;
+    }
+    *guid = DIID___tqMenu;
+    return S_OK;
+}
+
+HRESULT TqMenu::EnumConnectionPoints(IEnumConnectionPoints** out) {
+    try {
+        return NewConnectionPointEnum(
+            {ComPtr<IConnectionPoint>(&events_), ComPtr<IConnectionPoint>(&notify_)}, out);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT TqMenu::FindConnectionPoint(REFIID iid, IConnectionPoint** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    ConnectionPoint* cp = IsEqualIID(iid, DIID___tqMenu)             ? &events_
+                          : IsEqualIID(iid, IID_IPropertyNotifySink) ? &notify_
+                                                                     : nullptr;
+    if (!cp) return CONNECT_E_NOCONNECTION;
+    cp->AddRef();
+    *out = cp;
+    return S_OK;
+}
+
+HRESULT TqMenu::GetPages(CAUUID* pages) {
+    if (!pages) return E_POINTER;
+    pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+    if (!pages->pElems) {
+        pages->cElems = 0;
+        return E_OUTOFMEMORY;
+    }
+    pages->cElems = 1;
+    pages->pElems[0] = CLSID_tqMenuProperty;
+    return S_OK;
+}
+
+HRESULT TqMenu::InterfaceSupportsErrorInfo(REFIID iid) {
+    static const IID* const iids[] = {&IID__tqMenu, &IID_IPersistStreamInit, &IID_IPersistStream,
+                                      &IID_IPersistPropertyBag, &IID_IOleObject};
+    return com::SupportsErrorInfo(iids, iid);
+}
+
+}  // namespace tq::ctl

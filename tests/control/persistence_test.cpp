@@ -1,0 +1,212 @@
+// The control's persisted properties through a container's property bag and through a stream:
+// defaults, what is left out, the order of reads, and a stored value of the wrong type.
+#include <cstring>
+
+#include "ctl_test_util.h"
+#include "tqBiblioteca.h"
+
+namespace ctltest {
+namespace {
+
+class PersistenceTest : public ComTest {};
+
+bool Exibir(_tqMenu* ctl) {
+    VARIANT_BOOL v = VARIANT_FALSE;
+    EXPECT_EQ(ctl->get_ExibirMenu(&v), S_OK);
+    return v != VARIANT_FALSE;
+}
+
+ComPtr<MenuTree> TreeOf(_tqMenu* ctl) {
+    ComPtr<MenuTree> t;
+    EXPECT_EQ(ctl->get_MenuTree(t.put()), S_OK);
+    return t;
+}
+
+// A two-level tree with a few non-default properties.
+ComPtr<MenuTree> SampleTree() {
+    ComPtr<MenuTree> tree = NewTree();
+    ComPtr<MenuItem> arq = AddEntry(tree.get(), L"&Arquivo", L"mnuArquivo");
+    ComPtr<MenuItem> novo = AddEntry(SubOf(arq.get()).get(), L"&Novo", L"mnuNovo");
+    novo->put_Habilitado(VARIANT_FALSE);
+    novo->put_Descricao(Bstr(std::wstring_view(L"Cria um documento")).get());
+    AddEntry(tree.get(), L"Aj&uda", L"mnuAjuda")->put_Visivel(VARIANT_FALSE);
+    return tree;
+}
+
+void ExpectSampleTree(MenuTree* tree) {
+    short n = 0;
+    tree->get_Count(&n);
+    ASSERT_EQ(n, 2);
+    Bstr text;
+    ComPtr<MenuItem> arq = ItemAt(tree, 1);
+    arq->get_Nome(text.put());
+    EXPECT_EQ(text.view(), L"mnuArquivo");
+    ComPtr<MenuItem> novo = ItemAt(SubOf(arq.get()).get(), 1);
+    novo->get_Caption(text.put());
+    EXPECT_EQ(text.view(), L"&Novo");
+    novo->get_Descricao(text.put());
+    EXPECT_EQ(text.view(), L"Cria um documento");
+    VARIANT_BOOL v = VARIANT_TRUE;
+    novo->get_Habilitado(&v);
+    EXPECT_EQ(v, VARIANT_FALSE);
+    ItemAt(tree, 2)->get_Visivel(&v);
+    EXPECT_EQ(v, VARIANT_FALSE);
+}
+
+TEST_F(PersistenceTest, FreshAndLoadedControlsTakeTheirDefaults) {
+    // Dropped on a form: ExibirMenu False, no tree; saving writes the non-default False only.
+    ComPtr<_tqMenu> fresh = NewControl();
+    ComPtr<IPersistPropertyBag> pb;
+    ASSERT_EQ(fresh.As(IID_IPersistPropertyBag, &pb), S_OK);
+    ASSERT_EQ(pb->InitNew(), S_OK);
+    EXPECT_FALSE(Exibir(fresh.get()));
+    ComPtr<TestBag> saved = TestBag::Make();
+    ASSERT_EQ(pb->Save(saved.get(), TRUE, TRUE), S_OK);
+    EXPECT_EQ(saved->objects.count(L"MenuTree"), 0u);
+    ASSERT_EQ(saved->values.count(L"ExibirMenu"), 1u);
+    EXPECT_EQ(V_VT(&saved->values[L"ExibirMenu"]), VT_BOOL);
+    EXPECT_EQ(V_BOOL(&saved->values[L"ExibirMenu"]), VARIANT_FALSE);
+
+    // Loaded from a bag that holds nothing: MenuTree read first, then ExibirMenu, which is True.
+    ComPtr<_tqMenu> loaded = NewControl();
+    ComPtr<IPersistPropertyBag> lb;
+    ASSERT_EQ(loaded.As(IID_IPersistPropertyBag, &lb), S_OK);
+    ComPtr<TestBag> empty = TestBag::Make();
+    ASSERT_EQ(lb->Load(empty.get(), nullptr), S_OK) << TakeErrorText();
+    EXPECT_EQ(empty->reads, (std::vector<std::wstring>{L"MenuTree", L"ExibirMenu"}));
+    EXPECT_TRUE(Exibir(loaded.get()));
+
+    // Saving writes the field: nothing while no tree was read, the (empty) tree once the getter
+    // has made one; a True ExibirMenu is never written.
+    ComPtr<TestBag> out1 = TestBag::Make();
+    ASSERT_EQ(lb->Save(out1.get(), TRUE, FALSE), S_OK);
+    EXPECT_TRUE(out1->objects.empty());
+    EXPECT_TRUE(out1->values.empty());
+    ASSERT_TRUE(TreeOf(loaded.get()));
+    ComPtr<TestBag> out2 = TestBag::Make();
+    ASSERT_EQ(lb->Save(out2.get(), TRUE, FALSE), S_OK);
+    EXPECT_EQ(out2->objects.count(L"MenuTree"), 1u);
+    EXPECT_TRUE(out2->values.empty());
+}
+
+TEST_F(PersistenceTest, TreeAndFlagRoundTripThroughAPropertyBag) {
+    ComPtr<_tqMenu> a = NewControl();
+    SetTree(a.get(), SampleTree().get());
+    SetExibir(a.get(), false);
+    ComPtr<IPersistPropertyBag> pa;
+    ASSERT_EQ(a.As(IID_IPersistPropertyBag, &pa), S_OK);
+    ComPtr<TestBag> bag = TestBag::Make();
+    ASSERT_EQ(pa->Save(bag.get(), TRUE, FALSE), S_OK) << TakeErrorText();
+
+    ComPtr<_tqMenu> b = NewControl();
+    ComPtr<IPersistPropertyBag> pbag;
+    ASSERT_EQ(b.As(IID_IPersistPropertyBag, &pbag), S_OK);
+    ASSERT_EQ(pbag->Load(bag.get(), nullptr), S_OK) << TakeErrorText();
+    EXPECT_FALSE(Exibir(b.get()));
+    ComPtr<MenuTree> tree = TreeOf(b.get());
+    EXPECT_NE(tree.get(), TreeOf(a.get()).get());  // a new object, made from the saved bytes
+    ExpectSampleTree(tree.get());
+}
+
+TEST_F(PersistenceTest, TreeAndFlagRoundTripThroughAStream) {
+    ComPtr<_tqMenu> a = NewControl();
+    SetTree(a.get(), SampleTree().get());
+    SetExibir(a.get(), false);
+    ComPtr<IPersistStreamInit> pa;
+    ASSERT_EQ(a.As(IID_IPersistStreamInit, &pa), S_OK);
+    EXPECT_EQ(pa->IsDirty(), S_OK);
+    ComPtr<IStream> stream = StreamOf("");
+    ASSERT_EQ(pa->Save(stream.get(), TRUE), S_OK) << TakeErrorText();
+    EXPECT_EQ(pa->IsDirty(), S_FALSE);
+
+    // Through IPersistStream too, as OleLoadFromStream-style containers use it.
+    ComPtr<_tqMenu> b = NewControl();
+    ComPtr<IPersistStream> pb;
+    ASSERT_EQ(b.As(IID_IPersistStream, &pb), S_OK);
+    ComPtr<IStream> in = StreamOf(StreamBytes(stream.get()));
+    ASSERT_EQ(pb->Load(in.get()), S_OK) << TakeErrorText();
+    EXPECT_FALSE(Exibir(b.get()));
+    ExpectSampleTree(TreeOf(b.get()).get());
+
+    // A control with its defaults saves neither value, and loads back with them.
+    ComPtr<_tqMenu> c = NewControl();
+    SetExibir(c.get(), true);
+    ComPtr<IPersistStreamInit> pc;
+    ASSERT_EQ(c.As(IID_IPersistStreamInit, &pc), S_OK);
+    ComPtr<IStream> s2 = StreamOf("");
+    ASSERT_EQ(pc->Save(s2.get(), TRUE), S_OK);
+    ComPtr<_tqMenu> d = NewControl();
+    ComPtr<IPersistStreamInit> pd;
+    ASSERT_EQ(d.As(IID_IPersistStreamInit, &pd), S_OK);
+    ComPtr<IStream> in2 = StreamOf(StreamBytes(s2.get()));
+    ASSERT_EQ(pd->Load(in2.get()), S_OK);
+    EXPECT_TRUE(Exibir(d.get()));
+    short n = -1;
+    TreeOf(d.get())->get_Count(&n);
+    EXPECT_EQ(n, 0);
+}
+
+TEST_F(PersistenceTest, StoredMenuTreeOfTheWrongTypeFailsBeforeExibirMenuIsRead) {
+    // Another persistable object (a second control) stored where the tree belongs.
+    ComPtr<_tqMenu> other = NewControl();
+    ComPtr<TestBag> bag = TestBag::Make();
+    Variant obj = Variant::FromDispatch(other.get());
+    ASSERT_EQ(bag->Write(L"MenuTree", &obj), S_OK);
+    Variant f = Variant::FromBool(true);
+    ASSERT_EQ(bag->Write(L"ExibirMenu", &f), S_OK);
+
+    ComPtr<_tqMenu> ctl = NewControl();
+    ComPtr<IPersistPropertyBag> pb;
+    ASSERT_EQ(ctl.As(IID_IPersistPropertyBag, &pb), S_OK);
+    EXPECT_EQ(pb->Load(bag.get(), nullptr), DISP_E_TYPEMISMATCH);
+    EXPECT_NE(TakeErrorText().find(L"MenuTree"), std::wstring::npos);
+    EXPECT_EQ(bag->reads, (std::vector<std::wstring>{L"MenuTree"}));
+    EXPECT_FALSE(Exibir(ctl.get()));  // still the zeroed field: "ExibirMenu" was never read
+
+    // A text where the tree belongs.
+    ComPtr<TestBag> text_bag = TestBag::Make();
+    text_bag->values[L"MenuTree"] = Variant::FromString(L"não é uma árvore");
+    EXPECT_EQ(pb->Load(text_bag.get(), nullptr), DISP_E_TYPEMISMATCH);
+    EXPECT_FALSE(TakeErrorText().empty());
+    EXPECT_EQ(text_bag->reads.size(), 1u);
+
+    // The same through a stream.  Layout: "tqMC", version 1, one value: name "MenuTree",
+    // VT_UNKNOWN, then the object as OleSaveToStream writes it.
+    std::string bytes("tqMC\x01\x00\x01\x00\x08\x00", 10);
+    const std::wstring name = L"MenuTree";
+    bytes.append(reinterpret_cast<const char*>(name.data()), name.size() * 2);
+    bytes.append("\x0d\x00", 2);
+    ComPtr<IPersistStream> other_ps;
+    ASSERT_EQ(other.As(IID_IPersistStream, &other_ps), S_OK);
+    ComPtr<IStream> obj_stream = StreamOf("");
+    ASSERT_EQ(OleSaveToStream(other_ps.get(), obj_stream.get()), S_OK);
+    bytes += StreamBytes(obj_stream.get());
+    ComPtr<_tqMenu> ctl2 = NewControl();
+    ComPtr<IPersistStreamInit> ps;
+    ASSERT_EQ(ctl2.As(IID_IPersistStreamInit, &ps), S_OK);
+    ComPtr<IStream> in = StreamOf(bytes);
+    EXPECT_EQ(ps->Load(in.get()), DISP_E_TYPEMISMATCH);
+    EXPECT_NE(TakeErrorText().find(L"MenuTree"), std::wstring::npos);
+}
+
+TEST_F(PersistenceTest, DamagedStreamsFailWithText) {
+    ComPtr<_tqMenu> ctl = NewControl();
+    ComPtr<IPersistStreamInit> ps;
+    ASSERT_EQ(ctl.As(IID_IPersistStreamInit, &ps), S_OK);
+
+    ComPtr<IStream> wrong = StreamOf("XXXX\x01\x00\x00\x00");
+    EXPECT_TRUE(FAILED(ps->Load(wrong.get())));
+    EXPECT_FALSE(TakeErrorText().empty());
+
+    ComPtr<IStream> future = StreamOf(std::string("tqMC\x09\x00\x00\x00", 8));
+    EXPECT_EQ(ps->Load(future.get()), static_cast<HRESULT>(0x80030104));  // STG_E_OLDFORMAT
+    EXPECT_FALSE(TakeErrorText().empty());
+
+    // Cut in the middle of a value's name.
+    ComPtr<IStream> cut = StreamOf(std::string("tqMC\x01\x00\x01\x00\x08\x00M\x00", 12));
+    EXPECT_TRUE(FAILED(ps->Load(cut.get())));
+    EXPECT_NE(TakeErrorText().find(L"truncad"), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace ctltest

@@ -1,0 +1,145 @@
+// What regsvr32 leaves in the registry: the control's class keys, its type library, and the
+// per-user registration of DllInstall.
+#include "ctl_test_util.h"
+#include "tq/com/registry.h"
+#include "tq_menu.h"
+
+namespace ctltest {
+namespace {
+
+class RegistrationTest : public ComTest {};
+
+std::wstring ReadValue(HKEY root, const std::wstring& key, const wchar_t* name = nullptr) {
+    wchar_t buf[1024] = {};
+    DWORD size = sizeof(buf);
+    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    return buf;
+}
+
+bool KeyExists(HKEY root, const std::wstring& key) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+    RegCloseKey(h);
+    return true;
+}
+
+// The control library as Wine sees it (Z:\...).
+std::wstring OcxPath() {
+    std::string unix_path = TQ_OCX_PATH;
+    std::wstring path = L"Z:";
+    for (char c : unix_path) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+    return path;
+}
+
+TEST_F(RegistrationTest, ControlClassIsRegisteredAsAControlWithItsTypeLibrary) {
+    const std::wstring clsid = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu);
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, clsid + L"\\Control"));
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\InprocServer32", L"ThreadingModel"),
+              L"Apartment");
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\ProgID"), L"tqMenuCtl.tqMenu");
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tqMenuCtl.tqMenu\\CLSID"),
+              tq::com::GuidString(CLSID_tqMenu));
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\TypeLib"),
+              tq::com::GuidString(LIBID_tqMenuCtl));
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\Version"), L"1.0");
+
+    const DWORD misc = std::stoul(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\MiscStatus\\1"));
+    EXPECT_EQ(misc, tq::ctl::kMiscStatus);
+    EXPECT_TRUE(misc & OLEMISC_INVISIBLEATRUNTIME);
+    DWORD from_ole = 0;
+    ASSERT_EQ(OleRegGetMiscStatus(CLSID_tqMenu, DVASPECT_CONTENT, &from_ole), S_OK);
+    EXPECT_EQ(from_ole, misc);
+
+    // ToolboxBitmap32 names a 16 x 15 bitmap in the library.
+    const std::wstring toolbox = ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\ToolboxBitmap32");
+    const size_t comma = toolbox.rfind(L',');
+    ASSERT_NE(comma, std::wstring::npos) << toolbox;
+    const std::wstring file = toolbox.substr(0, comma);
+    const int id = std::stoi(toolbox.substr(comma + 1));
+    HMODULE lib = LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(lib, nullptr) << "cannot load " << std::string(file.begin(), file.end());
+    HBITMAP bmp =
+        static_cast<HBITMAP>(LoadImageW(lib, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0));
+    ASSERT_NE(bmp, nullptr);
+    BITMAP info{};
+    GetObjectW(bmp, sizeof(info), &info);
+    EXPECT_EQ(info.bmWidth, 16);
+    EXPECT_EQ(info.bmHeight, 15);
+    DeleteObject(bmp);
+    FreeLibrary(lib);
+
+    // The registered type library: its help string, and _tqMenu's members in slot order.
+    ComPtr<ITypeLib> tl;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_tqMenuCtl, 1, 0, 0, tl.put()), S_OK);
+    BSTR doc = nullptr;
+    ASSERT_EQ(tl->GetDocumentation(-1, nullptr, &doc, nullptr, nullptr), S_OK);
+    EXPECT_STREQ(doc, L"tqMenuCtl - Tarquen Componente Menu");
+    SysFreeString(doc);
+    ComPtr<ITypeInfo> ti;
+    ASSERT_EQ(tl->GetTypeInfoOfGuid(IID__tqMenu, ti.put()), S_OK);
+    // A dual interface's type information is the dispinterface; its vtable half follows.
+    HREFTYPE ref = 0;
+    ComPtr<ITypeInfo> vt;
+    if (SUCCEEDED(ti->GetRefTypeOfImplType(-1, &ref))) ti->GetRefTypeInfo(ref, vt.put());
+    ITypeInfo* iface = vt ? vt.get() : ti.get();
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(iface->GetTypeAttr(&attr), S_OK);
+    std::vector<std::pair<short, std::wstring>> slots;
+    for (UINT i = 0; i < attr->cFuncs; ++i) {
+        FUNCDESC* fd = nullptr;
+        ASSERT_EQ(iface->GetFuncDesc(i, &fd), S_OK);
+        BSTR name = nullptr;
+        iface->GetDocumentation(fd->memid, &name, nullptr, nullptr, nullptr);
+        std::wstring kind = fd->invkind == INVOKE_PROPERTYGET      ? L" get"
+                            : fd->invkind == INVOKE_PROPERTYPUT    ? L" let"
+                            : fd->invkind == INVOKE_PROPERTYPUTREF ? L" set"
+                                                                   : L"";
+        if (fd->oVft >= static_cast<short>(7 * sizeof(void*)))
+            slots.emplace_back(fd->oVft, std::wstring(name) + kind);
+        SysFreeString(name);
+        iface->ReleaseFuncDesc(fd);
+    }
+    iface->ReleaseTypeAttr(attr);
+    std::sort(slots.begin(), slots.end());
+    std::vector<std::wstring> order;
+    for (auto& s : slots) order.push_back(s.second);
+    EXPECT_EQ(order, (std::vector<std::wstring>{L"MenuTree get", L"MenuTree set", L"ExibirMenu get",
+                                                L"ExibirMenu let", L"ReExibirMenu",
+                                                L"ReloadDefault", L"DefineMenu", L"GerarScript"}));
+}
+
+TEST_F(RegistrationTest, PerUserInstallWritesUnderHkcuAndRemovesItAll) {
+    const std::wstring user = L"Software\\Classes\\";
+    const std::wstring clsid = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu);
+    const std::wstring libid = L"TypeLib\\" + tq::com::GuidString(LIBID_tqMenuCtl);
+    HMODULE ocx = LoadLibraryW(OcxPath().c_str());
+    ASSERT_NE(ocx, nullptr);
+    using InstallFn = HRESULT(WINAPI*)(BOOL, LPCWSTR);
+    auto install = ProcOf<InstallFn>(ocx, "DllInstall");
+    ASSERT_NE(install, nullptr);
+
+    ASSERT_EQ(install(TRUE, L"user"), S_OK);
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, user + clsid + L"\\Control"));
+    EXPECT_NE(ReadValue(HKEY_CURRENT_USER, user + clsid + L"\\MiscStatus\\1"), L"<missing>");
+    EXPECT_NE(ReadValue(HKEY_CURRENT_USER, user + clsid + L"\\ToolboxBitmap32"), L"<missing>");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, user + L"tqMenuCtl.tqMenu\\CLSID"),
+              tq::com::GuidString(CLSID_tqMenu));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, user + libid + L"\\1.0"),
+              L"tqMenuCtl - Tarquen Componente Menu");
+    EXPECT_TRUE(
+        KeyExists(HKEY_CURRENT_USER, user + L"Interface\\" + tq::com::GuidString(IID__tqMenu)));
+
+    ASSERT_EQ(install(FALSE, L"user"), S_OK);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + clsid));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + L"tqMenuCtl.tqMenu"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + libid));
+    EXPECT_FALSE(
+        KeyExists(HKEY_CURRENT_USER, user + L"Interface\\" + tq::com::GuidString(IID__tqMenu)));
+    // The machine registration is untouched.
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, clsid + L"\\Control"));
+    FreeLibrary(ocx);
+}
+
+}  // namespace
+}  // namespace ctltest
