@@ -109,83 +109,98 @@ String GetUtf16(const uint8_t* p, size_t n) {
     return s;
 }
 
-class Writer {
-  public:
-    explicit Writer(std::vector<uint8_t>& out) : out_(out) {}
+// What an entry writes, once for both passes of Save: Out is Counter (sizes) or Putter (bytes).
+// A new entry's value is left out: absent fields read back as defaults.
+template <class Out>
+void Fields(Out& out, const MenuItem& e) {
+    out.Tag(kBegin);
+    if (!e.Caption().empty()) out.Str(kCaption, e.Caption());
+    if (e.TextoMenuWasSet()) out.Str(kTextoMenu, e.TextoMenu());
+    if (!e.Descricao().empty()) out.Str(kDescricao, e.Descricao());
+    if (!e.Nome().empty()) out.Str(kNome, e.Nome());
+    if (!e.TeclaExtenso().empty()) out.Str(kTecla, e.TeclaExtenso());
+    if (e.MenuConsulta()) out.Bool(kConsulta, true);
+    if (!e.Visivel()) out.Bool(kVisivel, false);
+    if (!e.VisivelDefault()) out.Bool(kVisivelDefault, false);
+    if (!e.Habilitado()) out.Bool(kHabilitado, false);
+    if (!e.HabilitadoDefault()) out.Bool(kHabilitadoDefault, false);
+}
 
-    uint8_t* Grow(size_t n) {
-        const size_t at = out_.size();
-        out_.resize(at + n);
-        return out_.data() + at;
+struct Counter {
+    size_t n = 0;
+    void Tag(uint8_t) { ++n; }
+    void Bool(uint8_t, bool) { n += 2; }
+    void Str(uint8_t, const String& s) {
+        if (s.size() > (kMaxBytes - 5) / 2) ByteLimit();  // so that sums cannot wrap
+        n += 5 + 2 * s.size();
     }
+};
 
-    void Tag(uint8_t tag) { out_.push_back(tag); }
-
+struct Putter {
+    uint8_t* p;
+    void Tag(uint8_t tag) { *p++ = tag; }
     void Bool(uint8_t tag, bool v) {
-        uint8_t* p = Grow(2);
         p[0] = tag;
         p[1] = v ? 1 : 0;
+        p += 2;
     }
-
     void Str(uint8_t tag, const String& s) {
-        if (s.size() > (kMaxBytes - 5) / 2) ByteLimit();
-        uint8_t* p = Grow(5 + 2 * s.size());
         p[0] = tag;
         PutU32(p + 1, static_cast<uint32_t>(s.size()));
         PutUtf16(p + 5, s.data(), s.size());
+        p += 5 + 2 * s.size();
     }
-
-  private:
-    std::vector<uint8_t>& out_;
 };
 
-// A new entry's value is left out: absent fields read back as defaults.
-void WriteFields(Writer& w, const MenuItem& e) {
-    if (!e.Caption().empty()) w.Str(kCaption, e.Caption());
-    if (e.TextoMenuWasSet()) w.Str(kTextoMenu, e.TextoMenu());
-    if (!e.Descricao().empty()) w.Str(kDescricao, e.Descricao());
-    if (!e.Nome().empty()) w.Str(kNome, e.Nome());
-    if (!e.TeclaExtenso().empty()) w.Str(kTecla, e.TeclaExtenso());
-    if (e.MenuConsulta()) w.Bool(kConsulta, true);
-    if (!e.Visivel()) w.Bool(kVisivel, false);
-    if (!e.VisivelDefault()) w.Bool(kVisivelDefault, false);
-    if (!e.Habilitado()) w.Bool(kHabilitado, false);
-    if (!e.HabilitadoDefault()) w.Bool(kHabilitadoDefault, false);
-}
-
-std::vector<uint8_t> Save(const MenuTree& tree) {
-    std::vector<uint8_t> out;
-    out.reserve(256);
-    Writer w(out);
-    uint8_t* h = w.Grow(kHeaderSize);
-    std::memcpy(h, kMagic, 4);
-    PutU16(h + 4, kFormatVersion);
-    PutU16(h + 6, kMinReader);
-
+// Depth-first pre-order walk from an explicit stack: entry(e, depth) for each entry, then
+// close() once its subtree is done.
+template <class Entry, class Close>
+void Walk(const MenuTree& tree, Entry&& entry, Close&& close) {
     struct Frame {
         const MenuTree* level;
         size_t next;
     };
     std::vector<Frame> stack{{&tree, 0}};
-    size_t entries = 0;
     while (!stack.empty()) {
         Frame& f = stack.back();
         if (f.next == f.level->Count()) {
             stack.pop_back();
-            if (!stack.empty()) w.Tag(kEnd);  // closes the entry whose SubMenu this was
+            if (!stack.empty()) close();  // the entry whose SubMenu this was
             continue;
         }
         const MenuItem& e = *f.level->Items()[f.next++];
-        if (stack.size() > kMaxDepth) DepthLimit();
-        if (++entries > kMaxEntries) EntryLimit();
-        w.Tag(kBegin);
-        WriteFields(w, e);
-        if (out.size() > kMaxBytes) ByteLimit();
+        entry(e, stack.size());
         stack.push_back({e.SubMenu().get(), 0});
     }
-    w.Tag(kEndOfData);
-    if (out.size() > kMaxBytes) ByteLimit();
+}
+
+// Two passes: the first checks every limit and sizes the output, so the second writes into one
+// allocation of the exact size.
+std::vector<uint8_t> Save(const MenuTree& tree) {
+    size_t entries = 0;
+    Counter size{kHeaderSize};
+    Walk(
+        tree,
+        [&](const MenuItem& e, size_t depth) {
+            if (depth > kMaxDepth) DepthLimit();
+            if (++entries > kMaxEntries) EntryLimit();
+            Fields(size, e);
+            size.Tag(kEnd);
+            if (size.n > kMaxBytes) ByteLimit();
+        },
+        [] {});
+    size.Tag(kEndOfData);
+    if (size.n > kMaxBytes) ByteLimit();
+
+    std::vector<uint8_t> out(size.n);
+    std::memcpy(out.data(), kMagic, 4);
+    PutU16(out.data() + 4, kFormatVersion);
+    PutU16(out.data() + 6, kMinReader);
     PutU32(out.data() + 8, static_cast<uint32_t>(entries));
+    Putter put{out.data() + kHeaderSize};
+    Walk(
+        tree, [&](const MenuItem& e, size_t) { Fields(put, e); }, [&] { put.Tag(kEnd); });
+    put.Tag(kEndOfData);
     return out;
 }
 
