@@ -130,12 +130,17 @@ void MenuBar::DefineMenu(::MenuTree* level, LONG hnd_pai) {
         }
         const short i = ++f.i;
         ::MenuTree* lv = f.level.get();
+        // Each property below is read through a fresh Item(i), as the tree may change under a
+        // call.  Holding one reference meanwhile lets the library answer every call with the
+        // same object instead of making and dropping one per call.
+        const ComPtr<::MenuItem> pin = Item(lv, i);
         if (!Visivel(Item(lv, i).get())) continue;
 
         com::Bstr texto;
         Check(Item(lv, i)->get_TextoMenu(texto.put()));
         const bool habilitado = Habilitado(Item(lv, i).get());
-        const bool tem_filhos = Count(SubMenu(Item(lv, i).get()).get()) > 0;
+        const ComPtr<::MenuTree> sub_pin = SubMenu(Item(lv, i).get());
+        const bool tem_filhos = Count(sub_pin.get()) > 0;
 
         const LONG r = CriarItemMenu(f.hnd_pai, texto.view(), habilitado, tem_filhos);
         Check(Item(lv, i)->put_HndMenu(r));
@@ -162,7 +167,14 @@ LONG MenuBar::CriarItemMenu(LONG hnd_pai, std::wstring_view texto, bool habilita
         ++ultimo_id_;
     }
 
-    std::string ansi = com::ToAnsi(texto);
+    // The text in the ANSI code page, converted in one pass into a buffer kept between calls.
+    const int wide_len = static_cast<int>(texto.size());
+    ansi_.resize(texto.size() * 4 + 1);
+    const int n = wide_len == 0
+                      ? 0
+                      : WideCharToMultiByte(CP_ACP, 0, texto.data(), wide_len, ansi_.data(),
+                                            static_cast<int>(ansi_.size() - 1), nullptr, nullptr);
+    ansi_[static_cast<size_t>(n)] = '\0';
     MenuItemRecord mii{};  // zeroed: no check marks, bitmaps or item data
     mii.cbSize = sizeof(mii);
     mii.fMask = tem_filhos ? kMaskPopup : kMaskEntry;
@@ -171,7 +183,7 @@ LONG MenuBar::CriarItemMenu(LONG hnd_pai, std::wstring_view texto, bool habilita
     mii.wID = static_cast<UINT>(ultimo_id_);
     HMENU popup = tem_filhos ? CreatePopupMenu() : nullptr;
     mii.hSubMenu = popup;
-    mii.dwTypeData = ansi.data();
+    mii.dwTypeData = ansi_.data();
     mii.cch = 0;
     // By identifier (FALSE): no entry carries the new identifier yet, so Windows appends.
     if (!InsertMenuItemA(MenuFromLong(hnd_pai), static_cast<UINT>(ultimo_id_), FALSE,

@@ -67,6 +67,7 @@ class MenuBar {
     MenuOwner& owner_;
     LONG hnd_menu_ = 0;   // the bar last read from the window or created
     LONG ultimo_id_ = 0;  // last identifier handed out
+    std::string ansi_;    // the entry text being inserted
 };
 
 // Bridges between the 32-bit handle values and Win32 handles.
