@@ -1,0 +1,38 @@
+// Writing a script file through Scripting.FileSystemObject, and reading the control's COM
+// MenuTree as a MenuLevel for the writer.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string_view>
+
+#include "tq/script/script_writer.h"
+
+struct MenuTree;  // tqBiblioteca's dual interface (generated header tqBiblioteca.h)
+
+namespace tq::script {
+
+// How the lines reach the file.  Both give the same bytes: each line, then CR LF.
+enum class WriteMode {
+    kLinePerCall,  // one TextStream.WriteLine call per line
+    kBatched,      // lines joined with CR LF and handed over in large TextStream.Write calls
+};
+
+// Creates (or replaces) the file at `path` with the FileSystemObject, created by its ProgID at
+// run time and late bound: CreateTextFile(path, True), the lines, Close.  The text is single-byte
+// in the ANSI code page with CR LF line ends, as the TextStream writes it.
+//
+// Failures throw tq::com::ComFailure carrying the error object: the FileSystemObject's own code
+// (0x800A004C path not found, ...) with its own text, or with a Portuguese text of ours naming
+// the path where it gives none.  A failure after the file was created (the menu cannot be read,
+// a write fails) closes and deletes the file, so no partial script is left behind.  Returns the
+// number of lines written.
+size_t WriteScriptFile(MenuLevel& menu, std::wstring_view path,
+                       WriteMode mode = WriteMode::kBatched);
+
+// The COM MenuTree as the writer reads it: Count, Item(position), then the entry's Caption,
+// Nome and SubMenu, through the dual interface.  Failed calls throw tq::com::ComFailure.
+std::unique_ptr<MenuLevel> MenuTreeLevel(MenuTree* tree);
+
+}  // namespace tq::script
