@@ -16,8 +16,10 @@
 #include "tq/com/com_ptr.h"
 #include "tq/com/strings.h"
 #include "tq/com/variant.h"
+#include "tq/error.h"
 #include "tq/script/gerar_script.h"
 #include "tq/script/input_box.h"
+#include "tq/script/script_file.h"
 #include "tqBiblioteca.h"
 #include "wine_drive.h"
 
@@ -374,6 +376,72 @@ TEST_F(GerarScriptTest, BadArgumentsFailWithoutDialogs) {
     EXPECT_NE(ErrorText().find(L"tqMenuCtl.ocx"), std::wstring::npos);
     driver.Finish();
     EXPECT_TRUE(driver.ok()) << driver.Report();
+}
+
+// A flat generated level; entry `fail_at` (if any) cannot be read.
+class LinesLevel final : public tq::script::MenuLevel {
+  public:
+    LinesLevel(size_t count, size_t fail_at = SIZE_MAX) : count_(count), fail_at_(fail_at) {}
+    size_t Count() override { return count_; }
+    Entry At(size_t i) override {
+        if (i == fail_at_) throw tq::Error(tq::hr::kBadIndex, u"entrada ilegível");
+        const tq::String n = tq::FromUtf8(std::to_string(i));
+        // 1252 letters, one character outside 1252 and one outside the BMP.
+        return Entry{u"Linha &" + n + u" ação € Ω 😀", u"L" + n, nullptr};
+    }
+
+  private:
+    size_t count_, fail_at_;
+};
+
+class ScriptFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        drive_ = std::make_unique<tq::test::WineDrive>();
+    }
+    void TearDown() override {
+        drive_.reset();
+        CoUninitialize();
+    }
+    std::unique_ptr<tq::test::WineDrive> drive_;
+};
+
+TEST_F(ScriptFileTest, OneCallPerLineAndBatchesGiveTheSameBytes) {
+    // 50,000 lines of about 40 characters: more than one batch.
+    LinesLevel level(50000);
+    const std::wstring per_line = drive_->root() + L"linhas.Ini";
+    const std::wstring batched = drive_->root() + L"lote.Ini";
+    EXPECT_EQ(tq::script::WriteScriptFile(level, per_line, tq::script::WriteMode::kLinePerCall),
+              50000u);
+    EXPECT_EQ(tq::script::WriteScriptFile(level, batched, tq::script::WriteMode::kBatched), 50000u);
+    const auto a = ReadBytes(per_line), b = ReadBytes(batched);
+    ASSERT_TRUE(a && b);
+    EXPECT_GT(a->size(), size_t{1} << 20) << "long enough to need several batches";
+    EXPECT_TRUE(*a == *b) << "sizes " << a->size() << " and " << b->size();
+    EXPECT_EQ(a->substr(0, 15), "Linha 0 a\xE7\xE3o \x80 ") << "ANSI, one byte per 1252 letter";
+    const std::string last_end = "*L49999^A\r\n";
+    EXPECT_EQ(a->substr(a->size() - last_end.size()), last_end);
+}
+
+TEST_F(ScriptFileTest, AFailureAfterCreationLeavesNoFileBehind) {
+    const std::wstring path = drive_->root() + L"parcial.Ini";
+    for (auto mode : {tq::script::WriteMode::kLinePerCall, tq::script::WriteMode::kBatched}) {
+        // Fails after the first batch of about a million characters went to the file.
+        LinesLevel level(60000, 40000);
+        try {
+            tq::script::WriteScriptFile(level, path, mode);
+            ADD_FAILURE() << "the unreadable entry was not reported";
+        } catch (const tq::Error& e) {
+            EXPECT_EQ(e.hresult(), tq::hr::kBadIndex);
+        }
+        EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    // The walk reads the menu only after the file was created: a failure at the first entry
+    // removes the file as well.
+    LinesLevel first(3, 0);
+    EXPECT_THROW(tq::script::WriteScriptFile(first, path), tq::Error);
+    EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace
