@@ -12,8 +12,12 @@ constexpr wchar_t kUserClasses[] = L"Software\\Classes\\";
 // The standard marshaler for OLE Automation interfaces (PSOAInterface).
 constexpr wchar_t kOleAutomationProxy[] = L"{00020424-0000-0000-C000-000000000046}";
 
-SYSKIND NativeSysKind() { return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32; }
-const wchar_t* SysKindKey() { return sizeof(void*) == 8 ? L"win64" : L"win32"; }
+SYSKIND NativeSysKind() {
+    return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+}
+const wchar_t* SysKindKey() {
+    return sizeof(void*) == 8 ? L"win64" : L"win32";
+}
 
 std::wstring DirectoryOf(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
@@ -22,6 +26,29 @@ std::wstring DirectoryOf(const std::wstring& path) {
 
 // The interfaces of a type library that late-bound clients marshal through the typelib
 // marshaler: dispinterfaces (dual ones included) and [oleautomation] interfaces.
+// Deletes the parents of `full` (a path under `root`) that are left empty, stopping at `stop`
+// (exclusive).  Registration creates intermediate keys such as CLSID or TypeLib where a fresh
+// per-user profile has none; unregistering takes them away again.  A parent that holds anything
+// else is kept.
+void PruneEmptyParents(HKEY root, std::wstring full, const std::wstring& stop) {
+    for (;;) {
+        const size_t slash = full.find_last_of(L'\\');
+        if (slash == std::wstring::npos) return;
+        full.resize(slash);
+        if (full.size() <= stop.size()) return;
+        HKEY raw = nullptr;
+        if (RegOpenKeyExW(root, full.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return;
+        UniqueHkey key(raw);
+        DWORD subkeys = 0, values = 0;
+        if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                             &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+            subkeys != 0 || values != 0)
+            return;
+        key.reset();
+        if (RegDeleteKeyW(root, full.c_str()) != ERROR_SUCCESS) return;
+    }
+}
+
 std::vector<std::pair<GUID, std::wstring>> AutomationInterfaces(ITypeLib* tl) {
     std::vector<std::pair<GUID, std::wstring>> out;
     const UINT n = tl->GetTypeInfoCount();
@@ -90,7 +117,11 @@ HRESULT Registrar::DeleteTree(const std::wstring& key) const {
     if (st != ERROR_SUCCESS) return HRESULT_FROM_WIN32(st);
     // RegDeleteTree empties the key; remove the key itself too.
     const LSTATUS st2 = RegDeleteKeyW(Root(), Full(key).c_str());
-    return (st2 == ERROR_SUCCESS || st2 == ERROR_FILE_NOT_FOUND) ? S_OK : HRESULT_FROM_WIN32(st2);
+    if (st2 != ERROR_SUCCESS && st2 != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(st2);
+    // Per user, Software\Classes itself goes too when registration was all it held (a fresh
+    // profile); under HKEY_CLASSES_ROOT only keys below the root are candidates.
+    PruneEmptyParents(Root(), Full(key), scope_ == RegScope::Machine ? L"" : L"Software");
+    return S_OK;
 }
 
 bool Registrar::Exists(const std::wstring& key) const {
@@ -149,6 +180,12 @@ HRESULT Registrar::UnregisterTypeLib(const std::wstring& module_path) const {
     const TLIBATTR attr = *la;
     tl->ReleaseTLibAttr(la);
     if (scope_ == RegScope::Machine) {
+        // Wine answers E_INVALIDARG (Windows TYPE_E_REGISTRYACCESS) for a library that is not
+        // registered: look first.
+        const std::wstring version_key = L"TypeLib\\" + GuidString(attr.guid) + L"\\" +
+                                         std::to_wstring(attr.wMajorVerNum) + L"." +
+                                         std::to_wstring(attr.wMinorVerNum);
+        if (!Exists(version_key)) return S_OK;
         hr = ::UnRegisterTypeLib(attr.guid, attr.wMajorVerNum, attr.wMinorVerNum, attr.lcid,
                                  NativeSysKind());
         // Unregistering what is not registered is not a failure of ours.

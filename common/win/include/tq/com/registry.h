@@ -25,7 +25,9 @@ public:
 
     HRESULT Set(const RegValue& v) const;
     HRESULT SetAll(std::span<const RegValue> values) const;
-    // Deletes a key and everything below it; a missing key is not an error.
+    // Deletes a key and everything below it, then those of its parents that are left empty
+    // (below the classes root; per user, Software\Classes itself too); a missing key is not an
+    // error.
     HRESULT DeleteTree(const std::wstring& key) const;
     // Whether a key exists (tests and unregistration checks).
     bool Exists(const std::wstring& key) const;
