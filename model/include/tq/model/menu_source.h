@@ -1,0 +1,70 @@
+// The boundary between the designer and a MenuTree.
+//
+// The designer reads a MenuTree when the page loads and empties and rebuilds it on apply; it
+// uses only what is below.  Natively the interface is implemented over tqBiblioteca's portable
+// core (bib_menu_source.h); on Windows the property page implements it over the COM MenuTree
+// it reads from the control.  Everything is value-typed (tq::String, bool, int32_t) so that an
+// implementation over IDispatch or a vtable is a line per member.
+//
+// Handles: Item and SubMenu return small handle objects for the stored entry or level, not
+// copies; what is written through one handle is seen through every later one.  A handle stays
+// usable for as long as its implementation keeps the object alive (the COM one holds a
+// reference).  Every failure is thrown as tq::Error.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "tq/ustring.h"
+
+namespace tq::model {
+
+class IMenuEntry;
+
+// One level of a menu: an ordered list of entries counted from 1.
+class IMenuLevel {
+  public:
+    virtual ~IMenuLevel() = default;
+
+    // Entries of this level only.
+    virtual int32_t Count() = 0;
+    // The entry at 1-based `position`; tq::Error when there is none.
+    virtual std::unique_ptr<IMenuEntry> Item(int32_t position) = 0;
+    // The first entry of this level whose Nome equals `nome` exactly; tq::Error when none.
+    virtual std::unique_ptr<IMenuEntry> Item(const String& nome) = 0;
+    // Appends an entry with that Caption and Nome and an empty SubMenu.
+    virtual void Add(const String& caption, const String& nome) = 0;
+    // Removes every entry.
+    virtual void Clear() = 0;
+};
+
+// One menu entry.
+class IMenuEntry {
+  public:
+    virtual ~IMenuEntry() = default;
+
+    virtual String Caption() = 0;
+    virtual void SetCaption(const String& v) = 0;
+    virtual String Nome() = 0;  // read-only: given to Add
+    virtual String TextoMenu() = 0;
+    virtual void SetTextoMenu(const String& v) = 0;
+    virtual String TeclaExtenso() = 0;
+    virtual void SetTeclaExtenso(const String& v) = 0;
+    virtual String Descricao() = 0;
+    virtual void SetDescricao(const String& v) = 0;
+    virtual bool MenuConsulta() = 0;
+    virtual void SetMenuConsulta(bool v) = 0;
+    virtual bool Visivel() = 0;
+    virtual void SetVisivel(bool v) = 0;
+    virtual bool VisivelDefault() = 0;
+    virtual void SetVisivelDefault(bool v) = 0;
+    virtual bool Habilitado() = 0;
+    virtual void SetHabilitado(bool v) = 0;
+    virtual bool HabilitadoDefault() = 0;
+    virtual void SetHabilitadoDefault(bool v) = 0;
+
+    // The child level: never null, empty for a leaf.
+    virtual std::unique_ptr<IMenuLevel> SubMenu() = 0;
+};
+
+}  // namespace tq::model
