@@ -1,0 +1,195 @@
+// The designer's working tree: a node collection with the semantics of a tree-view control's
+// Nodes collection, which the page's procedures are written against.
+//
+//  - Keys are unique in the whole tree (compared exactly, case included); an empty key means
+//    "no key".  Key lookup is a hash lookup.
+//  - Every node also has a 1-based collection index: the order in which the nodes were added.
+//    A new node always takes the last position, whatever its place in the tree, and removing
+//    nodes shifts the indices of the later ones down, as a tree view's collection does.
+//  - Add takes an optional relative (a node, a key or an index) and a relationship: 4 = last
+//    child of the relative, 3 = just before it, 2 = just after it (0 and 1, first and last
+//    sibling, are there for completeness).  No relative: the last top-level node.
+//  - Removing a node removes its whole subtree.  When the selected node goes, the selection
+//    moves as the Windows tree view moves it: to the next sibling, else to the parent, else
+//    (a top-level node) to the previous sibling.
+//
+// Collection order index: the nodes sit in a vector in the order they were added (slot = add
+// sequence) and a Fenwick tree counts the live slots, so "index of a node" is a prefix sum and
+// "node at index i" a k-th search, both O(log n); adding is an O(log n) append.  A removed node
+// leaves a dead slot; the vector is compacted (O(n), slots renumbered) once the dead slots
+// outnumber the live ones, so the cost stays amortised O(log n) per operation and the memory
+// proportional to the live nodes.
+//
+// Node pointers stay valid until their node is removed (the observer hears of it first) or the
+// tree is cleared.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "tq/ustring.h"
+
+namespace tq::designer {
+
+enum class Relationship : int16_t { First = 0, Last = 1, Next = 2, Previous = 3, Child = 4 };
+
+// What OnNodeChanged reports.
+enum class NodeField { Text, Tag, Bold, Checked, Expanded };
+
+class NodeTree;
+
+class Node {
+  public:
+    const String& Key() const { return key_; }
+    const String& Text() const { return text_; }
+    const String& Tag() const { return tag_; }
+    bool Bold() const { return bold_; }
+    bool Checked() const { return checked_; }
+    bool Expanded() const { return expanded_; }
+    bool Selected() const { return selected_; }
+
+    int32_t Children() const { return children_; }  // direct children
+    Node* Child() const { return first_child_; }    // first child, or null
+    Node* LastChild() const { return last_child_; }
+    Node* Next() const { return next_; }      // next sibling, or null after the last
+    Node* Previous() const { return prev_; }  // previous sibling, or null
+    Node* Parent() const;                     // null for a top-level node
+
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+
+  private:
+    friend class NodeTree;
+    Node() = default;
+
+    String key_, text_, tag_;
+    bool bold_ = false, checked_ = false, expanded_ = false, selected_ = false;
+    bool is_top_ = false;  // the tree's hidden top node
+    int32_t children_ = 0;
+    Node* parent_ = nullptr;  // the tree's hidden top node for top-level nodes
+    Node* first_child_ = nullptr;
+    Node* last_child_ = nullptr;
+    Node* prev_ = nullptr;
+    Node* next_ = nullptr;
+    size_t slot_ = 0;  // position in the add-order vector
+};
+
+// Hears every change of the tree, so that a view can mirror it.  Calls are made after the
+// change, except OnNodeRemoving, which comes before the node and its subtree go (their
+// pointers are still valid during the call); no separate call is made for the descendants.
+class INodeTreeObserver {
+  public:
+    virtual void OnNodeAdded(const Node& /*node*/) {}
+    virtual void OnNodeRemoving(const Node& /*node*/) {}
+    virtual void OnNodeChanged(const Node& /*node*/, NodeField /*field*/) {}
+    virtual void OnTreeCleared() {}
+    virtual void OnSelectionChanged(const Node* /*selected*/) {}
+
+  protected:
+    ~INodeTreeObserver() = default;
+};
+
+class NodeTree {
+  public:
+    // Where Add puts a node: relative to a node given by pointer, key or index, or nowhere.
+    class Relative {
+      public:
+        static Relative None() { return Relative(); }
+        static Relative ByKey(String key) {
+            Relative r;
+            r.kind_ = Kind::Key;
+            r.key_ = std::move(key);
+            return r;
+        }
+        static Relative ByIndex(int32_t index) {
+            Relative r;
+            r.kind_ = Kind::Index;
+            r.index_ = index;
+            return r;
+        }
+        static Relative Of(Node& node) {
+            Relative r;
+            r.kind_ = Kind::Node;
+            r.node_ = &node;
+            return r;
+        }
+
+      private:
+        friend class NodeTree;
+        enum class Kind { None, Key, Index, Node } kind_ = Kind::None;
+        String key_;
+        int32_t index_ = 0;
+        Node* node_ = nullptr;
+    };
+
+    NodeTree();
+    ~NodeTree();
+    NodeTree(const NodeTree&) = delete;
+    NodeTree& operator=(const NodeTree&) = delete;
+
+    void SetObserver(INodeTreeObserver* observer) { observer_ = observer; }
+
+    // Adds a node and returns it; it takes the last collection index.  Errors (tq::Error):
+    // key already used (kKeyNotUnique), relative not found (kElementNotFound /
+    // kIndexOutOfBounds), relationship out of 0..4 (kInvalidRelationship).
+    Node& Add(const Relative& relative, Relationship relationship, StringView key, String text);
+    Node& Add(StringView key, String text) {
+        return Add(Relative::None(), Relationship::Next, key, std::move(text));
+    }
+
+    int32_t Count() const { return live_; }
+
+    Node& Item(StringView key);        // kElementNotFound when no node has the key
+    Node& Item(int32_t index);         // 1-based; kIndexOutOfBounds
+    Node* Find(StringView key) const;  // null when none (and for "")
+    int32_t IndexOf(const Node& node) const;
+
+    // Removes the node and its subtree.
+    void Remove(Node& node);
+    void Remove(StringView key) { Remove(Item(key)); }
+    void Remove(int32_t index) { Remove(Item(index)); }
+    void Clear();
+
+    Node* FirstTop() const { return top_->first_child_; }  // first top-level node
+    // The top-level ancestor of the node (the node itself at the top).
+    Node& Root(Node& node) const;
+
+    Node* SelectedItem() const { return selected_; }
+    // Selected = true selects the node (the only selected one) and expands its ancestors so
+    // that it shows, as selecting an item of a tree view does; false deselects it.
+    void SetSelected(Node& node, bool selected);
+    void SetText(Node& node, String text);
+    void SetTag(Node& node, String tag);
+    void SetBold(Node& node, bool bold);
+    void SetChecked(Node& node, bool checked);
+    void SetExpanded(Node& node, bool expanded);
+
+    // Calls f(Node&) for every node in collection order.
+    template <class F>
+    void ForEach(F&& f) const {
+        for (const auto& n : slots_)
+            if (n) f(*n);
+    }
+
+  private:
+    Node* Resolve(const Relative& relative);
+    void Link(Node* node, Node* parent, Node* before);  // before == null: append
+    void Unlink(Node* node);
+    void Compact();
+    int32_t Prefix(size_t i) const;  // live slots among the first i
+    void Update(size_t i, int32_t delta);
+    size_t KthSlot(int32_t k) const;  // slot holding the k-th live node
+
+    std::unique_ptr<Node> top_;  // hidden parent of the top-level nodes
+    std::vector<std::unique_ptr<Node>> slots_;
+    std::vector<int32_t> fenwick_;                  // 1-based over slots_
+    std::unordered_map<StringView, Node*> by_key_;  // views into the nodes' own keys
+    int32_t live_ = 0;
+    Node* selected_ = nullptr;
+    INodeTreeObserver* observer_ = nullptr;
+};
+
+}  // namespace tq::designer
