@@ -1,0 +1,86 @@
+// What the page model needs from outside, and how it tells a view what changed.
+//
+// The Win32 property page implements these over the platform (MessageBoxW, a PeekMessage loop,
+// the property page site, the control kept in the module state gctlMenu); tests fake them.
+#pragma once
+
+#include <cstdint>
+
+#include "tq/designer/form.h"
+#include "tq/designer/node_tree.h"
+#include "tq/ustring.h"
+
+namespace tq::designer {
+
+// Message box answers and styles used by the page.
+inline constexpr int32_t kMsgOk = 1;
+inline constexpr int32_t kMsgYes = 6;
+inline constexpr int32_t kMsgNo = 7;
+inline constexpr int32_t kEstiloPergunta = 52;  // Yes/No (4) + exclamation (48)
+inline constexpr int32_t kEstiloAviso = 48;     // OK + exclamation
+
+class IMessageBox {
+  public:
+    // Shows the box and returns the button chosen (kMsgYes, kMsgNo, kMsgOk).
+    virtual int32_t MsgBox(const String& texto, int32_t estilo, const String& titulo) = 0;
+
+  protected:
+    ~IMessageBox() = default;
+};
+
+class IMessagePump {
+  public:
+    // One pass over the window messages waiting for the page's thread.  Handlers that run
+    // during it may call back into the page model.
+    virtual void ProcessPendingMessages() = 0;
+
+  protected:
+    ~IMessagePump() = default;
+};
+
+class IChangedFlag {
+  public:
+    // The page's Changed flag, as the property page site sees it: true asks the host to offer
+    // an apply.
+    virtual void SetChanged(bool changed) = 0;
+
+  protected:
+    ~IChangedFlag() = default;
+};
+
+class IScriptTarget {
+  public:
+    // GerarScript on the control held in the module state gctlMenu (the tqMenu shown last on
+    // this thread), its result ignored.  With no such control, throw tq::Error.
+    virtual void GerarScript() = 0;
+
+  protected:
+    ~IScriptTarget() = default;
+};
+
+// Services given to the page model.  Any pointer may be null: no message box answers No, no
+// pump skips the pass, no Changed site keeps the flag in the model only, no script target makes
+// the script button fail as calling through an empty object reference does.
+struct PageServices {
+    IMessageBox* msgbox = nullptr;
+    IMessagePump* pump = nullptr;
+    IChangedFlag* changed = nullptr;
+    IScriptTarget* script = nullptr;
+};
+
+// The view of the page model.  Tree changes come through INodeTreeObserver (node added, about to
+// be removed, changed, tree cleared, selection changed); form changes through OnControlChanged,
+// after which the view reads that control's state from PageModel::form() (for lstMenu: all its
+// rows); focus moves the page makes itself through OnFocusMoved.  Changes the view reports to
+// the model (typing, ticking, choosing, the user's focus moves and selections) are not echoed
+// back.  All calls happen on the page's thread, inside the model's handlers.
+class IPageView : public INodeTreeObserver {
+  public:
+    virtual void OnControlChanged(Control /*control*/) {}
+    virtual void OnFocusMoved(Control /*control*/) {}
+
+  protected:
+    ~IPageView() = default;
+};
+
+}  // namespace tq::designer

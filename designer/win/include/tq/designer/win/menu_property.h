@@ -1,0 +1,40 @@
+// The property page tqMenuProperty as a COM class (IPropertyPage2), for the tqMenuCtl module.
+//
+// The page is a thin Win32 view (page_window.h) over the portable page model: the frame's
+// calls map onto the page events
+//   SetObjects  -> PropertyPage_SelectionChanged (first object; its "MenuTree" read by name)
+//   Apply       -> PropertyPage_ApplyChanges, then "MenuTree" set by reference, by name
+//   Deactivate and the final Release -> PropertyPage_Terminate
+// and the model's Changed flag goes to IPropertyPageSite::OnStatusChange and IsPageDirty.
+#pragma once
+
+#include <objbase.h>
+#include <oaidl.h>
+
+#include <string>
+#include <vector>
+
+#include "tq/com/registry.h"
+
+namespace tq::designer {
+
+// {87514F47-70FD-4992-B8F1-6D9533198B8F}: the class id tqMenuCtl's type library gives the page
+// (coclass tqMenuProperty) and that tqMenu names in ISpecifyPropertyPages.
+inline constexpr CLSID kClsidMenuProperty = {
+    0x87514F47, 0x70FD, 0x4992, {0xB8, 0xF1, 0x6D, 0x95, 0x33, 0x19, 0x8B, 0x8F}};
+inline constexpr wchar_t kMenuPropertyProgId[] = L"tqMenuCtl.tqMenuProperty";
+
+// Creates a page object (for DllGetClassObject's class table).
+HRESULT CreateMenuPropertyPage(REFIID iid, void** out);
+
+// The registry values of the page class for a module at `module_path`: the class name, the
+// in-process server (apartment threaded), the ProgID both ways.
+std::vector<com::RegValue> MenuPropertyRegistryValues(const std::wstring& module_path);
+
+// Where the page's "Gera Script" button finds the control it calls GerarScript on: the module
+// state gctlMenu, the tqMenu shown last on this thread.  The function returns a new reference,
+// or null when there is none.  Until one is set the button fails with "Object variable not set".
+using ScriptControlSource = IDispatch* (*)();
+void SetScriptControlSource(ScriptControlSource source);
+
+}  // namespace tq::designer

@@ -1,0 +1,130 @@
+// The Win32 form of the property page tqMenuProperty: real common controls laid out as the
+// form is, bound to the portable page model.
+//
+// The window is a thin view.  Platform events go to the model's handlers (clicks, the tree's
+// node click and keys, the key list's Delete) or are reported to it (typing, ticking, choosing,
+// selection and focus moves); everything the model changes comes back through IPageView and is
+// mirrored on the controls.  Notifications caused by that mirroring are not reported back.
+//
+// Layout: positions are the form's, in twips, turned into pixels at the system DPI (15 twips =
+// 1 pixel at 96 DPI).  The two frames are group boxes that contain their controls; the creation
+// order gives the tab order.  The page window and both frames carry WS_EX_CONTROLPARENT, so
+// that a frame's dialog manager tabs through them (the page puts the style back if a frame
+// clears it); TranslateAccelerator moves the focus itself for frames that ask the page first.
+//
+// Display choices: an entry's Bold (visible) shows as a bold node; its Checked (enabled) as
+// normal text, and a disabled entry in the gray-text colour.  The tree has no check boxes, so
+// no click can change a node's flags behind the model's back.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <memory>
+#include <unordered_map>
+
+#include "tq/designer/page_model.h"
+
+namespace tq::designer::win {
+
+// Window class of the page window.
+inline constexpr wchar_t kPageWindowClass[] = L"tqMenuPropertyPage";
+
+// Control id of a form control (its child-window id).
+inline int ControlId(Control c) { return 1000 + static_cast<int>(c); }
+
+// The page's size in twips and in pixels at the current DPI.
+inline constexpr int kPageWidthTwips = 7875;
+inline constexpr int kPageHeightTwips = 5850;
+SIZE PageSizePixels();
+// Twips to pixels at the system DPI.
+int TwipsToPixels(int twips);
+
+// What the view needs from the COM page around it.
+struct PageHost {
+    std::function<void(bool)> set_changed;  // the model's Changed flag
+    std::function<void()> gerar_script;     // GerarScript on the control of gctlMenu
+};
+
+class PageWindow final : private IPageView,
+                         private IMessageBox,
+                         private IMessagePump,
+                         private IChangedFlag,
+                         private IScriptTarget {
+public:
+    explicit PageWindow(PageHost host);
+    ~PageWindow();
+    PageWindow(const PageWindow&) = delete;
+    PageWindow& operator=(const PageWindow&) = delete;
+
+    PageModel& model() { return model_; }
+
+    // Creates the window (hidden) as a child of `parent` with its controls, showing the model's
+    // current state.  Throws tq::Error when a window cannot be made.
+    void Create(HWND parent, const RECT& rect);
+    void Destroy();
+    HWND hwnd() const { return hwnd_; }
+    HWND Handle(Control c) const;
+
+    // Tab and shift-tab inside the page; true when the key was used.  At the last (first)
+    // control the key is left to the frame, which moves on to its own controls.
+    bool TranslateAccelerator(const MSG& msg);
+
+    // Whether the up and down buttons draw their arrows themselves (no Webdings font).
+    bool DrawsArrows() const { return draws_arrows_; }
+
+private:
+    // IPageView
+    void OnNodeAdded(const Node& node) override;
+    void OnNodeRemoving(const Node& node) override;
+    void OnNodeChanged(const Node& node, NodeField field) override;
+    void OnTreeCleared() override;
+    void OnSelectionChanged(const Node* selected) override;
+    void OnControlChanged(Control control) override;
+    void OnFocusMoved(Control control) override;
+    // Services
+    int32_t MsgBox(const String& texto, int32_t estilo, const String& titulo) override;
+    void ProcessPendingMessages() override;
+    void SetChanged(bool changed) override;
+    void GerarScript() override;
+
+    static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                      DWORD_PTR data);
+    static LRESULT CALLBACK TreeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                     DWORD_PTR data);
+    static LRESULT CALLBACK ComboProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                      DWORD_PTR data);
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
+    void OnCommand(int id, int code, HWND ctl);
+    LRESULT OnNotify(NMHDR* nm);
+    LRESULT OnTreeCustomDraw(NMTVCUSTOMDRAW* cd);
+    void DrawArrow(const DRAWITEMSTRUCT& di);
+    HBRUSH OnCtlColorStatic(HDC dc, HWND ctl);
+
+    void CreateControls();
+    void SyncAll();
+    void AddTreeItem(const Node& node);
+    void FillList();
+    void FillKeys();
+    Control ControlOf(HWND h) const;
+    // Runs a model call from a window message; a failure is shown in a message box, as a
+    // form's unhandled run-time error is.
+    template <class F>
+    void Safely(F&& f);
+    void ShowError(const String& text);
+
+    PageHost host_;
+    PageModel model_;
+    HWND hwnd_ = nullptr;
+    std::unordered_map<int, HWND> controls_;  // by Control
+    std::unordered_map<const Node*, HTREEITEM> items_;
+    HFONT font_ = nullptr;
+    HFONT arrow_font_ = nullptr;  // Webdings, when present
+    bool draws_arrows_ = false;
+    HICON icons_[4] = {};
+    int updating_ = 0;  // > 0 while mirroring the model: notifications are not reported
+};
+
+}  // namespace tq::designer::win

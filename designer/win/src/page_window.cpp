@@ -1,0 +1,930 @@
+#include "tq/designer/win/page_window.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "page_icons.h"
+#include "tq/com/error_info.h"
+#include "tq/com/strings.h"
+#include "tq/designer/errors.h"
+#include "tq/error.h"
+
+namespace tq::designer::win {
+
+namespace {
+
+using com::AsPortable;
+using com::AsWide;
+
+// Caption: the menu text; a hundred characters is longer than any menu can show.  Nome and
+// Descricao: what the item field record holds.
+constexpr int kMaxCaption = 100;
+constexpr int kMaxNome = 50;
+constexpr int kMaxDescricao = 50;
+
+constexpr UINT_PTR kSubclassId = 0x7451;
+
+struct ControlSpec {
+    Control control;
+    Control container;  // Control::None: the page itself
+    const wchar_t* cls;
+    DWORD style;
+    DWORD ex_style;
+    const wchar_t* text;
+    int x, y, w, h;  // twips, relative to the container
+};
+
+constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY;
+constexpr DWORD kCheck = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_NOTIFY;
+constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
+constexpr DWORD kEdit = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
+constexpr DWORD kFrame = WS_CHILD | WS_VISIBLE | BS_GROUPBOX | WS_CLIPSIBLINGS;
+
+// In creation order, which is the tab order: the page's own controls, then the edit frame with
+// its fields (the shortcut frame in the middle of them).  Labels come just before their box.
+const ControlSpec kSpecs[] = {
+    {Control::btnIncluir, Control::None, WC_BUTTONW, kButton | BS_ICON, 0, L"", 75, 90, 345, 345},
+    {Control::btnAlterar, Control::None, WC_BUTTONW, kButton | BS_ICON, 0, L"", 450, 90, 345, 345},
+    {Control::btnExcluir, Control::None, WC_BUTTONW, kButton | BS_ICON, 0, L"", 825, 90, 345, 345},
+    {Control::btnSobe, Control::None, WC_BUTTONW, kButton, 0, L"5", 3075, 45, 255, 210},
+    {Control::btnDesce, Control::None, WC_BUTTONW, kButton, 0, L"6", 3075, 240, 255, 210},
+    {Control::btnScript, Control::None, WC_BUTTONW, kButton, 0, L"Gera Script", 6660, 90, 1110,
+     345},
+    {Control::trvMenu, Control::None, WC_TREEVIEWW,
+     WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT |
+         TVS_SHOWSELALWAYS | TVS_DISABLEDRAGDROP,
+     WS_EX_CLIENTEDGE, L"", 75, 465, 3270, 3960},
+    {Control::lstMenu, Control::None, WC_LISTVIEWW,
+     WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+         LVS_NOSORTHEADER,
+     WS_EX_CLIENTEDGE, L"", 3390, 465, 4395, 3960},
+    {Control::fraObjetos, Control::None, WC_BUTTONW, kFrame, WS_EX_CONTROLPARENT, L"", 90, 4410,
+     7680, 1290},
+    {Control::lblCaption, Control::fraObjetos, WC_STATICW, kLabel, 0, L"Caption", 75, 135, 1545,
+     240},
+    {Control::txtCaption, Control::fraObjetos, WC_EDITW, kEdit, WS_EX_CLIENTEDGE, L"", 75, 330,
+     2340, 315},
+    {Control::lblNome, Control::fraObjetos, WC_STATICW, kLabel, 0, L"Nome", 2490, 135, 1545, 240},
+    {Control::txtNome, Control::fraObjetos, WC_EDITW, kEdit, WS_EX_CLIENTEDGE, L"", 2490, 330,
+     1650, 315},
+    {Control::lblDescricao, Control::fraObjetos, WC_STATICW, kLabel, 0, L"Descrição", 75, 675,
+     1545, 240},
+    {Control::txtDescricao, Control::fraObjetos, WC_EDITW, kEdit, WS_EX_CLIENTEDGE, L"", 75, 870,
+     4065, 315},
+    {Control::chkConsulta, Control::fraObjetos, WC_BUTTONW, kCheck, 0, L"Consulta", 4275, 315,
+     945, 225},
+    {Control::fraAtalho, Control::fraObjetos, WC_BUTTONW, kFrame, WS_EX_CONTROLPARENT, L"Atalho",
+     5400, 225, 1305, 960},
+    {Control::chkCtrl, Control::fraAtalho, WC_BUTTONW, kCheck, 0, L"Ctrl", 60, 255, 525, 225},
+    {Control::chkShift, Control::fraAtalho, WC_BUTTONW, kCheck, 0, L"Shift", 660, 255, 615, 225},
+    {Control::cmbTeclaAcesso, Control::fraAtalho, WC_COMBOBOXW,
+     WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, L"", 45, 585, 1215,
+     315},
+    {Control::chkVisible, Control::fraObjetos, WC_BUTTONW, kCheck, 0, L"Visible", 6720, 300, 930,
+     225},
+    {Control::chkEnabled, Control::fraObjetos, WC_BUTTONW, kCheck, 0, L"Enabled", 6720, 570, 885,
+     225},
+    {Control::btnConfirma, Control::fraObjetos, WC_BUTTONW, kButton | BS_ICON, 0, L"", 7215, 855,
+     315, 315},
+};
+
+HINSTANCE ThisModule() {
+    HMODULE m = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&ThisModule), &m);
+    return m;
+}
+
+int Dpi() {
+    static const int dpi = [] {
+        HDC dc = GetDC(nullptr);
+        const int d = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+        if (dc) ReleaseDC(nullptr, dc);
+        return d > 0 ? d : 96;
+    }();
+    return dpi;
+}
+
+std::wstring WindowText(HWND h) {
+    const int n = GetWindowTextLengthW(h);
+    std::wstring s(static_cast<size_t>(n) + 1, L'\0');
+    s.resize(static_cast<size_t>(GetWindowTextW(h, s.data(), n + 1)));
+    return s;
+}
+
+int CALLBACK FontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+bool HasFont(const wchar_t* face) {
+    HDC dc = GetDC(nullptr);
+    if (!dc) return false;
+    LOGFONTW lf{};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+    bool found = false;
+    EnumFontFamiliesExW(dc, &lf, FontFound, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, dc);
+    return found;
+}
+
+COLORREF OleColor(uint32_t ole) {
+    // An OLE colour with the high bit set names a system colour by its index.
+    if (ole & 0x80000000u) return GetSysColor(static_cast<int>(ole & 0xFFu));
+    return static_cast<COLORREF>(ole & 0xFFFFFFu);
+}
+
+bool IsPushButton(Control c) {
+    switch (c) {
+        case Control::btnIncluir:
+        case Control::btnAlterar:
+        case Control::btnExcluir:
+        case Control::btnSobe:
+        case Control::btnDesce:
+        case Control::btnScript:
+        case Control::btnConfirma: return true;
+        default: return false;
+    }
+}
+
+bool IsCheckBox(Control c) {
+    switch (c) {
+        case Control::chkConsulta:
+        case Control::chkCtrl:
+        case Control::chkShift:
+        case Control::chkVisible:
+        case Control::chkEnabled: return true;
+        default: return false;
+    }
+}
+
+bool IsTextBox(Control c) {
+    return c == Control::txtCaption || c == Control::txtNome || c == Control::txtDescricao;
+}
+
+// The shift state of a key event as the page's key handlers take it: 1 Shift, 2 Ctrl, 4 Alt.
+int16_t ShiftState() {
+    int16_t s = 0;
+    if (GetKeyState(VK_SHIFT) < 0) s |= 1;
+    if (GetKeyState(VK_CONTROL) < 0) s |= 2;
+    if (GetKeyState(VK_MENU) < 0) s |= 4;
+    return s;
+}
+
+}  // namespace
+
+int TwipsToPixels(int twips) { return MulDiv(twips, Dpi(), 1440); }
+
+SIZE PageSizePixels() { return {TwipsToPixels(kPageWidthTwips), TwipsToPixels(kPageHeightTwips)}; }
+
+PageWindow::PageWindow(PageHost host)
+    : host_(std::move(host)),
+      model_(PageServices{static_cast<IMessageBox*>(this), static_cast<IMessagePump*>(this),
+                          static_cast<IChangedFlag*>(this), static_cast<IScriptTarget*>(this)},
+             static_cast<IPageView*>(this)) {}
+
+PageWindow::~PageWindow() { Destroy(); }
+
+// ---- Window creation -----------------------------------------------------------------------
+
+void PageWindow::Create(HWND parent, const RECT& rect) {
+    if (hwnd_) return;
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES |
+                                              ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    if (!GetClassInfoExW(ThisModule(), kPageWindowClass, &wc)) {
+        wc = WNDCLASSEXW{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = &PageWindow::PageProc;
+        wc.hInstance = ThisModule();
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kPageWindowClass;
+        if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+            throw Error(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())),
+                        u"RegisterClassEx falhou");
+    }
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kPageWindowClass, L"Principal",
+                            WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rect.left, rect.top,
+                            rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
+                            ThisModule(), this);
+    if (!hwnd_)
+        throw Error(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())),
+                    u"CreateWindowEx falhou");
+    try {
+        CreateControls();
+        SyncAll();
+    } catch (...) {
+        Destroy();
+        throw;
+    }
+}
+
+void PageWindow::CreateControls() {
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof(ncm);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0))
+        font_ = CreateFontIndirectW(&ncm.lfMessageFont);
+    HFONT font = font_ ? font_ : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+
+    // The arrows are "5" and "6" in Webdings 8.25 pt; without that font the buttons draw them.
+    if (HasFont(L"Webdings")) {
+        LOGFONTW lf{};
+        lf.lfHeight = -MulDiv(825, Dpi(), 7200);
+        lf.lfWeight = FW_NORMAL;
+        lf.lfCharSet = SYMBOL_CHARSET;
+        lstrcpynW(lf.lfFaceName, L"Webdings", LF_FACESIZE);
+        arrow_font_ = CreateFontIndirectW(&lf);
+    }
+    draws_arrows_ = arrow_font_ == nullptr;
+
+    icons_[0] = MakePageIcon(PageIcon::FolhaEmBranco);
+    icons_[1] = MakePageIcon(PageIcon::PastaAberta);
+    icons_[2] = MakePageIcon(PageIcon::Cruz);
+    icons_[3] = MakePageIcon(PageIcon::Confirma);
+
+    for (const ControlSpec& s : kSpecs) {
+        HWND parent = s.container == Control::None ? hwnd_ : Handle(s.container);
+        DWORD style = s.style;
+        const bool arrow = s.control == Control::btnSobe || s.control == Control::btnDesce;
+        if (arrow && draws_arrows_) style = (style & ~BS_TYPEMASK) | BS_OWNERDRAW;
+        int h = TwipsToPixels(s.h);
+        if (s.control == Control::cmbTeclaAcesso) h += TwipsToPixels(3000);  // the drop-down
+        HWND c = CreateWindowExW(s.ex_style, s.cls, s.text, style, TwipsToPixels(s.x),
+                                 TwipsToPixels(s.y), TwipsToPixels(s.w), h, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(s.control))),
+                                 ThisModule(), nullptr);
+        if (!c)
+            throw Error(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())),
+                        u"CreateWindowEx falhou");
+        controls_[static_cast<int>(s.control)] = c;
+        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(arrow && arrow_font_ ? arrow_font_ : font),
+                     FALSE);
+        if (s.control == Control::fraObjetos || s.control == Control::fraAtalho)
+            SetWindowSubclass(c, &PageWindow::FrameProc, kSubclassId,
+                              reinterpret_cast<DWORD_PTR>(this));
+    }
+
+    const std::pair<Control, int> pictures[] = {{Control::btnIncluir, 0},
+                                                {Control::btnAlterar, 1},
+                                                {Control::btnExcluir, 2},
+                                                {Control::btnConfirma, 3}};
+    for (auto [c, i] : pictures)
+        SendMessageW(Handle(c), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icons_[i]));
+
+    SendMessageW(Handle(Control::txtCaption), EM_LIMITTEXT, kMaxCaption, 0);
+    SendMessageW(Handle(Control::txtNome), EM_LIMITTEXT, kMaxNome, 0);
+    SendMessageW(Handle(Control::txtDescricao), EM_LIMITTEXT, kMaxDescricao, 0);
+
+    HWND trv = Handle(Control::trvMenu);
+    SetWindowSubclass(trv, &PageWindow::TreeProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(Handle(Control::cmbTeclaAcesso), &PageWindow::ComboProc, kSubclassId,
+                      reinterpret_cast<DWORD_PTR>(this));
+
+    HWND lst = Handle(Control::lstMenu);
+    ListView_SetExtendedListViewStyle(lst, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    for (size_t i = 0; i < kColunasLista.size(); ++i) {
+        std::wstring text(AsWide(kColunasLista[i].Text));
+        LVCOLUMNW col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        col.pszText = text.data();
+        col.cx = TwipsToPixels(kColunasLista[i].Width);
+        col.iSubItem = static_cast<int>(i);
+        SendMessageW(lst, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
+    }
+}
+
+void PageWindow::Destroy() {
+    if (hwnd_) {
+        HWND h = hwnd_;
+        ++updating_;
+        DestroyWindow(h);  // WM_NCDESTROY clears hwnd_
+        --updating_;
+        hwnd_ = nullptr;
+    }
+    // Given back with the last page window, so that a module unloaded and loaded again never
+    // finds its class pointing into the old copy.
+    UnregisterClassW(kPageWindowClass, ThisModule());
+    controls_.clear();
+    items_.clear();
+    for (HICON& i : icons_)
+        if (i) DestroyIcon(std::exchange(i, nullptr));
+    if (font_) DeleteObject(std::exchange(font_, nullptr));
+    if (arrow_font_) DeleteObject(std::exchange(arrow_font_, nullptr));
+}
+
+HWND PageWindow::Handle(Control c) const {
+    const auto it = controls_.find(static_cast<int>(c));
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+Control PageWindow::ControlOf(HWND h) const {
+    if (!h) return Control::None;
+    for (const auto& [c, w] : controls_)
+        if (w == h) return static_cast<Control>(c);
+    return Control::None;
+}
+
+// ---- Mirroring the model -------------------------------------------------------------------
+
+void PageWindow::SyncAll() {
+    ++updating_;
+    HWND trv = Handle(Control::trvMenu);
+    TreeView_DeleteAllItems(trv);
+    items_.clear();
+    // Parents before children: walk the tree depth first.
+    std::vector<const Node*> pending;
+    for (const Node* n = model_.trvMenu().FirstTop(); n; n = n->Next()) pending.push_back(n);
+    std::reverse(pending.begin(), pending.end());
+    while (!pending.empty()) {
+        const Node* n = pending.back();
+        pending.pop_back();
+        AddTreeItem(*n);
+        std::vector<const Node*> kids;
+        for (const Node* c = n->Child(); c; c = c->Next()) kids.push_back(c);
+        pending.insert(pending.end(), kids.rbegin(), kids.rend());
+    }
+    --updating_;
+    for (const auto& [n, item] : items_)
+        if (n->Expanded()) OnNodeChanged(*n, NodeField::Expanded);
+    OnSelectionChanged(model_.trvMenu().SelectedItem());
+    for (const ControlSpec& s : kSpecs) OnControlChanged(s.control);
+}
+
+void PageWindow::AddTreeItem(const Node& node) {
+    HWND trv = Handle(Control::trvMenu);
+    if (!trv) return;
+    HTREEITEM parent = TVI_ROOT;
+    if (const Node* p = node.Parent()) {
+        const auto it = items_.find(p);
+        if (it == items_.end()) return;
+        parent = it->second;
+    }
+    HTREEITEM after = TVI_FIRST;
+    if (const Node* prev = node.Previous()) {
+        const auto it = items_.find(prev);
+        after = it == items_.end() ? TVI_LAST : it->second;
+    }
+    std::wstring text(AsWide(node.Text()));
+    TVINSERTSTRUCTW ins{};
+    ins.hParent = parent;
+    ins.hInsertAfter = after;
+    ins.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_STATE;
+    ins.item.pszText = text.data();
+    ins.item.lParam = reinterpret_cast<LPARAM>(&node);
+    ins.item.stateMask = TVIS_BOLD;
+    ins.item.state = node.Bold() ? TVIS_BOLD : 0;
+    ++updating_;
+    auto* item = reinterpret_cast<HTREEITEM>(
+        SendMessageW(trv, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&ins)));
+    --updating_;
+    if (!item) throw Error(static_cast<int32_t>(E_FAIL), u"TreeView: item não inserido");
+    items_[&node] = item;
+    // A parent the model already shows expanded opens as soon as it has a child to show.
+    if (const Node* p = node.Parent(); p && p->Expanded()) {
+        ++updating_;
+        TreeView_Expand(trv, parent, TVE_EXPAND);
+        --updating_;
+    }
+}
+
+void PageWindow::OnNodeAdded(const Node& node) { AddTreeItem(node); }
+
+void PageWindow::OnNodeRemoving(const Node& node) {
+    const auto it = items_.find(&node);
+    if (it == items_.end()) return;
+    HTREEITEM item = it->second;
+    std::vector<const Node*> pending{&node};
+    while (!pending.empty()) {
+        const Node* n = pending.back();
+        pending.pop_back();
+        items_.erase(n);
+        for (const Node* c = n->Child(); c; c = c->Next()) pending.push_back(c);
+    }
+    ++updating_;
+    TreeView_DeleteItem(Handle(Control::trvMenu), item);
+    --updating_;
+}
+
+void PageWindow::OnNodeChanged(const Node& node, NodeField field) {
+    const auto it = items_.find(&node);
+    if (it == items_.end()) return;
+    HWND trv = Handle(Control::trvMenu);
+    ++updating_;
+    switch (field) {
+        case NodeField::Text: {
+            std::wstring text(AsWide(node.Text()));
+            TVITEMW item{};
+            item.mask = TVIF_TEXT;
+            item.hItem = it->second;
+            item.pszText = text.data();
+            SendMessageW(trv, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+            break;
+        }
+        case NodeField::Bold:
+        {
+            TVITEMW item{};
+            item.mask = TVIF_STATE;
+            item.hItem = it->second;
+            item.stateMask = TVIS_BOLD;
+            item.state = node.Bold() ? TVIS_BOLD : 0;
+            SendMessageW(trv, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        }
+            break;
+        case NodeField::Checked:
+        case NodeField::Tag: {
+            // Checked shows as the text colour (custom draw); redraw the item.
+            RECT r;
+            if (TreeView_GetItemRect(trv, it->second, &r, FALSE)) InvalidateRect(trv, &r, TRUE);
+            break;
+        }
+        case NodeField::Expanded:
+            TreeView_Expand(trv, it->second, node.Expanded() ? TVE_EXPAND : TVE_COLLAPSE);
+            break;
+    }
+    --updating_;
+}
+
+void PageWindow::OnTreeCleared() {
+    items_.clear();
+    ++updating_;
+    if (HWND trv = Handle(Control::trvMenu)) TreeView_DeleteAllItems(trv);
+    --updating_;
+}
+
+void PageWindow::OnSelectionChanged(const Node* selected) {
+    HWND trv = Handle(Control::trvMenu);
+    if (!trv) return;
+    HTREEITEM item = nullptr;
+    if (selected) {
+        const auto it = items_.find(selected);
+        if (it != items_.end()) item = it->second;
+    }
+    ++updating_;
+    TreeView_SelectItem(trv, item);
+    --updating_;
+}
+
+void PageWindow::FillList() {
+    HWND lst = Handle(Control::lstMenu);
+    ListView_DeleteAllItems(lst);
+    const auto& rows = model_.form().lstMenu.Rows;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        std::wstring text(AsWide(rows[r].Columns[0]));
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(r);
+        item.pszText = text.data();
+        const auto at = SendMessageW(lst, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        for (int c = 1; c < 6; ++c) {
+            std::wstring sub(AsWide(rows[r].Columns[static_cast<size_t>(c)]));
+            LVITEMW si{};
+            si.iSubItem = c;
+            si.pszText = sub.data();
+            SendMessageW(lst, LVM_SETITEMTEXTW, static_cast<WPARAM>(at),
+                         reinterpret_cast<LPARAM>(&si));
+        }
+    }
+}
+
+void PageWindow::FillKeys() {
+    HWND cmb = Handle(Control::cmbTeclaAcesso);
+    const ComboBox& box = model_.form().cmbTeclaAcesso;
+    const auto n = static_cast<size_t>(SendMessageW(cmb, CB_GETCOUNT, 0, 0));
+    bool same = n == box.List.size();
+    std::wstring buf;
+    for (size_t i = 0; same && i < n; ++i) {
+        const auto len = SendMessageW(cmb, CB_GETLBTEXTLEN, i, 0);
+        buf.assign(static_cast<size_t>(len < 0 ? 0 : len) + 1, L'\0');
+        SendMessageW(cmb, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf.data()));
+        buf.resize(static_cast<size_t>(len < 0 ? 0 : len));
+        same = buf == AsWide(box.List[i]);
+    }
+    if (!same) {
+        SendMessageW(cmb, CB_RESETCONTENT, 0, 0);
+        for (const String& s : box.List) {
+            std::wstring w(AsWide(s));
+            SendMessageW(cmb, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
+        }
+    }
+    SendMessageW(cmb, CB_SETCURSEL, static_cast<WPARAM>(box.ListIndex), 0);
+}
+
+void PageWindow::OnControlChanged(Control c) {
+    HWND h = Handle(c);
+    if (!h) return;
+    const Form& f = model_.form();
+    ++updating_;
+    switch (c) {
+        case Control::btnIncluir: EnableWindow(h, f.btnIncluir.Enabled); break;
+        case Control::btnAlterar: EnableWindow(h, f.btnAlterar.Enabled); break;
+        case Control::btnExcluir: EnableWindow(h, f.btnExcluir.Enabled); break;
+        case Control::btnSobe: EnableWindow(h, f.btnSobe.Enabled); break;
+        case Control::btnDesce: EnableWindow(h, f.btnDesce.Enabled); break;
+        case Control::btnScript: EnableWindow(h, f.btnScript.Enabled); break;
+        case Control::btnConfirma: EnableWindow(h, f.btnConfirma.Enabled); break;
+        case Control::fraObjetos: EnableWindow(h, f.fraObjetos.Enabled); break;
+        case Control::fraAtalho: EnableWindow(h, f.fraAtalho.Enabled); break;
+        case Control::lblCaption:
+        case Control::lblNome:
+        case Control::lblDescricao: InvalidateRect(h, nullptr, TRUE); break;
+        case Control::txtCaption:
+        case Control::txtNome:
+        case Control::txtDescricao: {
+            const TextBox& t = c == Control::txtCaption ? f.txtCaption
+                               : c == Control::txtNome  ? f.txtNome
+                                                        : f.txtDescricao;
+            const std::wstring text(AsWide(t.Text));
+            if (WindowText(h) != text) SetWindowTextW(h, text.c_str());
+            EnableWindow(h, t.Enabled);
+            break;
+        }
+        case Control::chkConsulta:
+        case Control::chkCtrl:
+        case Control::chkShift:
+        case Control::chkVisible:
+        case Control::chkEnabled: {
+            const CheckBox& k = c == Control::chkConsulta ? f.chkConsulta
+                                : c == Control::chkCtrl   ? f.chkCtrl
+                                : c == Control::chkShift  ? f.chkShift
+                                : c == Control::chkVisible ? f.chkVisible
+                                                           : f.chkEnabled;
+            SendMessageW(h, BM_SETCHECK, static_cast<WPARAM>(k.Value), 0);
+            EnableWindow(h, k.Enabled);
+            break;
+        }
+        case Control::cmbTeclaAcesso:
+            FillKeys();
+            EnableWindow(h, f.cmbTeclaAcesso.Enabled);
+            break;
+        case Control::lstMenu: FillList(); break;
+        default: break;
+    }
+    --updating_;
+}
+
+void PageWindow::OnFocusMoved(Control c) {
+    if (HWND h = Handle(c)) SetFocus(h);
+}
+
+// ---- Services --------------------------------------------------------------------------------
+
+int32_t PageWindow::MsgBox(const String& texto, int32_t estilo, const String& titulo) {
+    const std::wstring text(AsWide(texto)), title(AsWide(titulo));
+    HWND owner = hwnd_ ? GetAncestor(hwnd_, GA_ROOT) : nullptr;
+    return MessageBoxW(owner, text.c_str(), title.c_str(), static_cast<UINT>(estilo));
+}
+
+void PageWindow::ProcessPendingMessages() {
+    // One pass over what is waiting, as the form's DoEvents does: bounded in count and time so
+    // that a stream of new messages cannot keep the command from going on.
+    constexpr int kMaxMessages = 500;
+    constexpr DWORD kMaxMillis = 250;
+    const DWORD start = GetTickCount();
+    MSG m;
+    for (int n = 0; n < kMaxMessages && GetTickCount() - start < kMaxMillis; ++n) {
+        if (!PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) break;
+        if (m.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(m.wParam));  // for the loop that owns it
+            break;
+        }
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+}
+
+void PageWindow::SetChanged(bool changed) {
+    if (host_.set_changed) host_.set_changed(changed);
+}
+
+void PageWindow::GerarScript() {
+    if (!host_.gerar_script)
+        throw Error(hr::kObjectNotSet, u"Object variable or With block variable not set");
+    host_.gerar_script();
+}
+
+void PageWindow::ShowError(const String& text) {
+    const std::wstring t(AsWide(text));
+    MessageBoxW(hwnd_ ? GetAncestor(hwnd_, GA_ROOT) : nullptr, t.c_str(), L"tqMenuProperty",
+                MB_OK | MB_ICONEXCLAMATION);
+}
+
+template <class F>
+void PageWindow::Safely(F&& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        ShowError(e.message());
+    } catch (const com::ComFailure& e) {
+        ShowError(u"Erro " + FromUtf8(std::to_string(static_cast<unsigned long>(e.hr()))));
+    } catch (const std::exception& e) {
+        ShowError(FromUtf8(e.what()));
+    }
+}
+
+// ---- Keyboard --------------------------------------------------------------------------------
+
+bool PageWindow::TranslateAccelerator(const MSG& msg) {
+    if (!hwnd_ || msg.message != WM_KEYDOWN || msg.wParam != VK_TAB) return false;
+    if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) return false;
+    if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
+    const bool back = GetKeyState(VK_SHIFT) < 0;
+    HWND focus = GetFocus();
+    if (focus != hwnd_ && !IsChild(hwnd_, focus)) return false;
+    // The focused control may be a part of one (the edit of a combo box): take the control.
+    while (focus && GetParent(focus) && ControlOf(focus) == Control::None && focus != hwnd_)
+        focus = GetParent(focus);
+    HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+    HWND last = GetNextDlgTabItem(hwnd_, nullptr, TRUE);
+    if ((!back && focus == last) || (back && focus == first)) return false;  // the frame's turn
+    HWND next = GetNextDlgTabItem(hwnd_, focus == hwnd_ ? nullptr : focus, back);
+    if (!next) return false;
+    SetFocus(next);
+    if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+        SendMessageW(next, EM_SETSEL, 0, -1);
+    return true;
+}
+
+// ---- Window procedures -----------------------------------------------------------------------
+
+LRESULT CALLBACK PageWindow::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<PageWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCCREATE) {
+        self = static_cast<PageWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        if (self && self->hwnd_ == hwnd) self->hwnd_ = nullptr;
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    if (self && self->hwnd_ == hwnd) return self->WndProc(msg, wp, lp);
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT PageWindow::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_COMMAND:
+            OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
+            return 0;
+        case WM_NOTIFY: return OnNotify(reinterpret_cast<NMHDR*>(lp));
+        case WM_CTLCOLORSTATIC:
+            return reinterpret_cast<LRESULT>(
+                OnCtlColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)));
+        case WM_DRAWITEM: {
+            const auto* di = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+            const Control c = ControlOf(di->hwndItem);
+            if (c == Control::btnSobe || c == Control::btnDesce) {
+                DrawArrow(*di);
+                return TRUE;
+            }
+            break;
+        }
+        case WM_STYLECHANGING:
+            // Some frames clear WS_EX_CONTROLPARENT on their pages; without it the frame's
+            // dialog manager would never tab into the page's controls.
+            if (wp == static_cast<WPARAM>(GWL_EXSTYLE))
+                reinterpret_cast<STYLESTRUCT*>(lp)->styleNew |= WS_EX_CONTROLPARENT;
+            return 0;
+        case WM_SETFOCUS:
+            // The page itself takes no input: pass the focus on to its first control.
+            if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) SetFocus(first);
+            return 0;
+        default: break;
+    }
+    return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+LRESULT CALLBACK PageWindow::FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                       DWORD_PTR data) {
+    auto* self = reinterpret_cast<PageWindow*>(data);
+    switch (msg) {
+        // A group box keeps nothing its children tell it: the page handles it all.
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_DRAWITEM:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+            if (self->hwnd_) return SendMessageW(self->hwnd_, msg, wp, lp);
+            break;
+        case WM_ERASEBKGND: {
+            RECT r;
+            GetClientRect(hwnd, &r);
+            FillRect(reinterpret_cast<HDC>(wp), &r, GetSysColorBrush(COLOR_BTNFACE));
+            return TRUE;
+        }
+        case WM_STYLECHANGING:
+            if (wp == static_cast<WPARAM>(GWL_EXSTYLE))
+                reinterpret_cast<STYLESTRUCT*>(lp)->styleNew |= WS_EX_CONTROLPARENT;
+            return 0;
+        case WM_NCDESTROY: RemoveWindowSubclass(hwnd, &PageWindow::FrameProc, kSubclassId); break;
+        default: break;
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK PageWindow::TreeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                      DWORD_PTR) {
+    if (msg == WM_GETDLGCODE && lp) {
+        // Ctrl+Enter changes the selected entry: keep it from the frame's default button.
+        const auto* m = reinterpret_cast<const MSG*>(lp);
+        if (m->message == WM_KEYDOWN && m->wParam == VK_RETURN && GetKeyState(VK_CONTROL) < 0)
+            return DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTMESSAGE;
+    } else if (msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, &PageWindow::TreeProc, kSubclassId);
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK PageWindow::ComboProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                       DWORD_PTR data) {
+    auto* self = reinterpret_cast<PageWindow*>(data);
+    if (msg == WM_KEYDOWN && !self->updating_) {
+        int16_t key = static_cast<int16_t>(wp);
+        self->Safely([&] { self->model_.cmbTeclaAcesso_KeyDown(key, ShiftState()); });
+        if (key == 0) return 0;
+    } else if (msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, &PageWindow::ComboProc, kSubclassId);
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+// ---- Events ------------------------------------------------------------------------------
+
+void PageWindow::OnCommand(int id, int code, HWND ctl) {
+    const Control c = ControlOf(ctl);
+    if (c == Control::None || ControlId(c) != id || updating_) return;
+    PageModel& m = model_;
+    Safely([&] {
+        if (IsPushButton(c)) {
+            if (code == BN_SETFOCUS) {
+                m.FocusChanged(c);
+            } else if (code == BN_CLICKED || code == BN_DOUBLECLICKED) {
+                // With BS_NOTIFY a second click in quick succession arrives as a double
+                // click; a command button takes every click as a click.
+                switch (c) {
+                    case Control::btnIncluir: m.btnIncluir_Click(); break;
+                    case Control::btnAlterar: m.btnAlterar_Click(); break;
+                    case Control::btnExcluir: m.btnExcluir_Click(); break;
+                    case Control::btnSobe: m.btnSobe_Click(); break;
+                    case Control::btnDesce: m.btnDesce_Click(); break;
+                    case Control::btnScript: m.btnScript_Click(); break;
+                    case Control::btnConfirma: m.btnConfirma_Click(); break;
+                    default: break;
+                }
+            }
+        } else if (IsCheckBox(c)) {
+            if (code == BN_SETFOCUS)
+                m.FocusChanged(c);
+            else if (code == BN_CLICKED)
+                m.SetCheck(c, static_cast<int16_t>(SendMessageW(ctl, BM_GETCHECK, 0, 0)));
+        } else if (IsTextBox(c)) {
+            if (code == EN_SETFOCUS) {
+                m.FocusChanged(c);
+            } else if (code == EN_CHANGE) {
+                m.TypeText(c, String(AsPortable(WindowText(ctl))));
+            } else if (code == EN_KILLFOCUS && c == Control::txtCaption) {
+                // The focus left the page's controls (another window of the frame took it).
+                HWND to = GetFocus();
+                if (to != hwnd_ && (!to || !IsChild(hwnd_, to))) m.FocusChanged(Control::None);
+            }
+        } else if (c == Control::cmbTeclaAcesso) {
+            if (code == CBN_SETFOCUS)
+                m.FocusChanged(c);
+            else if (code == CBN_SELCHANGE)
+                m.ChooseKey(static_cast<int32_t>(SendMessageW(ctl, CB_GETCURSEL, 0, 0)));
+        }
+    });
+}
+
+LRESULT PageWindow::OnNotify(NMHDR* nm) {
+    const Control c = ControlOf(nm->hwndFrom);
+    if (c == Control::trvMenu && nm->code == NM_CUSTOMDRAW)
+        return OnTreeCustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(nm));
+    if (updating_ || c == Control::None) return 0;
+    PageModel& m = model_;
+    if (c == Control::lstMenu) {
+        if (nm->code == NM_SETFOCUS) Safely([&] { m.FocusChanged(c); });
+        return 0;
+    }
+    if (c != Control::trvMenu) return 0;
+    switch (nm->code) {
+        case NM_SETFOCUS: Safely([&] { m.FocusChanged(c); }); break;
+        case TVN_SELCHANGEDW: {
+            const auto* tv = reinterpret_cast<NMTREEVIEWW*>(nm);
+            auto* node = reinterpret_cast<Node*>(tv->itemNew.lParam);
+            if (!node || items_.find(node) == items_.end()) break;
+            Safely([&] {
+                m.SelectNode(*node);
+                // Moving through the tree with the keys is a node click too; a mouse click
+                // is reported by NM_CLICK.
+                if (tv->action == TVC_BYKEYBOARD) m.trvMenu_NodeClick(*node);
+            });
+            break;
+        }
+        case NM_CLICK: {
+            TVHITTESTINFO ht{};
+            const DWORD pos = GetMessagePos();
+            ht.pt = {GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
+            ScreenToClient(nm->hwndFrom, &ht.pt);
+            HTREEITEM item = TreeView_HitTest(nm->hwndFrom, &ht);
+            if (!item || !(ht.flags & TVHT_ONITEM)) break;
+            TVITEMW tvi{};
+            tvi.mask = TVIF_PARAM;
+            tvi.hItem = item;
+            if (!SendMessageW(nm->hwndFrom, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvi)))
+                break;
+            auto* node = reinterpret_cast<Node*>(tvi.lParam);
+            if (!node || items_.find(node) == items_.end()) break;
+            Safely([&] { m.ClickNode(*node); });
+            break;
+        }
+        case TVN_KEYDOWN: {
+            const auto* kd = reinterpret_cast<NMTVKEYDOWN*>(nm);
+            int16_t key = static_cast<int16_t>(kd->wVKey);
+            int16_t shift = ShiftState();
+            Safely([&] { m.trvMenu_KeyDown(key, shift); });
+            break;
+        }
+        default: break;
+    }
+    return 0;
+}
+
+LRESULT PageWindow::OnTreeCustomDraw(NMTVCUSTOMDRAW* cd) {
+    switch (cd->nmcd.dwDrawStage) {
+        case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW;
+        case CDDS_ITEMPREPAINT: {
+            const auto* node = reinterpret_cast<const Node*>(cd->nmcd.lItemlParam);
+            // A disabled entry (Checked off) shows in the gray-text colour; the root is no entry.
+            if (node && items_.count(node) && !node->Checked() && node->Tag() != u"Raiz" &&
+                !(cd->nmcd.uItemState & CDIS_SELECTED))
+                cd->clrText = GetSysColor(COLOR_GRAYTEXT);
+            return CDRF_DODEFAULT;
+        }
+        default: return CDRF_DODEFAULT;
+    }
+}
+
+HBRUSH PageWindow::OnCtlColorStatic(HDC dc, HWND ctl) {
+    const Control c = ControlOf(ctl);
+    const Form& f = model_.form();
+    const Label* label = c == Control::lblCaption     ? &f.lblCaption
+                         : c == Control::lblNome      ? &f.lblNome
+                         : c == Control::lblDescricao ? &f.lblDescricao
+                                                      : nullptr;
+    if (!label)
+        return reinterpret_cast<HBRUSH>(DefWindowProcW(hwnd_, WM_CTLCOLORSTATIC,
+                                                       reinterpret_cast<WPARAM>(dc),
+                                                       reinterpret_cast<LPARAM>(ctl)));
+    SetTextColor(dc, OleColor(label->ForeColor));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+void PageWindow::DrawArrow(const DRAWITEMSTRUCT& di) {
+    RECT r = di.rcItem;
+    const bool pushed = di.itemState & ODS_SELECTED;
+    const bool disabled = di.itemState & ODS_DISABLED;
+    DrawFrameControl(di.hDC, &r, DFC_BUTTON,
+                     DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0) | (disabled ? DFCS_INACTIVE : 0));
+    // A solid triangle, as the Webdings glyph is, centred in the button.
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    const int half = std::max(2, std::min(w, h) / 4);
+    const int cx = r.left + w / 2 + (pushed ? 1 : 0), cy = r.top + h / 2 + (pushed ? 1 : 0);
+    const bool up = ControlOf(di.hwndItem) == Control::btnSobe;
+    POINT tri[3];
+    if (up) {
+        tri[0] = {cx - half, cy + half / 2};
+        tri[1] = {cx + half, cy + half / 2};
+        tri[2] = {cx, cy - half / 2 - 1};
+    } else {
+        tri[0] = {cx - half, cy - half / 2};
+        tri[1] = {cx + half, cy - half / 2};
+        tri[2] = {cx, cy + half / 2 + 1};
+    }
+    const int color = disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT;
+    HGDIOBJ old_brush = SelectObject(di.hDC, GetSysColorBrush(color));
+    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(color));
+    HGDIOBJ old_pen = SelectObject(di.hDC, pen);
+    Polygon(di.hDC, tri, 3);
+    SelectObject(di.hDC, old_pen);
+    SelectObject(di.hDC, old_brush);
+    DeleteObject(pen);
+    if (di.itemState & ODS_FOCUS) {
+        RECT f = di.rcItem;
+        InflateRect(&f, -3, -3);
+        DrawFocusRect(di.hDC, &f);
+    }
+}
+
+}  // namespace tq::designer::win
