@@ -132,7 +132,7 @@ class StreamSink final : public LineSink {
   private:
     // Lines are only ever split between batches at line ends, so a batch never cuts a
     // character (or a surrogate pair) in two: the bytes are those of one WriteLine per line.
-    static constexpr size_t kBatchChars = size_t{1} << 20;
+    static constexpr size_t kBatchChars = size_t{1} << 15;
 
     void Send(std::wstring_view text) {
         Variant arg = TextArg(text);

@@ -19,13 +19,15 @@ size_t WriteScript(MenuLevel& top, LineSink& sink) {
 
     size_t written = 0;
     String line;
+    MenuLevel::Entry e;
     while (!stack.empty()) {
         Frame& f = stack.back();
         if (f.next == f.count) {
             stack.pop_back();
             continue;
         }
-        MenuLevel::Entry e = f.level->At(f.next++);
+        e.sub.reset();
+        f.level->At(f.next++, e);
         const size_t depth = stack.size() - 1;
         line.clear();
         AppendLine(line, depth, e.caption, e.nome, f.parent_key);
@@ -36,7 +38,7 @@ size_t WriteScript(MenuLevel& top, LineSink& sink) {
             if (count > 0) {
                 MenuLevel* sub = e.sub.get();
                 // `f` may dangle after the push: everything it was needed for is done.
-                stack.push_back(Frame{std::move(e.sub), sub, count, 0, std::move(e.nome)});
+                stack.push_back(Frame{std::move(e.sub), sub, count, 0, e.nome});
             }
         }
     }

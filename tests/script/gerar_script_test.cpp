@@ -383,11 +383,12 @@ class LinesLevel final : public tq::script::MenuLevel {
   public:
     LinesLevel(size_t count, size_t fail_at = SIZE_MAX) : count_(count), fail_at_(fail_at) {}
     size_t Count() override { return count_; }
-    Entry At(size_t i) override {
+    void At(size_t i, Entry& out) override {
         if (i == fail_at_) throw tq::Error(tq::hr::kBadIndex, u"entrada ilegível");
         const tq::String n = tq::FromUtf8(std::to_string(i));
         // 1252 letters, one character outside 1252 and one outside the BMP.
-        return Entry{u"Linha &" + n + u" ação € Ω 😀", u"L" + n, nullptr};
+        out.caption = u"Linha &" + n + u" ação € Ω 😀";
+        out.nome = u"L" + n;
     }
 
   private:

@@ -29,11 +29,12 @@ class NodeLevel final : public MenuLevel {
         if (log_) log_->events.push_back("count " + name_);
         return nodes_.size();
     }
-    Entry At(size_t i) override {
+    void At(size_t i, Entry& out) override {
         const Node& n = nodes_.at(i);
         if (log_) log_->events.push_back("at " + name_ + " " + std::to_string(i));
-        return Entry{n.caption, n.nome,
-                     std::make_unique<NodeLevel>(n.children, log_, ToUtf8(n.nome))};
+        out.caption = n.caption;
+        out.nome = n.nome;
+        out.sub = std::make_unique<NodeLevel>(n.children, log_, ToUtf8(n.nome));
     }
 
   private:

@@ -152,7 +152,10 @@ TEST(ScriptWriter, EmptyMenuAndLeavesWithoutChildLevel) {
 
     struct Flat final : MenuLevel {
         size_t Count() override { return 2; }
-        Entry At(size_t i) override { return Entry{i ? u"B" : u"A", i ? u"NB" : u"NA", nullptr}; }
+        void At(size_t i, Entry& out) override {
+            out.caption = i ? u"B" : u"A";
+            out.nome = i ? u"NB" : u"NA";
+        }
     } flat;
     StringSink sink;
     EXPECT_EQ(WriteScript(flat, sink), 2u);
@@ -162,9 +165,10 @@ TEST(ScriptWriter, EmptyMenuAndLeavesWithoutChildLevel) {
 TEST(ScriptWriter, ErrorsFromSourceOrSinkStopTheWalk) {
     struct Failing final : MenuLevel {
         size_t Count() override { return 5; }
-        Entry At(size_t i) override {
+        void At(size_t i, Entry& out) override {
             if (i == 2) throw Error(hr::kBadIndex, u"sem item");
-            return Entry{u"x", u"X", nullptr};
+            out.caption = u"x";
+            out.nome = u"X";
         }
     } failing;
     StringSink sink;
@@ -190,9 +194,10 @@ TEST(ScriptWriter, DeepNestingIsWalkedWithoutRecursion) {
         explicit Chain(size_t d) : depth(d) {}
         size_t depth;
         size_t Count() override { return depth < kDepth ? 1 : 0; }
-        Entry At(size_t) override {
-            return Entry{u"n", u"N" + FromUtf8(std::to_string(depth)),
-                         std::make_unique<Chain>(depth + 1)};
+        void At(size_t, Entry& out) override {
+            out.caption = u"n";
+            out.nome = u"N" + FromUtf8(std::to_string(depth));
+            out.sub = std::make_unique<Chain>(depth + 1);
         }
     } chain(0);
     struct Checker final : LineSink {

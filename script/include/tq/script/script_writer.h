@@ -3,8 +3,8 @@
 // control and plain in-memory trees in tests.
 //
 // The walk keeps its own stack instead of recursing, so a deeply nested menu cannot overflow the
-// thread's stack.  Each level's Count is read once, before its first entry, and each entry's
-// child level is opened after the entry's own line was written.  Any exception from the source
+// thread's stack.  Each level's Count is read once, before its first entry, and an entry's
+// child level is entered after the entry's own line was written.  Any exception from the source
 // or the sink ends the walk and propagates unchanged.
 #pragma once
 
@@ -21,15 +21,16 @@ class MenuLevel {
     struct Entry {
         String caption;
         String nome;
-        // The entry's child level; may be null when the source knows it is a leaf.
+        // The entry's child level; null when the source already knows it is a leaf.
         std::unique_ptr<MenuLevel> sub;
     };
 
     virtual ~MenuLevel() = default;
     // Entries of this level.
     virtual size_t Count() = 0;
-    // Entry at 0-based position i < Count().
-    virtual Entry At(size_t i) = 0;
+    // Reads the entry at 0-based position i < Count() into `out`.  The writer hands the same
+    // Entry in again and again, so assigning the strings reuses their buffers.
+    virtual void At(size_t i, Entry& out) = 0;
 };
 
 // Receives the lines, without line ends, in file order.
