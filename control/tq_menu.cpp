@@ -2,6 +2,8 @@
 // (tq_menu_ole.cpp) and persistence (tq_menu_persist.cpp) live beside it.
 #include "tq_menu.h"
 
+#include "mdl_menu.h"
+
 #include "tq/com/error_info.h"
 #include "tq/com/variant.h"
 #include "tq/error.h"
@@ -24,7 +26,10 @@ TqMenu::TqMenu()
     : events_(Identity(), static_cast<IConnectionPointContainer*>(this), DIID___tqMenu),
       notify_(Identity(), static_cast<IConnectionPointContainer*>(this), IID_IPropertyNotifySink) {}
 
-TqMenu::~TqMenu() = default;
+TqMenu::~TqMenu() {
+    // First of all: no window procedure may reach this control from now on.
+    ForgetControl(this);
+}
 
 std::span<const com::QiEntry> TqMenu::Interfaces() {
     static const com::QiEntry table[] = {
@@ -143,6 +148,22 @@ HRESULT TqMenu::GerarScript(VARIANT* result) {
                             L"inclui o gerador de script",
                             IID__tqMenu, kSource);
 #endif
+}
+
+// ---- UserControl_Show ----
+
+// In this order: the host window and the control go into the module state (for a window that
+// gets WindowProc), the bar is rebuilt, and then, at run time only, the control hides itself and
+// (with ExibirMenu True) WindowProc is installed on the form.
+void TqMenu::Show() {
+    const HWND host = link_.HostWindow();
+    bar_.ReExibirMenu(exibir_menu_ != VARIANT_FALSE);
+    if (!link_.UserMode()) return;  // design time: the control stays visible, no subclass
+    if (!link_.HideThroughExtender()) {
+        hidden_ = true;
+        if (window_) ShowWindow(window_.get(), SW_HIDE);
+    }
+    if (exibir_menu_ != VARIANT_FALSE) InstallWindowProc(host, this);
 }
 
 // ---- events ----

@@ -158,6 +158,8 @@ class TqMenu final
     HWND HostWindow() override { return link_.HostWindow(); }
     std::wstring ControlName() override { return link_.ControlName(); }
 
+    // UserControl_Show: the container shows the control (in-place activation, DoVerb show).
+    void Show();
     void ReadProperties(IPropertyBag* bag, IErrorLog* log);
     void WriteProperties(IPropertyBag* bag);
     void PropertyChanged(DISPID id);

@@ -75,9 +75,16 @@ HRESULT TqMenu::DoVerb(LONG verb, LPMSG, IOleClientSite* active_site, LONG, HWND
         case OLEIVERB_PRIMARY:
         case OLEIVERB_SHOW:
         case OLEIVERB_INPLACEACTIVATE:
-        case OLEIVERB_UIACTIVATE:
-            // The control has no user interface to activate: UI activation is in-place activation.
-            return InPlaceActivate(active_site ? active_site : link_.Site(), pos);
+        case OLEIVERB_UIACTIVATE: {
+            // The control has no user interface to activate: UI activation is in-place
+            // activation.  Each of these verbs shows the control: UserControl_Show runs.
+            const HRESULT hr = InPlaceActivate(active_site ? active_site : link_.Site(), pos);
+            if (FAILED(hr)) return hr;
+            return com::Guard(IID_IOleObject, L"tqMenuCtl.tqMenu", [&] {
+                Show();
+                return S_OK;
+            });
+        }
         case OLEIVERB_HIDE:
             if (window_) ShowWindow(window_.get(), SW_HIDE);
             return S_OK;

@@ -107,6 +107,7 @@ TEST_F(ContainerTest, KeepsItsSizeAndAsksTheContainerForIt) {
     ComPtr<_tqMenu> ctl = NewControl();
     ComPtr<TestSite> site = TestSite::Make();
     site->window = form.hwnd();
+    site->ambient[DISPID_AMBIENT_USERMODE] = Variant::FromBool(false);  // design time: visible
     Attach(ctl.get(), site.get());
     ComPtr<IOleObject> ole;
     ASSERT_EQ(ctl.As(IID_IOleObject, &ole), S_OK);

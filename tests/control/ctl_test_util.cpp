@@ -115,7 +115,11 @@ LRESULT CALLBACK Form::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_COMMAND && self) {
         self->commands.push_back(LOWORD(wp));
         if (self->on_command) self->on_command(LOWORD(wp));
-        return 0;
+        return kCommandResult;
+    }
+    if (msg == kAppMessage && self) {
+        ++self->app_calls;
+        return kAppResult;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
@@ -143,7 +147,7 @@ Form::~Form() {
     if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
 
-void Pump(DWORD ms) {
+void Pump(DWORD ms, const std::function<bool()>& done) {
     const DWORD end = GetTickCount() + ms;
     do {
         MSG msg;
@@ -151,8 +155,65 @@ void Pump(DWORD ms) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        if (done && done()) return;
         Sleep(5);
     } while (static_cast<LONG>(end - GetTickCount()) > 0);
+}
+
+void Tap(std::initializer_list<WORD> vks) {
+    std::vector<INPUT> in;
+    for (WORD vk : vks) {
+        INPUT down{};
+        down.type = INPUT_KEYBOARD;
+        down.ki.wVk = vk;
+        INPUT up = down;
+        up.ki.dwFlags = KEYEVENTF_KEYUP;
+        in.push_back(down);
+        in.push_back(up);
+    }
+    EXPECT_EQ(SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)), in.size());
+}
+
+namespace {
+using AtlAxWinInitFn = BOOL(WINAPI*)();
+using AtlAxCreateControlExFn = HRESULT(WINAPI*)(LPCOLESTR, HWND, IStream*, IUnknown**, IUnknown**,
+                                                REFIID, IUnknown*);
+}  // namespace
+
+HMODULE AtlModule() {
+    static HMODULE atl = [] {
+        HMODULE m = LoadLibraryW(L"atl100.dll");
+        auto init = m ? ProcOf<AtlAxWinInitFn>(m, "AtlAxWinInit") : nullptr;
+        return init && init() ? m : nullptr;
+    }();
+    return atl;
+}
+
+HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control, int x, int y) {
+    HMODULE atl = AtlModule();
+    EXPECT_NE(atl, nullptr) << "atl100.dll";
+    if (!atl) return nullptr;
+    auto create = ProcOf<AtlAxCreateControlExFn>(atl, "AtlAxCreateControlEx");
+    EXPECT_NE(create, nullptr);
+    HWND host = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, x, y, 120, 60, form,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+    EXPECT_NE(host, nullptr);
+    ComPtr<IUnknown> container;
+    EXPECT_EQ(create(L"tqMenuCtl.tqMenu", host, stream, container.put(), control->put(), IID_NULL,
+                     nullptr),
+              S_OK);
+    return host;
+}
+
+ComPtr<IStream> SavedControl(MenuTree* tree, bool exibir) {
+    ComPtr<_tqMenu> ctl = NewControl();
+    SetTree(ctl.get(), tree);
+    SetExibir(ctl.get(), exibir);
+    ComPtr<IPersistStreamInit> ps;
+    EXPECT_EQ(ctl.As(IID_IPersistStreamInit, &ps), S_OK);
+    ComPtr<IStream> s = StreamOf("");
+    EXPECT_EQ(ps->Save(s.get(), TRUE), S_OK);
+    return StreamOf(StreamBytes(s.get()));
 }
 
 // ---- PropertyObject ----
@@ -314,7 +375,7 @@ HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VAR
     clicks.emplace_back(nome.view());
     captions.emplace_back(caption.view());
     if (on_click) on_click();
-    return S_OK;
+    return click_result;
 }
 HRESULT EventSink::OnChanged(DISPID id) {
     changed.push_back(id);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <span>
 #include <string>
@@ -74,6 +75,11 @@ class Form {
     HWND hwnd() const { return hwnd_; }
     // WM_COMMAND identifiers that reached the form's own window procedure.
     std::vector<UINT> commands;
+    // What the form's own procedure answers to WM_COMMAND and to kAppMessage.
+    static constexpr UINT kAppMessage = WM_APP + 1;
+    static constexpr LRESULT kCommandResult = 77;
+    static constexpr LRESULT kAppResult = 12345;
+    int app_calls = 0;
     // Called from the form's own procedure for each WM_COMMAND (after recording it).
     std::function<void(UINT)> on_command;
 
@@ -82,8 +88,20 @@ class Form {
     HWND hwnd_ = nullptr;
 };
 
-// Pumps the thread's messages for about `ms` milliseconds.
-void Pump(DWORD ms);
+// Pumps the thread's messages for about `ms` milliseconds, or until `done` says so.
+void Pump(DWORD ms, const std::function<bool()>& done = nullptr);
+
+// Taps keys as a user does (each key down then up), through SendInput.
+void Tap(std::initializer_list<WORD> vks);
+
+// ---- Wine's ATL control host (atl100.dll) ----
+// atl100.dll, loaded and initialised (AtlAxWinInit) once per process; null when unavailable.
+HMODULE AtlModule();
+// Creates tqMenuCtl.tqMenu in a new child window of `form`, loaded from `stream` (InitNew when
+// null), as AtlAxCreateControlEx does for a form loaded from its file.  Returns the host window.
+HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control, int x = 10, int y = 10);
+// A control saved into a stream with `tree` and `exibir`, ready for HostInAtl.
+ComPtr<IStream> SavedControl(MenuTree* tree, bool exibir);
 
 // ---- late-bound objects of a container (extender, parent form) ----
 // An IDispatch with named properties; every put is recorded.
@@ -177,6 +195,7 @@ class EventSink final : public tq::com::ComObject<EventSink, IDispatch, IPropert
     std::vector<VARTYPE> arg_types;      // the type of each MenuClick's argument
     std::vector<DISPID> changed;         // OnChanged DISPIDs
     std::function<void()> on_click;      // runs inside the MenuClick handler
+    HRESULT click_result = S_OK;         // what the MenuClick handler answers
 
     IFACEMETHODIMP GetTypeInfoCount(UINT* n) override;
     IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override;

@@ -1,0 +1,47 @@
+// mdlMenu: the window procedure that turns a pick on the form's menu bar into MenuClick.
+//
+// UserControl_Show (TqMenu::Show) installs WindowProc on the form with SetWindowLongPtrA
+// (SetWindowLongA on the 32-bit target).  WindowProc passes every message on with
+// CallWindowProcA first; for WM_COMMAND it then looks the low word of wParam up in the control's
+// MenuTree (ItemPorHnd, through the MenuTree getter) and raises MenuClick with the entry found.
+// The previous procedure's result is always what Windows gets.
+//
+// Choices made here:
+//  - State is kept per host window, not per thread: two forms on one thread each reach their
+//    own control and their own previous procedure.
+//  - WindowProc is never chained to itself: a second Show on a window that already has it only
+//    hands the window to the control shown last.
+//  - The state holds the control weakly.  The control's container decides its life; a control
+//    that dies while its form lives forgets itself here first (ForgetControl), so WindowProc
+//    never touches a dead control.  It keeps passing messages on and raises nothing, and the
+//    previous procedure goes back in place right away when that is safe (the window's procedure
+//    is still WindowProc: nobody subclassed after us), otherwise when the window is destroyed.
+//  - Nothing thrown inside WindowProc reaches user32: errors are caught there and reported with
+//    OutputDebugString, and the previous procedure's result is returned as always.
+//  - While a subclass is in place the library stays loaded (DllCanUnloadNow answers S_FALSE).
+#pragma once
+
+#include <windows.h>
+
+namespace tq::ctl {
+
+class TqMenu;
+
+// Installs WindowProc on `host` for `control`; on a window that already has it, only makes
+// `control` the one that receives its commands.  Throws on failure.
+void InstallWindowProc(HWND host, TqMenu* control);
+
+// `control` is going away: no window will reach it again.
+void ForgetControl(TqMenu* control) noexcept;
+
+// Whether WindowProc is installed on `host` (tests, diagnostics).
+bool HasWindowProc(HWND host) noexcept;
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+
+// The low 16 bits of a command's wParam, the identifier WindowProc looks up (0 to 65535).
+inline LONG LoWord(LONG_PTR value) {
+    return static_cast<LONG>(value & 0xFFFF);
+}
+
+}  // namespace tq::ctl

@@ -1,0 +1,333 @@
+// The control brought to life on a real form: UserControl_Show, the window subclass and MenuClick
+// from real menu picks.  Run-time cases use Wine's ATL host loading the control from a stream,
+// as a program loads its form; design-time cases use a site that answers UserMode False.
+#include "ctl_test_util.h"
+#include "tqBiblioteca.h"
+
+namespace ctltest {
+namespace {
+
+WNDPROC ProcOf(HWND hwnd) {
+    return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+}
+
+// Arquivo (Novo, Recentes (Um, Dois)), Sair: leaves at depth 1, 2 and 3, with access keys.
+struct PickTree {
+    ComPtr<MenuTree> tree = NewTree();
+    ComPtr<MenuItem> arquivo = AddEntry(tree.get(), L"&Arquivo", L"mnuArquivo");
+    ComPtr<MenuItem> novo = AddEntry(SubOf(arquivo.get()).get(), L"&Novo", L"mnuNovo");
+    ComPtr<MenuItem> recentes = AddEntry(SubOf(arquivo.get()).get(), L"&Recentes", L"mnuRecentes");
+    ComPtr<MenuItem> um = AddEntry(SubOf(recentes.get()).get(), L"&Um", L"mnuUm");
+    ComPtr<MenuItem> dois = AddEntry(SubOf(recentes.get()).get(), L"&Dois", L"mnuDois");
+    ComPtr<MenuItem> sair = AddEntry(tree.get(), L"&Sair", L"mnuSair");
+
+    // The same entries in `other` (the copy a control loaded from its stream holds).
+    void Bind(MenuTree* other) {
+        tree = other;
+        arquivo = ItemAt(other, 1);
+        novo = ItemAt(SubOf(arquivo.get()).get(), 1);
+        recentes = ItemAt(SubOf(arquivo.get()).get(), 2);
+        um = ItemAt(SubOf(recentes.get()).get(), 1);
+        dois = ItemAt(SubOf(recentes.get()).get(), 2);
+        sair = ItemAt(other, 2);
+    }
+};
+
+// A form with tqMenu loaded from a stream by the ATL host, and a MenuClick sink connected.
+struct HostedForm {
+    // Hosts a control saved with `t`'s tree, and binds `t` to the control's own copy of it.
+    explicit HostedForm(PickTree& t, bool exibir = true, const wchar_t* title = L"Form1")
+        : HostedForm(t.tree.get(), exibir, title) {
+        ComPtr<MenuTree> mine;
+        if (ctl && SUCCEEDED(ctl->get_MenuTree(mine.put()))) t.Bind(mine.get());
+    }
+    explicit HostedForm(MenuTree* tree, bool exibir = true, const wchar_t* title = L"Form1")
+        : form(title) {
+        original_proc = ProcOf(form.hwnd());
+        host = HostInAtl(form.hwnd(), SavedControl(tree, exibir).get(), &control);
+        EXPECT_TRUE(control);
+        if (!control) return;
+        sink = EventSink::Make();
+        Connect(control.get(), DIID___tqMenu, sink->Identity());
+        control.As(IID__tqMenu, &ctl);
+    }
+    ~HostedForm() { Release(); }
+    // The container lets the control go (the form itself stays).
+    void Release() {
+        ctl = nullptr;
+        control = nullptr;
+        if (IsWindow(host)) DestroyWindow(host);
+    }
+    LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
+        return SendMessageW(form.hwnd(), msg, wp, lp);
+    }
+    // Waits (pumping) for `n` MenuClicks in all.
+    bool WaitClicks(size_t n) {
+        Pump(3000, [&] { return sink->clicks.size() >= n; });
+        Pump(100);  // and a little more, for a click that should not come
+        return sink->clicks.size() == n;
+    }
+
+    Form form;
+    WNDPROC original_proc = nullptr;
+    HWND host = nullptr;
+    ComPtr<IUnknown> control;
+    ComPtr<_tqMenu> ctl;
+    ComPtr<EventSink> sink;
+};
+
+HWND OwnWindow(IUnknown* control) {
+    ComPtr<IOleInPlaceObject> inplace;
+    EXPECT_EQ(control->QueryInterface(IID_IOleInPlaceObject, inplace.put_void()), S_OK);
+    HWND own = nullptr;
+    if (inplace) inplace->GetWindow(&own);
+    return own;
+}
+
+class WindowProcTest : public ComTest {};
+
+TEST_F(WindowProcTest, RunTimeShowHidesTheControlBuildsTheBarAndSubclassesTheForm) {
+    PickTree t;
+    HostedForm f(t);
+    ASSERT_TRUE(f.control);
+    EXPECT_FALSE(IsWindowVisible(OwnWindow(f.control.get())));
+    EXPECT_NE(ProcOf(f.form.hwnd()), f.original_proc);
+    std::vector<MenuEntry> bar = ReadMenu(GetMenu(f.form.hwnd()));
+    ASSERT_EQ(bar.size(), 2u);
+    EXPECT_EQ(bar[1].text, "&Sair");
+
+    // ExibirMenu False: hidden all the same, no bar, no subclass.
+    HostedForm g(t, false, L"Form2");
+    ASSERT_TRUE(g.control);
+    EXPECT_FALSE(IsWindowVisible(OwnWindow(g.control.get())));
+    EXPECT_EQ(ProcOf(g.form.hwnd()), g.original_proc);
+    EXPECT_EQ(GetMenu(g.form.hwnd()), nullptr);
+}
+
+TEST_F(WindowProcTest, DesignTimeShowBuildsTheBarButLeavesTheControlVisibleAndTheFormAlone) {
+    PickTree t;
+    Form form;
+    const WNDPROC original = ProcOf(form.hwnd());
+    ComPtr<_tqMenu> ctl = NewControl();
+    SetTree(ctl.get(), t.tree.get());
+    SetExibir(ctl.get(), true);
+    ComPtr<TestSite> site = TestSite::Make();
+    site->window = form.hwnd();
+    site->ambient[DISPID_AMBIENT_USERMODE] = Variant::FromBool(false);
+    ComPtr<IOleObject> ole;
+    ASSERT_EQ(ctl.As(IID_IOleObject, &ole), S_OK);
+    ASSERT_EQ(ole->SetClientSite(site.get()), S_OK);
+    ASSERT_EQ(ole->DoVerb(OLEIVERB_SHOW, nullptr, site.get(), 0, form.hwnd(), &site->pos), S_OK)
+        << TakeErrorText();
+    EXPECT_EQ(ReadMenu(GetMenu(form.hwnd())).size(), 2u);
+    EXPECT_TRUE(IsWindowVisible(OwnWindow(ctl.get())));
+    EXPECT_EQ(ProcOf(form.hwnd()), original);
+
+    // The same site at run time, now with an extender: the extender hides the control.
+    ole->Close(OLECLOSE_NOSAVE);
+    site->ambient[DISPID_AMBIENT_USERMODE] = Variant::FromBool(true);
+    ComPtr<PropertyObject> ext = MakeExtender(L"mnuPrincipal", form.hwnd());
+    site->extender = ext;
+    ASSERT_EQ(ole->DoVerb(OLEIVERB_SHOW, nullptr, site.get(), 0, form.hwnd(), &site->pos), S_OK)
+        << TakeErrorText();
+    ASSERT_EQ(ext->puts.size(), 1u);
+    EXPECT_EQ(ext->puts[0].first, L"Visible");
+    EXPECT_EQ(V_BOOL(&ext->puts[0].second), VARIANT_FALSE);
+    EXPECT_NE(ProcOf(form.hwnd()), original);
+    ole->Close(OLECLOSE_NOSAVE);
+    ole->SetClientSite(nullptr);
+}
+
+TEST_F(WindowProcTest, RealKeyboardPicksRaiseMenuClickOnceAtDepthOneTwoAndThree) {
+    PickTree t;
+    HostedForm f(t);
+    ASSERT_TRUE(f.control);
+    SetForegroundWindow(f.form.hwnd());
+    SetFocus(f.form.hwnd());
+    Pump(100);
+    // The form's own handler must have seen each command before MenuClick.
+    std::vector<bool> form_first;
+    f.sink->on_click = [&] {
+        const LONG expected = f.sink->clicks.back() == L"mnuNovo"   ? HndOf(t.novo.get())
+                              : f.sink->clicks.back() == L"mnuDois" ? HndOf(t.dois.get())
+                                                                    : HndOf(t.sair.get());
+        form_first.push_back(!f.form.commands.empty() &&
+                             f.form.commands.back() == static_cast<UINT>(expected));
+    };
+
+    Tap({VK_MENU, 'A', 'N'});  // Alt, Arquivo, Novo
+    ASSERT_TRUE(f.WaitClicks(1)) << f.sink->clicks.size() << " clicks";
+    EXPECT_EQ(f.sink->clicks.back(), L"mnuNovo");
+    EXPECT_EQ(f.sink->captions.back(), L"&Novo");
+
+    Tap({VK_MENU, 'A', 'R', 'D'});  // Alt, Arquivo, Recentes, Dois
+    ASSERT_TRUE(f.WaitClicks(2)) << f.sink->clicks.size() << " clicks";
+    EXPECT_EQ(f.sink->clicks.back(), L"mnuDois");
+
+    Tap({VK_MENU, VK_RIGHT, VK_RETURN});  // Alt, to Sair on the bar, Enter
+    ASSERT_TRUE(f.WaitClicks(3)) << f.sink->clicks.size() << " clicks";
+    EXPECT_EQ(f.sink->clicks.back(), L"mnuSair");
+
+    EXPECT_EQ(f.sink->arg_types,
+              (std::vector<VARTYPE>(3, static_cast<VARTYPE>(VT_DISPATCH | VT_BYREF))));
+    EXPECT_EQ(form_first, (std::vector<bool>{true, true, true}));
+}
+
+TEST_F(WindowProcTest, MessagesPassThroughUnchangedAndOnlyEntriesRaiseMenuClick) {
+    PickTree t;
+    HostedForm f(t);
+    ASSERT_TRUE(f.control);
+    const UINT novo = static_cast<UINT>(HndOf(t.novo.get()));
+
+    EXPECT_EQ(f.Send(Form::kAppMessage), Form::kAppResult);
+    EXPECT_EQ(f.form.app_calls, 1);
+    EXPECT_EQ(f.Send(WM_COMMAND, 4242), Form::kCommandResult);  // no entry has it
+    EXPECT_EQ(f.Send(WM_COMMAND, 0), Form::kCommandResult);
+    EXPECT_TRUE(f.sink->clicks.empty());
+    // Only the low word counts: a notification code in the high word changes nothing.
+    EXPECT_EQ(f.Send(WM_COMMAND, MAKEWPARAM(novo, 1)), Form::kCommandResult);
+    ASSERT_EQ(f.sink->clicks.size(), 1u);
+    EXPECT_EQ(f.sink->clicks[0], L"mnuNovo");
+    // A popup's handle is no command.
+    f.Send(WM_COMMAND, static_cast<WPARAM>(HndOf(t.arquivo.get())) & 0xFFFF);
+    EXPECT_EQ(f.sink->clicks.size(), 1u);
+
+    // A failing handler does not keep MenuClick from the next sink, nor change the result.
+    f.sink->click_result = E_FAIL;
+    ComPtr<EventSink> second = EventSink::Make();
+    Connect(f.control.get(), DIID___tqMenu, second->Identity());
+    EXPECT_EQ(f.Send(WM_COMMAND, novo), Form::kCommandResult);
+    EXPECT_EQ(f.sink->clicks.size(), 2u);
+    EXPECT_EQ(second->clicks, std::vector<std::wstring>{L"mnuNovo"});
+
+    // The one entry of an empty tree's bar is nobody's: it raises nothing.
+    ComPtr<MenuTree> empty = NewTree();
+    HostedForm e(empty.get(), true, L"Vazio");
+    ASSERT_TRUE(e.control);
+    std::vector<MenuEntry> bar = ReadMenu(GetMenu(e.form.hwnd()));
+    ASSERT_EQ(bar.size(), 1u);
+    EXPECT_EQ(e.Send(WM_COMMAND, bar[0].id), Form::kCommandResult);
+    EXPECT_TRUE(e.sink->clicks.empty());
+    EXPECT_EQ(e.form.commands, std::vector<UINT>{bar[0].id});
+}
+
+TEST_F(WindowProcTest, ExibirMenuSetAfterAShowWithFalseBuildsTheBarButRaisesNothing) {
+    PickTree t;
+    HostedForm f(t, false);
+    ASSERT_TRUE(f.control);
+    SetExibir(f.ctl.get(), true);
+    VARIANT r;
+    ASSERT_EQ(f.ctl->ReExibirMenu(&r), S_OK) << TakeErrorText();
+    ASSERT_EQ(ReadMenu(GetMenu(f.form.hwnd())).size(), 2u);
+    EXPECT_EQ(f.Send(WM_COMMAND, static_cast<WPARAM>(HndOf(t.novo.get()))), Form::kCommandResult);
+    EXPECT_TRUE(f.sink->clicks.empty());
+    EXPECT_EQ(ProcOf(f.form.hwnd()), f.original_proc);
+}
+
+TEST_F(WindowProcTest, ASecondShowDoesNotChainTheProcedureToItself) {
+    PickTree t;
+    HostedForm f(t);
+    ASSERT_TRUE(f.control);
+    const WNDPROC installed = ProcOf(f.form.hwnd());
+    ComPtr<IOleObject> ole;
+    ASSERT_EQ(f.control.As(IID_IOleObject, &ole), S_OK);
+    ComPtr<IOleClientSite> site;
+    ASSERT_EQ(ole->GetClientSite(site.put()), S_OK);
+    ASSERT_EQ(ole->DoVerb(OLEIVERB_SHOW, nullptr, site.get(), 0, f.host, nullptr), S_OK)
+        << TakeErrorText();
+    EXPECT_EQ(ProcOf(f.form.hwnd()), installed);
+
+    EXPECT_EQ(f.Send(Form::kAppMessage), Form::kAppResult);
+    EXPECT_EQ(f.form.app_calls, 1);
+    f.Send(WM_COMMAND, static_cast<WPARAM>(HndOf(t.sair.get())));
+    EXPECT_EQ(f.sink->clicks, std::vector<std::wstring>{L"mnuSair"});
+    EXPECT_EQ(f.form.commands.size(), 1u);
+}
+
+TEST_F(WindowProcTest, TwoFormsOnOneThreadEachReachTheirOwnControlAndProcedure) {
+    PickTree t1, t2;
+    HostedForm a(t1, true, L"FormA");
+    HostedForm b(t2, true, L"FormB");
+    ASSERT_TRUE(a.control && b.control);
+    // Both controls handed out the same identifiers.
+    const LONG id = HndOf(t1.novo.get());
+    ASSERT_EQ(HndOf(t2.novo.get()), id);
+
+    a.Send(WM_COMMAND, static_cast<WPARAM>(id));
+    EXPECT_EQ(a.sink->clicks, std::vector<std::wstring>{L"mnuNovo"});
+    EXPECT_TRUE(b.sink->clicks.empty());
+    EXPECT_EQ(a.form.commands.size(), 1u);
+    EXPECT_TRUE(b.form.commands.empty());
+
+    b.Send(WM_COMMAND, static_cast<WPARAM>(HndOf(t2.sair.get())));
+    EXPECT_EQ(b.sink->clicks, std::vector<std::wstring>{L"mnuSair"});
+    EXPECT_EQ(a.sink->clicks.size(), 1u);
+    EXPECT_EQ(b.form.commands.size(), 1u);
+    EXPECT_EQ(b.Send(Form::kAppMessage), Form::kAppResult);
+    EXPECT_EQ(a.form.app_calls, 0);
+}
+
+// A window procedure put on the form after the control's, as another library would.
+WNDPROC g_before_us = nullptr;
+int g_later_calls = 0;
+LRESULT CALLBACK LaterSubclass(HWND h, UINT m, WPARAM w, LPARAM l) {
+    ++g_later_calls;
+    return CallWindowProcW(g_before_us, h, m, w, l);
+}
+
+TEST_F(WindowProcTest, AControlReleasedBeforeItsFormLeavesAWorkingForm) {
+    PickTree t;
+    HostedForm f(t);
+    ASSERT_TRUE(f.control);
+    const WPARAM novo = static_cast<WPARAM>(HndOf(t.novo.get()));
+    f.Release();
+    // Nobody subclassed after the control: the form's own procedure is back.
+    EXPECT_EQ(ProcOf(f.form.hwnd()), f.original_proc);
+    EXPECT_EQ(f.Send(WM_COMMAND, novo), Form::kCommandResult);
+    EXPECT_TRUE(f.sink->clicks.empty());
+
+    // Subclassed after the control: the chain must stay; messages still flow, nothing raised.
+    PickTree t2;
+    HostedForm g(t2, true, L"Form2");
+    ASSERT_TRUE(g.control);
+    g_before_us = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(g.form.hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LaterSubclass)));
+    g.Release();
+    EXPECT_EQ(ProcOf(g.form.hwnd()), &LaterSubclass);
+    EXPECT_EQ(g.Send(Form::kAppMessage), Form::kAppResult);
+    EXPECT_EQ(g.Send(WM_COMMAND, novo), Form::kCommandResult);
+    EXPECT_EQ(g.form.commands.size(), 1u);
+    EXPECT_GE(g_later_calls, 2);
+    EXPECT_TRUE(g.sink->clicks.empty());
+    DestroyWindow(g.form.hwnd());  // the form closes; nothing crashes
+    Pump(50);
+}
+
+TEST_F(WindowProcTest, AHandlerThatRebuildsTheBarMakesLaterPicksUseTheNewIdentifiers) {
+    PickTree t;
+    HostedForm f(t);
+    ASSERT_TRUE(f.control);
+    const LONG old_id = HndOf(t.novo.get());
+    f.sink->on_click = [&] {
+        VARIANT r;
+        EXPECT_EQ(f.ctl->ReExibirMenu(&r), S_OK);
+    };
+    f.Send(WM_COMMAND, static_cast<WPARAM>(old_id));
+    ASSERT_EQ(f.sink->clicks.size(), 1u);
+    const LONG new_id = HndOf(t.novo.get());
+    EXPECT_GT(new_id, old_id);
+
+    f.sink->on_click = nullptr;
+    f.Send(WM_COMMAND, static_cast<WPARAM>(old_id));
+    EXPECT_EQ(f.sink->clicks.size(), 1u);
+    // A real pick of the same entry finds it by its new identifier.
+    SetForegroundWindow(f.form.hwnd());
+    SetFocus(f.form.hwnd());
+    Tap({VK_MENU, 'A', 'N'});
+    ASSERT_TRUE(f.WaitClicks(2));
+    EXPECT_EQ(f.sink->clicks.back(), L"mnuNovo");
+    EXPECT_EQ(f.form.commands.back(), static_cast<UINT>(new_id));
+}
+
+}  // namespace
+}  // namespace ctltest
