@@ -428,7 +428,7 @@ TEST_F(ScriptFileTest, OneCallPerLineAndBatchesGiveTheSameBytes) {
 TEST_F(ScriptFileTest, AFailureAfterCreationLeavesNoFileBehind) {
     const std::wstring path = drive_->root() + L"parcial.Ini";
     for (auto mode : {tq::script::WriteMode::kLinePerCall, tq::script::WriteMode::kBatched}) {
-        // Fails after the first batch of about a million characters went to the file.
+        // Fails after many lines (and batches) went to the file.
         LinesLevel level(60000, 40000);
         try {
             tq::script::WriteScriptFile(level, path, mode);

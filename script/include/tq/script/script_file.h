@@ -16,7 +16,7 @@ namespace tq::script {
 // How the lines reach the file.  Both give the same bytes: each line, then CR LF.
 enum class WriteMode {
     kLinePerCall,  // one TextStream.WriteLine call per line
-    kBatched,      // lines joined with CR LF and handed over in large TextStream.Write calls
+    kBatched,      // lines joined with CR LF, handed over in TextStream.Write calls of ~32K chars
 };
 
 // Creates (or replaces) the file at `path` with the FileSystemObject, created by its ProgID at
