@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -223,11 +224,23 @@ void WriteAll(IStream* stream, const void* data, size_t size) {
     }
 }
 
-// Reads exactly `size` bytes, growing the buffer only as data arrives, so a hostile count costs
-// no more memory than the bytes the stream really holds.
+// The bytes between the stream's position and its end, or 0 when the stream cannot tell.
+uint64_t Remaining(IStream* stream) {
+    STATSTG st{};
+    ULARGE_INTEGER pos{};
+    const LARGE_INTEGER zero{};
+    if (FAILED(stream->Stat(&st, STATFLAG_NONAME)) ||
+        FAILED(stream->Seek(zero, STREAM_SEEK_CUR, &pos)))
+        return 0;
+    return st.cbSize.QuadPart > pos.QuadPart ? st.cbSize.QuadPart - pos.QuadPart : 0;
+}
+
+// Reads exactly `size` bytes.  The buffer is sized at once when the stream says it holds that
+// much, else it grows only as data arrives, so a hostile count costs no more memory than the
+// bytes the stream really holds.
 std::vector<uint8_t> ReadExactly(IStream* stream, size_t size) {
     std::vector<uint8_t> out;
-    out.reserve(std::min<size_t>(size, 1u << 16));
+    out.reserve(Remaining(stream) >= size ? size : std::min<size_t>(size, 1u << 16));
     while (out.size() < size) {
         const size_t want =
             std::min<size_t>(size - out.size(), std::max<size_t>(out.size(), 1u << 16));
@@ -248,8 +261,18 @@ std::vector<uint8_t> ReadExactly(IStream* stream, size_t size) {
 }  // namespace
 
 Fingerprint FingerprintOf(std::span<const uint8_t> bytes) noexcept {
-    uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
-    for (uint8_t b : bytes) h = (h ^ b) * 0x100000001b3ull;
+    // A multiply-xorshift hash over 64-bit words (FNV's constants), then the tail bytes: eight
+    // times fewer steps than hashing byte by byte; a save is several megabytes at most.
+    constexpr uint64_t kPrime = 0x100000001b3ull;
+    uint64_t h = 0xcbf29ce484222325ull;
+    size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, bytes.data() + i, 8);
+        h = (h ^ w) * kPrime;
+        h ^= h >> 32;
+    }
+    for (; i < bytes.size(); ++i) h = (h ^ bytes[i]) * kPrime;
     return {h, bytes.size()};
 }
 
