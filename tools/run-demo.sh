@@ -2,8 +2,9 @@
 # The main job: installs what is missing, builds every preset, registers the COM servers in a
 # private Wine prefix (build/win64/wineprefix) and runs the demo.
 #
-# With a display (DISPLAY set) the demo form opens on it; without one it runs under Xvfb, picks
-# menu entries by real keyboard input, prints what it received and leaves a screenshot in build/.
+# With a display (DISPLAY set, TQ_HEADLESS unset) the demo form opens on it; without one it runs
+# under Xvfb, picks menu entries by real keyboard input, prints the MenuClicks it received and
+# leaves a screenshot in build/tqMenuDemo.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,23 +16,14 @@ for preset in native win64 win32; do
 done
 
 prefix=build/win64/wineprefix
-servers=()
-for f in build/win64/biblioteca/com/tqBiblioteca.dll build/win64/control/tqMenuCtl.ocx; do
-    [ -f "$f" ] && servers+=("$f")
-done
-echo "=== register ${servers[*]} in $prefix"
-tools/wine-regsvr.sh --prefix "$prefix" "${servers[@]}"
+echo "=== register tqBiblioteca.dll and tqMenuCtl.ocx in $prefix"
+tools/wine-regsvr.sh --prefix "$prefix" build/win64/biblioteca/com/tqBiblioteca.dll \
+    build/win64/control/tqMenuCtl.ocx
 
-demo=build/win64/demo/tqMenuDemo.exe
-if [ -f "$demo" ]; then
-    echo "=== tqMenuDemo"
-    if [ -n "${DISPLAY:-}" ] && [ "${TQ_HEADLESS:-0}" != 1 ]; then
-        TQ_USE_DISPLAY=1 tools/wine-run.sh --prefix "$prefix" "$demo"
-    else
-        tools/wine-run.sh --prefix "$prefix" "$demo" --headless \
-            --screenshot "Z:$(pwd | sed 's|/|\\|g')\\build\\tqMenuDemo.png"
-    fi
-else
-    echo "=== tqBiblioteca from a script (cscript)"
-    (cd demo && ../tools/wine-run.sh --prefix "../$prefix" cscript.exe //nologo biblioteca.vbs)
-fi
+echo "=== tqBiblioteca from a script (cscript)"
+(cd demo && ../tools/wine-run.sh --prefix "../$prefix" cscript.exe //nologo biblioteca.vbs)
+
+echo "=== tqMenuDemo: the tqMenu control on a form"
+args=()
+[ "${TQ_HEADLESS:-0}" = 1 ] && args+=(--headless)
+exec tools/run-demo-wine.sh --build build/win64 "${args[@]}"
