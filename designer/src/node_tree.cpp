@@ -19,11 +19,31 @@ size_t LowBit(size_t i) {
 
 }  // namespace
 
+Node* NodeTree::NewNode() {
+    if (!free_) return &pool_.emplace_back(Node::Passkey());
+    Node* n = free_;
+    free_ = n->next_;
+    n->next_ = nullptr;
+    return n;
+}
+
+void NodeTree::Recycle(Node* n) {
+    // Back to its first state, keeping the strings' buffers for the next node.
+    n->key_.clear();
+    n->text_.clear();
+    n->tag_.clear();
+    n->bold_ = n->checked_ = n->expanded_ = n->selected_ = false;
+    n->children_ = 0;
+    n->parent_ = n->first_child_ = n->last_child_ = n->prev_ = nullptr;
+    n->next_ = free_;
+    free_ = n;
+}
+
 Node* Node::Parent() const {
     return parent_ && !parent_->is_top_ ? parent_ : nullptr;
 }
 
-NodeTree::NodeTree() : top_(new Node()) {
+NodeTree::NodeTree() : top_(std::make_unique<Node>(Node::Passkey())) {
     top_->is_top_ = true;
     fenwick_.push_back(0);
 }
@@ -76,19 +96,18 @@ Node& NodeTree::Add(const Relative& relative, Relationship relationship, StringV
         }
     }
 
-    std::unique_ptr<Node> owned(new Node());
-    Node* node = owned.get();
-    node->key_ = String(key);
-    node->text_ = std::move(text);
-    node->slot_ = slots_.size();
-    // Fenwick append: the new cell covers (i - lowbit(i), i], of which only slot i is new.
     // Room first (growing geometrically), so that nothing below can fail half-way.
     const size_t i = slots_.size() + 1;
     if (slots_.capacity() < i) slots_.reserve(2 * i);
     if (fenwick_.capacity() < i + 1) fenwick_.reserve(2 * i + 1);
+    Node* node = NewNode();
+    node->key_.assign(key);
+    node->text_ = std::move(text);
+    node->slot_ = slots_.size();
+    // Fenwick append: the new cell covers (i - lowbit(i), i], of which only slot i is new.
     const int32_t cell = 1 + Prefix(i - 1) - Prefix(i - LowBit(i));
     fenwick_.push_back(cell);
-    slots_.push_back(std::move(owned));
+    slots_.push_back(node);
     ++live_;
     if (!node->key_.empty()) by_key_.emplace(StringView(node->key_), node);
     Link(node, parent, before);
@@ -191,7 +210,8 @@ void NodeTree::Remove(Node& node) {
         if (!n->key_.empty()) by_key_.erase(StringView(n->key_));
         Update(n->slot_ + 1, -1);
         --live_;
-        slots_[n->slot_].reset();
+        slots_[n->slot_] = nullptr;
+        Recycle(n);
     }
 
     if (selection_moves) {
@@ -207,6 +227,8 @@ void NodeTree::Remove(Node& node) {
 void NodeTree::Clear() {
     by_key_.clear();
     slots_.clear();
+    pool_.clear();
+    free_ = nullptr;
     fenwick_.assign(1, 0);
     live_ = 0;
     selected_ = nullptr;
@@ -286,7 +308,7 @@ void NodeTree::Compact() {
     size_t out = 0;
     for (size_t i = 0; i < slots_.size(); ++i) {
         if (!slots_[i]) continue;
-        slots_[out] = std::move(slots_[i]);
+        slots_[out] = slots_[i];
         slots_[out]->slot_ = out;
         ++out;
     }

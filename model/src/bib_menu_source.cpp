@@ -13,14 +13,14 @@ class BibEntry final : public IMenuEntry {
     explicit BibEntry(std::shared_ptr<bib::MenuItem> item) : item_(std::move(item)) {}
 
     String Caption() override { return item_->Caption(); }
-    void SetCaption(const String& v) override { item_->SetCaption(v); }
+    void SetCaption(String v) override { item_->SetCaption(std::move(v)); }
     String Nome() override { return item_->Nome(); }
     String TextoMenu() override { return item_->TextoMenu(); }
-    void SetTextoMenu(const String& v) override { item_->SetTextoMenu(v); }
+    void SetTextoMenu(String v) override { item_->SetTextoMenu(std::move(v)); }
     String TeclaExtenso() override { return item_->TeclaExtenso(); }
-    void SetTeclaExtenso(const String& v) override { item_->SetTeclaExtenso(v); }
+    void SetTeclaExtenso(String v) override { item_->SetTeclaExtenso(std::move(v)); }
     String Descricao() override { return item_->Descricao(); }
-    void SetDescricao(const String& v) override { item_->SetDescricao(v); }
+    void SetDescricao(String v) override { item_->SetDescricao(std::move(v)); }
     bool MenuConsulta() override { return item_->MenuConsulta(); }
     void SetMenuConsulta(bool v) override { item_->SetMenuConsulta(v); }
     bool Visivel() override { return item_->Visivel(); }

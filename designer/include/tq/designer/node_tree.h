@@ -20,11 +20,16 @@
 // outnumber the live ones, so the cost stays amortised O(log n) per operation and the memory
 // proportional to the live nodes.
 //
+// Storage: nodes live in a pool in the order they were made, so that a freshly loaded tree is
+// laid out in memory in the order it is walked; a removed node goes back to the pool and is
+// reused (with its string buffers) by the next add.
+//
 // Node pointers stay valid until their node is removed (the observer hears of it first) or the
 // tree is cleared.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -58,12 +63,17 @@ class Node {
     Node* Previous() const { return prev_; }  // previous sibling, or null
     Node* Parent() const;                     // null for a top-level node
 
+    // Only a NodeTree makes nodes.
+    class Passkey {
+        friend class NodeTree;
+        Passkey() = default;
+    };
+    explicit Node(Passkey) {}
     Node(const Node&) = delete;
     Node& operator=(const Node&) = delete;
 
   private:
     friend class NodeTree;
-    Node() = default;
 
     String key_, text_, tag_;
     bool bold_ = false, checked_ = false, expanded_ = false, selected_ = false;
@@ -170,11 +180,13 @@ class NodeTree {
     // Calls f(Node&) for every node in collection order.
     template <class F>
     void ForEach(F&& f) const {
-        for (const auto& n : slots_)
+        for (Node* n : slots_)
             if (n) f(*n);
     }
 
   private:
+    Node* NewNode();
+    void Recycle(Node* node);
     Node* Resolve(const Relative& relative);
     void Link(Node* node, Node* parent, Node* before);  // before == null: append
     void Unlink(Node* node);
@@ -184,8 +196,10 @@ class NodeTree {
     size_t KthSlot(int32_t k) const;  // slot holding the k-th live node
 
     std::unique_ptr<Node> top_;  // hidden parent of the top-level nodes
-    std::vector<std::unique_ptr<Node>> slots_;
-    std::vector<int32_t> fenwick_;                  // 1-based over slots_
+    std::deque<Node> pool_;      // every node ever made; removed ones are chained in free_
+    Node* free_ = nullptr;
+    std::vector<Node*> slots_;      // live nodes by add sequence; null for a removed one
+    std::vector<int32_t> fenwick_;  // 1-based over slots_
     std::unordered_map<StringView, Node*> by_key_;  // views into the nodes' own keys
     int32_t live_ = 0;
     Node* selected_ = nullptr;

@@ -6,6 +6,8 @@
 // it reads from the control.  Everything is value-typed (tq::String, bool, int32_t) so that an
 // implementation over IDispatch or a vtable is a line per member.
 //
+// Setters take their value by value, so that a caller can move a string in.
+//
 // Handles: Item and SubMenu return small handle objects for the stored entry or level, not
 // copies; what is written through one handle is seen through every later one.  A handle stays
 // usable for as long as its implementation keeps the object alive (the COM one holds a
@@ -44,14 +46,14 @@ class IMenuEntry {
     virtual ~IMenuEntry() = default;
 
     virtual String Caption() = 0;
-    virtual void SetCaption(const String& v) = 0;
+    virtual void SetCaption(String v) = 0;
     virtual String Nome() = 0;  // read-only: given to Add
     virtual String TextoMenu() = 0;
-    virtual void SetTextoMenu(const String& v) = 0;
+    virtual void SetTextoMenu(String v) = 0;
     virtual String TeclaExtenso() = 0;
-    virtual void SetTeclaExtenso(const String& v) = 0;
+    virtual void SetTeclaExtenso(String v) = 0;
     virtual String Descricao() = 0;
-    virtual void SetDescricao(const String& v) = 0;
+    virtual void SetDescricao(String v) = 0;
     virtual bool MenuConsulta() = 0;
     virtual void SetMenuConsulta(bool v) = 0;
     virtual bool Visivel() = 0;
