@@ -253,6 +253,7 @@ void PageModel::SetChanged(bool changed) {
 void PageModel::TypeText(Control c, String text) {
     Run([&] {
         TextBox& box = Text(c);
+        if (box.Text == text) return;  // the view's echo of what the model set
         if (!CanFocus(c)) throw Error(hr::kInvalidCall, u"the text box is disabled");
         box.Text = std::move(text);
         if (c == Control::txtNome) nome_derivado_ = false;

@@ -223,6 +223,19 @@ TEST_F(EditCommands, DerivedNamesInUseAreNumbered) {
     EXPECT_TRUE(host.boxes.empty());
 }
 
+// The view echoes every text it is given; a derived name echoed back is still derived.
+TEST_F(EditCommands, EchoOfADerivedNameKeepsItDerived) {
+    AddEntry(u"A", u"&Arquivo");
+    Click(u"A");
+    page.btnIncluir_Click();
+    Type(Control::txtCaption, u"Arquitetura");
+    LeaveCaption(Control::txtNome);
+    Type(Control::txtNome, form().txtNome.Text);  // EN_CHANGE after the view set it
+    page.btnConfirma_Click();
+    EXPECT_NE(trv().Find(u"AArq2"), nullptr);
+    EXPECT_TRUE(host.boxes.empty());
+}
+
 // Decision: an empty caption and name under the root must not update the root (key "A").
 TEST_F(EditCommands, EmptyCaptionAndNameNeverTakeTheRoot) {
     AddEntry(u"A", u"");

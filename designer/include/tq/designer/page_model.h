@@ -18,6 +18,20 @@
 // derives the name before the handler that follows, and a confirm pressed while the caption
 // still has the focus derives it inside the confirm, before any field is read.
 //
+// Binding a view.  The Win32 page forwards, and does nothing else:
+//   IPropertyPage::SetObjects      -> PropertyPage_SelectionChanged(its MenuTree as IMenuLevel)
+//   IPropertyPage::Apply           -> PropertyPage_ApplyChanges, then putref MenuTree
+//   page destroyed                 -> PropertyPage_Terminate
+//   button clicked                 -> btnIncluir_Click ... btnScript_Click
+//   TVN_SELCHANGED by the user     -> SelectNode;  NM_CLICK on a node -> trvMenu_NodeClick
+//   TVN_KEYDOWN / combo WM_KEYDOWN -> trvMenu_KeyDown / cmbTeclaAcesso_KeyDown
+//   EN_CHANGE, check box clicked, CBN_SELCHANGE -> TypeText, SetCheck, ChooseKey
+//   a control gets the focus       -> FocusChanged
+// and mirrors the model: tree changes through INodeTreeObserver (a Node* maps to an
+// HTREEITEM), OnControlChanged(c) -> read form() for c and set the control, OnFocusMoved(c) ->
+// SetFocus.  The view's own echo of what it set (EN_CHANGE after SetWindowText, a focus event
+// after SetFocus) may be forwarded again: it changes nothing.
+//
 // Errors.  Handlers catch nothing except where the page does (AdicionaNo's traps, the moves):
 // failures reach the caller as tq::Error, which the Win32 page returns to the host as the
 // event's error.
@@ -101,7 +115,7 @@ class PageModel {
     void CarregaLista(Node& no);
 
     // ---- What the user does, reported by the view --------------------------------------------
-    // Typing in txtCaption, txtNome or txtDescricao.
+    // Typing in txtCaption, txtNome or txtDescricao (the same text again changes nothing).
     void TypeText(Control textBox, String text);
     // Ticking a check box (0, 1 or 2).
     void SetCheck(Control checkBox, int16_t value);
