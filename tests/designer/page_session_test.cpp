@@ -29,7 +29,7 @@ std::vector<std::wstring> Children(HWND trv, HTREEITEM parent) {
 }
 
 class SessionTest : public PageTest {
-protected:
+  protected:
     // Add under the selected node: the add button, the caption typed, Tab to the name (which
     // the page derives), optionally Tab on to the description, then the confirm button.
     void Add(const std::wstring& caption, const std::wstring& descricao = L"") {

@@ -12,7 +12,7 @@
 namespace tq::test {
 
 class PageTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_HRESULT_SUCCEEDED(
             designer::CreateMenuPropertyPage(IID_IPropertyPage2, page.put_void()));

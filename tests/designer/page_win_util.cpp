@@ -24,8 +24,8 @@ std::wstring ListCell(HWND list, int row, int column) {
 
 std::string Utf8(const std::wstring& s) {
     if (s.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr,
-                                      0, nullptr, nullptr);
+    const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
+                                      nullptr, nullptr);
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr,
                         nullptr);
@@ -104,9 +104,9 @@ HRESULT FakeControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* par
         ++putrefs;
         if (!params || params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
         VARIANT* v = &params->rgvarg[0];
-        IDispatch* d = V_VT(v) == VT_DISPATCH                 ? V_DISPATCH(v)
+        IDispatch* d = V_VT(v) == VT_DISPATCH                ? V_DISPATCH(v)
                        : V_VT(v) == (VT_DISPATCH | VT_BYREF) ? *V_DISPATCHREF(v)
-                                                              : nullptr;
+                                                             : nullptr;
         if (!d) return DISP_E_TYPEMISMATCH;
         ComPtr<::MenuTree> t;
         if (FAILED(d->QueryInterface(IID_MenuTree, t.put_void()))) return DISP_E_TYPEMISMATCH;
@@ -122,7 +122,9 @@ HRESULT FakeControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* par
 
 // ---- TestSite -------------------------------------------------------------------------------
 
-ComPtr<TestSite> TestSite::Make() { return ComPtr<TestSite>(new TestSite); }
+ComPtr<TestSite> TestSite::Make() {
+    return ComPtr<TestSite>(new TestSite);
+}
 
 HRESULT TestSite::QueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
@@ -353,8 +355,9 @@ void Dump(::MenuTree* level, int depth, std::vector<std::string>& out) {
         ComPtr<::MenuItem> item;
         level->get_Item(com::Variant::FromLong(i), item.put());
         if (!item) continue;
-        std::wstring line = std::to_wstring(depth) + L" " + Get(item.get(), &::MenuItem::get_Caption) +
-                            L"|" + Get(item.get(), &::MenuItem::get_Nome) + L"|" +
+        std::wstring line = std::to_wstring(depth) + L" " +
+                            Get(item.get(), &::MenuItem::get_Caption) + L"|" +
+                            Get(item.get(), &::MenuItem::get_Nome) + L"|" +
                             Get(item.get(), &::MenuItem::get_TextoMenu) + L"|" +
                             Get(item.get(), &::MenuItem::get_TeclaExtenso) + L"|V";
         line += Flag(item.get(), &::MenuItem::get_Visivel);

@@ -31,7 +31,7 @@ ComPtr<::MenuTree> NewMenuTree();
 // A stand-in for a tqMenu control: IDispatch with "MenuTree" (get, and put by reference only:
 // a put by value fails as it does on the control) and "GerarScript" (counted).
 class FakeControl final : public IDispatch {
-public:
+  public:
     static ComPtr<FakeControl> Make(ComPtr<::MenuTree> tree);
 
     IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override;
@@ -46,13 +46,13 @@ public:
     ComPtr<::MenuTree> tree;  // what MenuTree returns and what a put by reference sets
     int gets = 0, putrefs = 0, puts = 0, scripts = 0;
 
-private:
+  private:
     LONG refs_ = 0;
 };
 
 // An IPropertyPageSite that records the status changes the page reports.
 class TestSite final : public IPropertyPageSite {
-public:
+  public:
     static ComPtr<TestSite> Make();
     IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override;
     IFACEMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
@@ -70,7 +70,7 @@ public:
 
     std::vector<DWORD> status;
 
-private:
+  private:
     LONG refs_ = 0;
 };
 
@@ -78,7 +78,7 @@ private:
 // site, gives the page its objects, activates and shows it, and runs the message loop that
 // offers keys to the page first.
 class PageHostWindow {
-public:
+  public:
     explicit PageHostWindow(IPropertyPage* page);
     ~PageHostWindow();
 
@@ -94,7 +94,7 @@ public:
     // once the queue has stayed empty for a while when `until_idle`.
     void Pump(int ms = 150);
 
-private:
+  private:
     IPropertyPage* page_;
     HWND hwnd_ = nullptr;
 };

@@ -29,10 +29,12 @@ void ThrowIfFailed(HRESULT hr, const wchar_t* what) {
 
 namespace {
 
-VARIANT_BOOL Vb(bool v) { return v ? VARIANT_TRUE : VARIANT_FALSE; }
+VARIANT_BOOL Vb(bool v) {
+    return v ? VARIANT_TRUE : VARIANT_FALSE;
+}
 
 class ComMenuEntry final : public model::IMenuEntry {
-public:
+  public:
     explicit ComMenuEntry(ComPtr<::MenuItem> item) : item_(std::move(item)) {}
 
     String Caption() override { return Get(&::MenuItem::get_Caption, L"Caption"); }
@@ -78,7 +80,7 @@ public:
         return WrapComMenuTree(std::move(sub));
     }
 
-private:
+  private:
     using GetS = HRESULT (STDMETHODCALLTYPE ::MenuItem::*)(BSTR*);
     using PutS = HRESULT (STDMETHODCALLTYPE ::MenuItem::*)(BSTR);
     using GetV = HRESULT (STDMETHODCALLTYPE ::MenuItem::*)(VARIANT_BOOL*);
@@ -106,7 +108,7 @@ private:
 };
 
 class ComMenuLevel final : public model::IMenuLevel {
-public:
+  public:
     explicit ComMenuLevel(ComPtr<::MenuTree> tree) : tree_(std::move(tree)) {}
 
     int32_t Count() override {
@@ -136,7 +138,7 @@ public:
 
     ::MenuTree* tree() const { return tree_.get(); }
 
-private:
+  private:
     std::unique_ptr<model::IMenuEntry> ItemBy(const com::Variant& index) {
         ComPtr<::MenuItem> item;
         ThrowIfFailed(tree_->get_Item(index, item.put()), L"Item");

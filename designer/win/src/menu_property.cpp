@@ -34,7 +34,7 @@ ScriptControlSource g_script_source = nullptr;
 }
 
 class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IPropertyPage2> {
-public:
+  public:
     MenuPropertyPage()
         : page_(std::make_unique<win::PageWindow>(win::PageHost{
               [this](bool changed) { OnChanged(changed); }, [] { GerarScriptNoControle(); }})) {}
@@ -145,7 +145,7 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     template <class F>
     HRESULT Guarded(F&& f) {
         return com::Guard(IID_IPropertyPage, kSource, std::forward<F>(f));
@@ -165,7 +165,7 @@ private:
         ComPtr<IDispatch> control = FirstControl();
         com::Variant v;
         com::Check(com::GetProperty(control.get(), L"MenuTree", &v));
-        IUnknown* unk = V_VT(&v) == VT_DISPATCH ? V_DISPATCH(&v)
+        IUnknown* unk = V_VT(&v) == VT_DISPATCH  ? V_DISPATCH(&v)
                         : V_VT(&v) == VT_UNKNOWN ? V_UNKNOWN(&v)
                                                  : nullptr;
         if (!unk) {
@@ -225,6 +225,8 @@ std::vector<com::RegValue> MenuPropertyRegistryValues(const std::wstring& module
     };
 }
 
-void SetScriptControlSource(ScriptControlSource source) { g_script_source = source; }
+void SetScriptControlSource(ScriptControlSource source) {
+    g_script_source = source;
+}
 
 }  // namespace tq::designer

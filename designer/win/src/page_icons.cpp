@@ -89,10 +89,10 @@ HICON MakePageIcon(PageIcon which) {
         for (int x = 0; x < kSize; ++x) {
             COLORREF c = 0;
             const bool opaque = static_cast<size_t>(x) < len && ColorOf(row[x], &c);
-            px[y * kSize + x] =
-                opaque ? (static_cast<uint32_t>(GetRValue(c)) << 16) |
-                             (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c)
-                       : 0;
+            px[y * kSize + x] = opaque
+                                    ? (static_cast<uint32_t>(GetRValue(c)) << 16) |
+                                          (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c)
+                                    : 0;
             if (!opaque) mask[y * 2 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
         }
     }

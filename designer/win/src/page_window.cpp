@@ -69,14 +69,14 @@ const ControlSpec kSpecs[] = {
     {Control::txtCaption, Control::fraObjetos, WC_EDITW, kEdit, WS_EX_CLIENTEDGE, L"", 75, 330,
      2340, 315},
     {Control::lblNome, Control::fraObjetos, WC_STATICW, kLabel, 0, L"Nome", 2490, 135, 1545, 240},
-    {Control::txtNome, Control::fraObjetos, WC_EDITW, kEdit, WS_EX_CLIENTEDGE, L"", 2490, 330,
-     1650, 315},
-    {Control::lblDescricao, Control::fraObjetos, WC_STATICW, kLabel, 0, L"Descrição", 75, 675,
-     1545, 240},
+    {Control::txtNome, Control::fraObjetos, WC_EDITW, kEdit, WS_EX_CLIENTEDGE, L"", 2490, 330, 1650,
+     315},
+    {Control::lblDescricao, Control::fraObjetos, WC_STATICW, kLabel, 0, L"Descrição", 75, 675, 1545,
+     240},
     {Control::txtDescricao, Control::fraObjetos, WC_EDITW, kEdit, WS_EX_CLIENTEDGE, L"", 75, 870,
      4065, 315},
-    {Control::chkConsulta, Control::fraObjetos, WC_BUTTONW, kCheck, 0, L"Consulta", 4275, 315,
-     945, 225},
+    {Control::chkConsulta, Control::fraObjetos, WC_BUTTONW, kCheck, 0, L"Consulta", 4275, 315, 945,
+     225},
     {Control::fraAtalho, Control::fraObjetos, WC_BUTTONW, kFrame, WS_EX_CONTROLPARENT, L"Atalho",
      5400, 225, 1305, 960},
     {Control::chkCtrl, Control::fraAtalho, WC_BUTTONW, kCheck, 0, L"Ctrl", 60, 255, 525, 225},
@@ -94,9 +94,9 @@ const ControlSpec kSpecs[] = {
 
 HINSTANCE ThisModule() {
     HMODULE m = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&ThisModule), &m);
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&ThisModule), &m);
     return m;
 }
 
@@ -148,8 +148,10 @@ bool IsPushButton(Control c) {
         case Control::btnSobe:
         case Control::btnDesce:
         case Control::btnScript:
-        case Control::btnConfirma: return true;
-        default: return false;
+        case Control::btnConfirma:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -159,8 +161,10 @@ bool IsCheckBox(Control c) {
         case Control::chkCtrl:
         case Control::chkShift:
         case Control::chkVisible:
-        case Control::chkEnabled: return true;
-        default: return false;
+        case Control::chkEnabled:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -179,9 +183,13 @@ int16_t ShiftState() {
 
 }  // namespace
 
-int TwipsToPixels(int twips) { return MulDiv(twips, Dpi(), 1440); }
+int TwipsToPixels(int twips) {
+    return MulDiv(twips, Dpi(), 1440);
+}
 
-SIZE PageSizePixels() { return {TwipsToPixels(kPageWidthTwips), TwipsToPixels(kPageHeightTwips)}; }
+SIZE PageSizePixels() {
+    return {TwipsToPixels(kPageWidthTwips), TwipsToPixels(kPageHeightTwips)};
+}
 
 PageWindow::PageWindow(PageHost host)
     : host_(std::move(host)),
@@ -189,14 +197,16 @@ PageWindow::PageWindow(PageHost host)
                           static_cast<IChangedFlag*>(this), static_cast<IScriptTarget*>(this)},
              static_cast<IPageView*>(this)) {}
 
-PageWindow::~PageWindow() { Destroy(); }
+PageWindow::~PageWindow() {
+    Destroy();
+}
 
 // ---- Window creation -----------------------------------------------------------------------
 
 void PageWindow::Create(HWND parent, const RECT& rect) {
     if (hwnd_) return;
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES |
-                                              ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX icc{sizeof(icc),
+                             ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
@@ -258,16 +268,17 @@ void PageWindow::CreateControls() {
         if (arrow && draws_arrows_) style = (style & ~BS_TYPEMASK) | BS_OWNERDRAW;
         int h = TwipsToPixels(s.h);
         if (s.control == Control::cmbTeclaAcesso) h += TwipsToPixels(3000);  // the drop-down
-        HWND c = CreateWindowExW(s.ex_style, s.cls, s.text, style, TwipsToPixels(s.x),
-                                 TwipsToPixels(s.y), TwipsToPixels(s.w), h, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(s.control))),
-                                 ThisModule(), nullptr);
+        HWND c =
+            CreateWindowExW(s.ex_style, s.cls, s.text, style, TwipsToPixels(s.x),
+                            TwipsToPixels(s.y), TwipsToPixels(s.w), h, parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(s.control))),
+                            ThisModule(), nullptr);
         if (!c)
             throw Error(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())),
                         u"CreateWindowEx falhou");
         controls_[static_cast<int>(s.control)] = c;
-        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(arrow && arrow_font_ ? arrow_font_ : font),
-                     FALSE);
+        SendMessageW(c, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(arrow && arrow_font_ ? arrow_font_ : font), FALSE);
         if (s.control == Control::fraObjetos || s.control == Control::fraAtalho)
             SetWindowSubclass(c, &PageWindow::FrameProc, kSubclassId,
                               reinterpret_cast<DWORD_PTR>(this));
@@ -396,7 +407,9 @@ void PageWindow::AddTreeItem(const Node& node) {
     }
 }
 
-void PageWindow::OnNodeAdded(const Node& node) { AddTreeItem(node); }
+void PageWindow::OnNodeAdded(const Node& node) {
+    AddTreeItem(node);
+}
 
 void PageWindow::OnNodeRemoving(const Node& node) {
     const auto it = items_.find(&node);
@@ -429,16 +442,14 @@ void PageWindow::OnNodeChanged(const Node& node, NodeField field) {
             SendMessageW(trv, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
             break;
         }
-        case NodeField::Bold:
-        {
+        case NodeField::Bold: {
             TVITEMW item{};
             item.mask = TVIF_STATE;
             item.hItem = it->second;
             item.stateMask = TVIS_BOLD;
             item.state = node.Bold() ? TVIS_BOLD : 0;
             SendMessageW(trv, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        }
-            break;
+        } break;
         case NodeField::Checked:
         case NodeField::Tag: {
             // Checked shows as the text colour (custom draw); redraw the item.
@@ -524,18 +535,38 @@ void PageWindow::OnControlChanged(Control c) {
     const Form& f = model_.form();
     ++updating_;
     switch (c) {
-        case Control::btnIncluir: EnableWindow(h, f.btnIncluir.Enabled); break;
-        case Control::btnAlterar: EnableWindow(h, f.btnAlterar.Enabled); break;
-        case Control::btnExcluir: EnableWindow(h, f.btnExcluir.Enabled); break;
-        case Control::btnSobe: EnableWindow(h, f.btnSobe.Enabled); break;
-        case Control::btnDesce: EnableWindow(h, f.btnDesce.Enabled); break;
-        case Control::btnScript: EnableWindow(h, f.btnScript.Enabled); break;
-        case Control::btnConfirma: EnableWindow(h, f.btnConfirma.Enabled); break;
-        case Control::fraObjetos: EnableWindow(h, f.fraObjetos.Enabled); break;
-        case Control::fraAtalho: EnableWindow(h, f.fraAtalho.Enabled); break;
+        case Control::btnIncluir:
+            EnableWindow(h, f.btnIncluir.Enabled);
+            break;
+        case Control::btnAlterar:
+            EnableWindow(h, f.btnAlterar.Enabled);
+            break;
+        case Control::btnExcluir:
+            EnableWindow(h, f.btnExcluir.Enabled);
+            break;
+        case Control::btnSobe:
+            EnableWindow(h, f.btnSobe.Enabled);
+            break;
+        case Control::btnDesce:
+            EnableWindow(h, f.btnDesce.Enabled);
+            break;
+        case Control::btnScript:
+            EnableWindow(h, f.btnScript.Enabled);
+            break;
+        case Control::btnConfirma:
+            EnableWindow(h, f.btnConfirma.Enabled);
+            break;
+        case Control::fraObjetos:
+            EnableWindow(h, f.fraObjetos.Enabled);
+            break;
+        case Control::fraAtalho:
+            EnableWindow(h, f.fraAtalho.Enabled);
+            break;
         case Control::lblCaption:
         case Control::lblNome:
-        case Control::lblDescricao: InvalidateRect(h, nullptr, TRUE); break;
+        case Control::lblDescricao:
+            InvalidateRect(h, nullptr, TRUE);
+            break;
         case Control::txtCaption:
         case Control::txtNome:
         case Control::txtDescricao: {
@@ -552,9 +583,9 @@ void PageWindow::OnControlChanged(Control c) {
         case Control::chkShift:
         case Control::chkVisible:
         case Control::chkEnabled: {
-            const CheckBox& k = c == Control::chkConsulta ? f.chkConsulta
-                                : c == Control::chkCtrl   ? f.chkCtrl
-                                : c == Control::chkShift  ? f.chkShift
+            const CheckBox& k = c == Control::chkConsulta  ? f.chkConsulta
+                                : c == Control::chkCtrl    ? f.chkCtrl
+                                : c == Control::chkShift   ? f.chkShift
                                 : c == Control::chkVisible ? f.chkVisible
                                                            : f.chkEnabled;
             SendMessageW(h, BM_SETCHECK, static_cast<WPARAM>(k.Value), 0);
@@ -565,8 +596,11 @@ void PageWindow::OnControlChanged(Control c) {
             FillKeys();
             EnableWindow(h, f.cmbTeclaAcesso.Enabled);
             break;
-        case Control::lstMenu: FillList(); break;
-        default: break;
+        case Control::lstMenu:
+            FillList();
+            break;
+        default:
+            break;
     }
     --updating_;
 }
@@ -674,7 +708,8 @@ LRESULT PageWindow::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_COMMAND:
             OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
             return 0;
-        case WM_NOTIFY: return OnNotify(reinterpret_cast<NMHDR*>(lp));
+        case WM_NOTIFY:
+            return OnNotify(reinterpret_cast<NMHDR*>(lp));
         case WM_CTLCOLORSTATIC:
             return reinterpret_cast<LRESULT>(
                 OnCtlColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)));
@@ -697,7 +732,8 @@ LRESULT PageWindow::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
             // The page itself takes no input: pass the focus on to its first control.
             if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) SetFocus(first);
             return 0;
-        default: break;
+        default:
+            break;
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }
@@ -726,8 +762,11 @@ LRESULT CALLBACK PageWindow::FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
             if (wp == static_cast<WPARAM>(GWL_EXSTYLE))
                 reinterpret_cast<STYLESTRUCT*>(lp)->styleNew |= WS_EX_CONTROLPARENT;
             return 0;
-        case WM_NCDESTROY: RemoveWindowSubclass(hwnd, &PageWindow::FrameProc, kSubclassId); break;
-        default: break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, &PageWindow::FrameProc, kSubclassId);
+            break;
+        default:
+            break;
     }
     return DefSubclassProc(hwnd, msg, wp, lp);
 }
@@ -772,14 +811,29 @@ void PageWindow::OnCommand(int id, int code, HWND ctl) {
                 // With BS_NOTIFY a second click in quick succession arrives as a double
                 // click; a command button takes every click as a click.
                 switch (c) {
-                    case Control::btnIncluir: m.btnIncluir_Click(); break;
-                    case Control::btnAlterar: m.btnAlterar_Click(); break;
-                    case Control::btnExcluir: m.btnExcluir_Click(); break;
-                    case Control::btnSobe: m.btnSobe_Click(); break;
-                    case Control::btnDesce: m.btnDesce_Click(); break;
-                    case Control::btnScript: m.btnScript_Click(); break;
-                    case Control::btnConfirma: m.btnConfirma_Click(); break;
-                    default: break;
+                    case Control::btnIncluir:
+                        m.btnIncluir_Click();
+                        break;
+                    case Control::btnAlterar:
+                        m.btnAlterar_Click();
+                        break;
+                    case Control::btnExcluir:
+                        m.btnExcluir_Click();
+                        break;
+                    case Control::btnSobe:
+                        m.btnSobe_Click();
+                        break;
+                    case Control::btnDesce:
+                        m.btnDesce_Click();
+                        break;
+                    case Control::btnScript:
+                        m.btnScript_Click();
+                        break;
+                    case Control::btnConfirma:
+                        m.btnConfirma_Click();
+                        break;
+                    default:
+                        break;
                 }
             }
         } else if (IsCheckBox(c)) {
@@ -818,7 +872,9 @@ LRESULT PageWindow::OnNotify(NMHDR* nm) {
     }
     if (c != Control::trvMenu) return 0;
     switch (nm->code) {
-        case NM_SETFOCUS: Safely([&] { m.FocusChanged(c); }); break;
+        case NM_SETFOCUS:
+            Safely([&] { m.FocusChanged(c); });
+            break;
         case TVN_SELCHANGEDW: {
             const auto* tv = reinterpret_cast<NMTREEVIEWW*>(nm);
             auto* node = reinterpret_cast<Node*>(tv->itemNew.lParam);
@@ -841,8 +897,7 @@ LRESULT PageWindow::OnNotify(NMHDR* nm) {
             TVITEMW tvi{};
             tvi.mask = TVIF_PARAM;
             tvi.hItem = item;
-            if (!SendMessageW(nm->hwndFrom, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvi)))
-                break;
+            if (!SendMessageW(nm->hwndFrom, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvi))) break;
             auto* node = reinterpret_cast<Node*>(tvi.lParam);
             if (!node || items_.find(node) == items_.end()) break;
             Safely([&] { m.ClickNode(*node); });
@@ -855,14 +910,16 @@ LRESULT PageWindow::OnNotify(NMHDR* nm) {
             Safely([&] { m.trvMenu_KeyDown(key, shift); });
             break;
         }
-        default: break;
+        default:
+            break;
     }
     return 0;
 }
 
 LRESULT PageWindow::OnTreeCustomDraw(NMTVCUSTOMDRAW* cd) {
     switch (cd->nmcd.dwDrawStage) {
-        case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW;
+        case CDDS_PREPAINT:
+            return CDRF_NOTIFYITEMDRAW;
         case CDDS_ITEMPREPAINT: {
             const auto* node = reinterpret_cast<const Node*>(cd->nmcd.lItemlParam);
             // A disabled entry (Checked off) shows in the gray-text colour; the root is no entry.
@@ -871,7 +928,8 @@ LRESULT PageWindow::OnTreeCustomDraw(NMTVCUSTOMDRAW* cd) {
                 cd->clrText = GetSysColor(COLOR_GRAYTEXT);
             return CDRF_DODEFAULT;
         }
-        default: return CDRF_DODEFAULT;
+        default:
+            return CDRF_DODEFAULT;
     }
 }
 
@@ -883,9 +941,8 @@ HBRUSH PageWindow::OnCtlColorStatic(HDC dc, HWND ctl) {
                          : c == Control::lblDescricao ? &f.lblDescricao
                                                       : nullptr;
     if (!label)
-        return reinterpret_cast<HBRUSH>(DefWindowProcW(hwnd_, WM_CTLCOLORSTATIC,
-                                                       reinterpret_cast<WPARAM>(dc),
-                                                       reinterpret_cast<LPARAM>(ctl)));
+        return reinterpret_cast<HBRUSH>(DefWindowProcW(
+            hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(ctl)));
     SetTextColor(dc, OleColor(label->ForeColor));
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return GetSysColorBrush(COLOR_BTNFACE);

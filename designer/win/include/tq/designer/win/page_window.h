@@ -32,7 +32,9 @@ namespace tq::designer::win {
 inline constexpr wchar_t kPageWindowClass[] = L"tqMenuPropertyPage";
 
 // Control id of a form control (its child-window id).
-inline int ControlId(Control c) { return 1000 + static_cast<int>(c); }
+inline int ControlId(Control c) {
+    return 1000 + static_cast<int>(c);
+}
 
 // The page's size in twips and in pixels at the current DPI.
 inline constexpr int kPageWidthTwips = 7875;
@@ -52,7 +54,7 @@ class PageWindow final : private IPageView,
                          private IMessagePump,
                          private IChangedFlag,
                          private IScriptTarget {
-public:
+  public:
     explicit PageWindow(PageHost host);
     ~PageWindow();
     PageWindow(const PageWindow&) = delete;
@@ -74,7 +76,7 @@ public:
     // Whether the up and down buttons draw their arrows themselves (no Webdings font).
     bool DrawsArrows() const { return draws_arrows_; }
 
-private:
+  private:
     // IPageView
     void OnNodeAdded(const Node& node) override;
     void OnNodeRemoving(const Node& node) override;
