@@ -27,6 +27,7 @@
 // last loaded, saved with fClearDirty, or initialised; so it answers S_OK exactly when a save
 // would store something else (HndMenu changes do not count), whichever wrapper made the change.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -47,6 +48,17 @@ namespace hr = tq::hr;
 
 // Stream layout: the byte count that precedes the tree format.
 constexpr size_t kLengthPrefix = 4;
+static_assert(tq::bib::kMaxBytes <= UINT32_MAX, "the byte count is 32-bit");
+
+// The automation types the interfaces carry, the same on both targets: Count and Add's result
+// are 16-bit Integers, HndMenu a 32-bit Long, Booleans 16-bit with True = -1.
+static_assert(sizeof(short) == 2 && sizeof(LONG) == 4);
+static_assert(sizeof(VARIANT_BOOL) == 2 && VARIANT_TRUE == -1);
+static_assert(kMaxLevelCount == SHRT_MAX);
+// ClassifyNumber reads a Decimal in place and Dereference copies whole VARIANTs.
+static_assert(sizeof(DECIMAL) == 16);
+static_assert(sizeof(VARIANT) == (sizeof(void*) == 8 ? 24 : 16));
+static_assert(sizeof(tq::com::Variant) == sizeof(VARIANT), "Variant adds no data to VARIANT");
 
 tq::String Num(long long v) {
     return tq::FromUtf8(std::to_string(v));

@@ -502,6 +502,12 @@ TEST_F(BibDispatch, ClassInfoDescribesTheCreatableClass) {
     ASSERT_HRESULT_SUCCEEDED(
         itf->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr));
     EXPECT_EQ(name.view(), L"MenuTree");
+    // Help strings, accents included, reach a type library browser intact.
+    Bstr help;
+    ASSERT_HRESULT_SUCCEEDED(
+        itf->GetDocumentation(DISPID_VALUE, name.put(), help.put(), nullptr, nullptr));
+    EXPECT_EQ(name.view(), L"Item");
+    EXPECT_EQ(help.view(), L"Entrada pela posição (1..Count) ou pelo Nome");
 }
 
 }  // namespace
