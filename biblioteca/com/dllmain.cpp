@@ -15,6 +15,7 @@
 //   TypeLib\{LIBID} and Interface\{IID} keys     the embedded type library
 //
 // Unregistering removes each of those keys with everything below it.
+#include <new>
 #include <string>
 #include <vector>
 
@@ -60,7 +61,7 @@ std::vector<RegValue> ClassValues(const std::wstring& path) {
     };
 }
 
-HRESULT Unregister(RegScope scope) {
+HRESULT Unregister(RegScope scope) noexcept try {
     const Registrar reg(scope);
     HRESULT result = S_OK;
     // Go on after a failure so that as much as possible is removed; report the first failure.
@@ -72,20 +73,21 @@ HRESULT Unregister(RegScope scope) {
     keep_first(reg.DeleteTree(kProgIdVersion));
     keep_first(reg.UnregisterTypeLib(tq::com::Module::Path()));
     return result;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
-HRESULT Register(RegScope scope) {
-    try {
-        const Registrar reg(scope);
-        const std::wstring path = tq::com::Module::Path();
-        if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
-        HRESULT hr = reg.SetAll(ClassValues(path));
-        if (SUCCEEDED(hr)) hr = reg.RegisterTypeLib(path);
-        if (FAILED(hr)) Unregister(scope);  // leave nothing half-written
-        return hr;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+HRESULT Register(RegScope scope) noexcept try {
+    const Registrar reg(scope);
+    const std::wstring path = tq::com::Module::Path();
+    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
+    HRESULT hr = reg.SetAll(ClassValues(path));
+    if (SUCCEEDED(hr)) hr = reg.RegisterTypeLib(path);
+    if (FAILED(hr)) Unregister(scope);  // leave nothing half-written
+    return hr;
+} catch (const std::bad_alloc&) {
+    Unregister(scope);
+    return E_OUTOFMEMORY;
 }
 
 }  // namespace
