@@ -43,15 +43,19 @@ std::wstring WithoutAmpersands(std::wstring s) {
     return s;
 }
 
+BOOL CALLBACK CollectWindow(HWND w, LPARAM lp) {
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectDialog(HWND w, LPARAM lp) {
+    if (ClassOf(w) == L"#32770") reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
+    return TRUE;
+}
+
 std::vector<HWND> Children(HWND dlg) {
     std::vector<HWND> out;
-    EnumChildWindows(
-        dlg,
-        [](HWND w, LPARAM lp) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&out));
+    EnumChildWindows(dlg, &CollectWindow, reinterpret_cast<LPARAM>(&out));
     return out;
 }
 
@@ -110,13 +114,7 @@ DialogDriver::DialogDriver(std::vector<DialogStep> steps, DWORD ui_thread,
                            std::chrono::milliseconds timeout)
     : steps_(std::move(steps)), thread_(ui_thread), timeout_(timeout) {
     // Dialogs already open on that thread belong to the test's setting, not to its steps.
-    EnumThreadWindows(
-        thread_,
-        [](HWND w, LPARAM lp) -> BOOL {
-            if (ClassOf(w) == L"#32770") reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ignore_));
+    EnumThreadWindows(thread_, &CollectDialog, reinterpret_cast<LPARAM>(&ignore_));
     worker_ = std::thread([this] { Run(); });
 }
 
@@ -130,24 +128,16 @@ void DialogDriver::Finish() {
 }
 
 HWND DialogDriver::FindDialog(const std::wstring* title) const {
-    struct Ctx {
-        const DialogDriver* self;
-        const std::wstring* title;
-        HWND found;
-    } ctx{this, title, nullptr};
-    EnumThreadWindows(
-        thread_,
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(lp);
-            if (!IsWindowVisible(w) || !IsWindowEnabled(w) || ClassOf(w) != L"#32770") return TRUE;
-            const auto& ign = c->self->ignore_;
-            if (std::find(ign.begin(), ign.end(), w) != ign.end()) return TRUE;
-            if (c->title && TitleOf(w) != *c->title) return TRUE;
-            c->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
-    return ctx.found;
+    // The visible, enabled dialogs of the thread (the active modal one), less the ignored ones.
+    std::vector<HWND> dialogs;
+    EnumThreadWindows(thread_, &CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
+    for (HWND w : dialogs) {
+        if (!IsWindowVisible(w) || !IsWindowEnabled(w)) continue;
+        if (std::find(ignore_.begin(), ignore_.end(), w) != ignore_.end()) continue;
+        if (title && TitleOf(w) != *title) continue;
+        return w;
+    }
+    return nullptr;
 }
 
 bool DialogDriver::Expired(Clock::time_point deadline) const {
