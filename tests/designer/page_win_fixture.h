@@ -52,6 +52,9 @@ class PageTest : public ::testing::Test {
         HWND trv = W(designer::Control::trvMenu);
         HTREEITEM item = FindTreeItem(trv, text);
         ASSERT_NE(item, nullptr) << Utf8(text);
+        // As the developer opens the parents first (the page loads with the root closed).
+        TreeView_EnsureVisible(trv, item);
+        Pump(50);
         ClickAt(TreeItemPoint(trv, item));
         Pump();
     }

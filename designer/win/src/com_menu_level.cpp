@@ -38,20 +38,16 @@ class ComMenuEntry final : public model::IMenuEntry {
     explicit ComMenuEntry(ComPtr<::MenuItem> item) : item_(std::move(item)) {}
 
     String Caption() override { return Get(&::MenuItem::get_Caption, L"Caption"); }
-    void SetCaption(const String& v) override { Put(&::MenuItem::put_Caption, v, L"Caption"); }
+    void SetCaption(String v) override { Put(&::MenuItem::put_Caption, v, L"Caption"); }
     String Nome() override { return Get(&::MenuItem::get_Nome, L"Nome"); }
     String TextoMenu() override { return Get(&::MenuItem::get_TextoMenu, L"TextoMenu"); }
-    void SetTextoMenu(const String& v) override {
-        Put(&::MenuItem::put_TextoMenu, v, L"TextoMenu");
-    }
+    void SetTextoMenu(String v) override { Put(&::MenuItem::put_TextoMenu, v, L"TextoMenu"); }
     String TeclaExtenso() override { return Get(&::MenuItem::get_TeclaExtenso, L"TeclaExtenso"); }
-    void SetTeclaExtenso(const String& v) override {
+    void SetTeclaExtenso(String v) override {
         Put(&::MenuItem::put_TeclaExtenso, v, L"TeclaExtenso");
     }
     String Descricao() override { return Get(&::MenuItem::get_Descricao, L"Descricao"); }
-    void SetDescricao(const String& v) override {
-        Put(&::MenuItem::put_Descricao, v, L"Descricao");
-    }
+    void SetDescricao(String v) override { Put(&::MenuItem::put_Descricao, v, L"Descricao"); }
     bool MenuConsulta() override { return GetB(&::MenuItem::get_MenuConsulta, L"MenuConsulta"); }
     void SetMenuConsulta(bool v) override {
         PutB(&::MenuItem::put_MenuConsulta, v, L"MenuConsulta");
