@@ -2,6 +2,8 @@
 // depth-first writer.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <random>
 #include <stdexcept>
 
@@ -188,8 +190,9 @@ TEST(ScriptWriter, ErrorsFromSourceOrSinkStopTheWalk) {
 }
 
 TEST(ScriptWriter, DeepNestingIsWalkedWithoutRecursion) {
-    // A chain of 10,000 levels: a recursive walk would need thousands of frames.
-    constexpr size_t kDepth = 10000;
+    // A chain of 5,000 levels walked on a thread with a 256 KB stack: a walk that recursed per
+    // level would need far more (the lines grow with the depth, so the output is quadratic).
+    constexpr size_t kDepth = 5000;
     struct Chain final : MenuLevel {
         explicit Chain(size_t d) : depth(d) {}
         size_t depth;
@@ -199,7 +202,7 @@ TEST(ScriptWriter, DeepNestingIsWalkedWithoutRecursion) {
             out.nome = u"N" + FromUtf8(std::to_string(depth));
             out.sub = std::make_unique<Chain>(depth + 1);
         }
-    } chain(0);
+    };
     struct Checker final : LineSink {
         size_t lines = 0;
         bool ok = true;
@@ -210,10 +213,27 @@ TEST(ScriptWriter, DeepNestingIsWalkedWithoutRecursion) {
             ok = ok && line == expected;
             ++lines;
         }
-    } checker;
-    EXPECT_EQ(WriteScript(chain, checker), kDepth);
-    EXPECT_EQ(checker.lines, kDepth);
-    EXPECT_TRUE(checker.ok);
+    };
+    struct Run {
+        Checker checker;
+        size_t written = 0;
+        static void* Body(void* p) {
+            auto* r = static_cast<Run*>(p);
+            Chain chain(0);
+            r->written = WriteScript(chain, r->checker);
+            return nullptr;
+        }
+    } run;
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 256 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, &attr, &Run::Body, &run), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+    EXPECT_EQ(run.written, kDepth);
+    EXPECT_EQ(run.checker.lines, kDepth);
+    EXPECT_TRUE(run.checker.ok);
 }
 
 // Random menus against a straightforward recursive writer of the same format.
