@@ -216,6 +216,7 @@ void PageHostWindow::Pump(int ms) {
     for (;;) {
         while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
             if (m.message == WM_QUIT) return;
+            if (static_cast<LONG>(end - GetTickCount()) <= 0) return;
             if (page_->TranslateAccelerator(&m) == S_OK) continue;
             TranslateMessage(&m);
             DispatchMessageW(&m);
