@@ -1,5 +1,6 @@
 #include "tq/designer/node_tree.h"
 
+#include <functional>
 #include <string>
 
 #include "tq/designer/errors.h"
@@ -66,7 +67,7 @@ Node* NodeTree::Resolve(const Relative& relative) {
 
 Node& NodeTree::Add(const Relative& relative, Relationship relationship, StringView key,
                     String text) {
-    if (!key.empty() && by_key_.count(key))
+    if (!key.empty() && Find(key))
         throw Error(hr::kKeyNotUnique, u"Key is not unique in collection");
     Node* rel = Resolve(relative);
     Node* parent = top_.get();
@@ -109,7 +110,7 @@ Node& NodeTree::Add(const Relative& relative, Relationship relationship, StringV
     fenwick_.push_back(cell);
     slots_.push_back(node);
     ++live_;
-    if (!node->key_.empty()) by_key_.emplace(StringView(node->key_), node);
+    if (!node->key_.empty()) IndexKey(node);
     Link(node, parent, before);
     if (observer_) observer_->OnNodeAdded(*node);
     return *node;
@@ -129,9 +130,14 @@ Node& NodeTree::Item(int32_t index) {
 }
 
 Node* NodeTree::Find(StringView key) const {
-    if (key.empty()) return nullptr;
-    const auto it = by_key_.find(key);
-    return it == by_key_.end() ? nullptr : it->second;
+    if (key.empty() || keys_.empty()) return nullptr;
+    const size_t h = HashKey(key);
+    const size_t mask = keys_.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+        const KeySlot& s = keys_[i];
+        if (!s.node) return nullptr;
+        if (s.hash == h && s.node->key_ == key) return s.node;
+    }
 }
 
 int32_t NodeTree::IndexOf(const Node& node) const {
@@ -207,7 +213,7 @@ void NodeTree::Remove(Node& node) {
         Node* n = pending.back();
         pending.pop_back();
         for (Node* c = n->first_child_; c; c = c->next_) pending.push_back(c);
-        if (!n->key_.empty()) by_key_.erase(StringView(n->key_));
+        if (!n->key_.empty()) UnindexKey(n);
         Update(n->slot_ + 1, -1);
         --live_;
         slots_[n->slot_] = nullptr;
@@ -225,7 +231,8 @@ void NodeTree::Remove(Node& node) {
 }
 
 void NodeTree::Clear() {
-    by_key_.clear();
+    keys_.clear();
+    key_count_ = 0;
     slots_.clear();
     pool_.clear();
     free_ = nullptr;
@@ -278,6 +285,50 @@ void NodeTree::SetChecked(Node& node, bool checked) {
 void NodeTree::SetExpanded(Node& node, bool expanded) {
     node.expanded_ = expanded;
     if (observer_) observer_->OnNodeChanged(node, NodeField::Expanded);
+}
+
+size_t NodeTree::HashKey(StringView key) {
+    return std::hash<StringView>()(key);
+}
+
+void NodeTree::IndexKey(Node* node) {
+    if ((key_count_ + 1) * 8 > keys_.size() * 5) {
+        // Grow (doubling) and put every key back.
+        std::vector<KeySlot> old(keys_.empty() ? 16 : keys_.size() * 2);
+        old.swap(keys_);
+        const size_t mask = keys_.size() - 1;
+        for (const KeySlot& s : old) {
+            if (!s.node) continue;
+            size_t i = s.hash & mask;
+            while (keys_[i].node) i = (i + 1) & mask;
+            keys_[i] = s;
+        }
+    }
+    const size_t h = HashKey(node->key_);
+    const size_t mask = keys_.size() - 1;
+    size_t i = h & mask;
+    while (keys_[i].node) i = (i + 1) & mask;
+    keys_[i] = KeySlot{h, node};
+    ++key_count_;
+}
+
+void NodeTree::UnindexKey(const Node* node) {
+    const size_t mask = keys_.size() - 1;
+    size_t i = HashKey(node->key_) & mask;
+    while (keys_[i].node != node) i = (i + 1) & mask;
+    // Backward-shift deletion: pull later entries of the probe run into the hole, so that no
+    // lookup ever has to step over a deleted slot.
+    for (size_t j = (i + 1) & mask; keys_[j].node; j = (j + 1) & mask) {
+        const size_t home = keys_[j].hash & mask;
+        // Move j into the hole at i unless its home lies cyclically in (i, j].
+        const bool stays = i <= j ? (home > i && home <= j) : (home > i || home <= j);
+        if (!stays) {
+            keys_[i] = keys_[j];
+            i = j;
+        }
+    }
+    keys_[i] = KeySlot{};
+    --key_count_;
 }
 
 int32_t NodeTree::Prefix(size_t i) const {

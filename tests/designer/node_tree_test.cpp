@@ -160,6 +160,7 @@ TEST(NodeTree, IndicesMatchAPlainListUnderChurn) {
             };
             collect(n);
             t.Remove(n);
+            for (const String& k : gone) ASSERT_EQ(t.Find(k), nullptr);
             std::erase_if(ref, [&](const String& k) {
                 return std::find(gone.begin(), gone.end(), k) != gone.end();
             });
@@ -172,6 +173,28 @@ TEST(NodeTree, IndicesMatchAPlainListUnderChurn) {
             }
         }
     }
+}
+
+// Key lookups after every single removal, with no add in between that could rebuild the
+// index: a key moved to the wrong place by a removal would be lost for good.
+TEST(NodeTree, EveryKeyStaysFoundWhileKeysAreRemoved) {
+    NodeTree t;
+    std::vector<String> keys;
+    // 2560 keys fill the index to its limit (5/8 of 4096 slots): long probe runs, some of
+    // them wrapping around the end of the table.
+    for (int i = 0; i < 2560; ++i) {
+        keys.push_back(u"A" + FromUtf8(std::to_string(i * 7919 % 100003)));
+        t.Add(keys.back(), keys.back());
+    }
+    std::mt19937 rng(11);
+    std::shuffle(keys.begin(), keys.end(), rng);
+    while (!keys.empty()) {
+        t.Remove(keys.back());
+        ASSERT_EQ(t.Find(keys.back()), nullptr);
+        keys.pop_back();
+        for (const String& k : keys) ASSERT_NE(t.Find(k), nullptr) << ToUtf8(k);
+    }
+    EXPECT_EQ(t.Count(), 0);
 }
 
 TEST(NodeTree, ObserverHearsEveryChange) {

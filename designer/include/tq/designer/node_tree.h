@@ -2,7 +2,9 @@
 // Nodes collection, which the page's procedures are written against.
 //
 //  - Keys are unique in the whole tree (compared exactly, case included); an empty key means
-//    "no key".  Key lookup is a hash lookup.
+//    "no key".  Key lookup is a hash lookup in a flat open-addressing table (linear probing,
+//    the hash kept beside the node pointer, backward-shift deletion), so a lookup is one or two
+//    cache lines, with no allocation per key.
 //  - Every node also has a 1-based collection index: the order in which the nodes were added.
 //    A new node always takes the last position, whatever its place in the tree, and removing
 //    nodes shifts the indices of the later ones down, as a tree view's collection does.
@@ -32,7 +34,6 @@
 #include <deque>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "tq/ustring.h"
@@ -200,7 +201,16 @@ class NodeTree {
     Node* free_ = nullptr;
     std::vector<Node*> slots_;      // live nodes by add sequence; null for a removed one
     std::vector<int32_t> fenwick_;  // 1-based over slots_
-    std::unordered_map<StringView, Node*> by_key_;  // views into the nodes' own keys
+    // Key index: open addressing over a power-of-two table, at most 5/8 full.
+    struct KeySlot {
+        size_t hash = 0;
+        Node* node = nullptr;  // null: free
+    };
+    std::vector<KeySlot> keys_;
+    size_t key_count_ = 0;
+    static size_t HashKey(StringView key);
+    void IndexKey(Node* node);
+    void UnindexKey(const Node* node);
     int32_t live_ = 0;
     Node* selected_ = nullptr;
     INodeTreeObserver* observer_ = nullptr;

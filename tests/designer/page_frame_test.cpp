@@ -1,0 +1,248 @@
+// The page inside a property frame written by others (Wine's OleCreatePropertyFrame, driven
+// from a second thread because the frame is modal), and a picture of the page for the README.
+#include <gtest/gtest.h>
+#include <olectl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "page_win_fixture.h"
+#include "tq/com/class_factory.h"
+#include "tq/designer/win/page_window.h"
+#include "wine_drive.h"
+
+#ifndef TQ_SCREENSHOT_PATH
+#define TQ_SCREENSHOT_PATH ""
+#endif
+
+namespace tq::test {
+namespace {
+
+using designer::Control;
+
+ComPtr<::MenuTree> ThreeLevels() {
+    ComPtr<::MenuTree> tree = NewMenuTree();
+    ComPtr<::MenuTree> arq = AddEntry(tree.get(), L"&Arquivo", L"Arq");
+    AddEntry(arq.get(), L"&Novo", L"ArqNov", L"Ctrl+N");
+    AddEntry(arq.get(), L"&Abrir...", L"ArqAbr", L"Ctrl+A");
+    ComPtr<::MenuTree> exp = AddEntry(arq.get(), L"&Exportar", L"ArqExp");
+    AddEntry(exp.get(), L"&Texto", L"ArqExpTex", L"Ctrl+Shift+T");
+    AddEntry(exp.get(), L"&Planilha", L"ArqExpPla", L"", /*visivel=*/false);
+    AddEntry(arq.get(), L"----------", L"ArqSep");
+    AddEntry(arq.get(), L"&Sair", L"ArqSai", L"", true, /*habilitado=*/false);
+    ComPtr<::MenuTree> edi = AddEntry(tree.get(), L"&Editar", L"Edi");
+    AddEntry(edi.get(), L"&Copiar", L"EdiCop", L"Ctrl+C");
+    ComPtr<::MenuTree> aju = AddEntry(tree.get(), L"A&juda", L"Aju");
+    AddEntry(aju.get(), L"&Sobre", L"AjuSob", L"F1");
+    return tree;
+}
+
+HWND FindDescendant(HWND top, const wchar_t* cls) {
+    struct S {
+        const wchar_t* cls;
+        HWND found;
+    } s{cls, nullptr};
+    EnumChildWindows(
+        top,
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<S*>(lp);
+            if (ClassName(w) != s->cls) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+// What the driver thread saw of the frame.
+struct FrameSeen {
+    bool found = false;
+    bool page_visible = false;
+    RECT page_rect{};
+    std::wstring tab;
+    int controls = 0;                // page controls that are visible windows
+    std::vector<int> forward, back;  // control ids focused after each Tab / Shift+Tab
+    std::vector<std::string> errors;
+};
+
+HWND WaitFrame(DWORD thread, int ms) {
+    for (int waited = 0; waited < ms; waited += 50) {
+        struct S {
+            DWORD thread;
+            HWND found;
+        } s{thread, nullptr};
+        EnumThreadWindows(
+            thread,
+            [](HWND w, LPARAM lp) -> BOOL {
+                if (ClassName(w) != L"#32770" || !IsWindowVisible(w)) return TRUE;
+                reinterpret_cast<S*>(lp)->found = w;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&s));
+        if (s.found && FindDescendant(s.found, designer::win::kPageWindowClass)) return s.found;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+int FocusedId(DWORD thread, HWND page) {
+    GUITHREADINFO gi{};
+    gi.cbSize = sizeof gi;
+    if (!GetGUIThreadInfo(thread, &gi) || !gi.hwndFocus) return 0;
+    if (!IsChild(page, gi.hwndFocus)) return -1;  // a control of the frame
+    return GetDlgCtrlID(gi.hwndFocus);
+}
+
+void DriveFrame(DWORD thread, FrameSeen* seen) {
+    HWND frame = WaitFrame(thread, 15000);
+    if (!frame) {
+        seen->errors.push_back("the property frame never showed the page");
+        return;
+    }
+    seen->found = true;
+    HWND page = FindDescendant(frame, designer::win::kPageWindowClass);
+    seen->page_visible = IsWindowVisible(page) != FALSE;
+    GetClientRect(page, &seen->page_rect);
+    if (HWND tabs = FindDescendant(frame, L"SysTabControl32")) {
+        wchar_t buf[64] = {};
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = buf;
+        item.cchTextMax = 64;
+        SendMessageW(tabs, TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        seen->tab = buf;
+    }
+    EnumChildWindows(
+        page,
+        [](HWND w, LPARAM lp) -> BOOL {
+            if (IsWindowVisible(w) && GetDlgCtrlID(w) > 1000) ++*reinterpret_cast<int*>(lp);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&seen->controls));
+
+    // Tab through the frame from the tree with the real keyboard.
+    SetForegroundWindow(frame);
+    HWND trv = FindDescendant(page, L"SysTreeView32");
+    ClickWindow(trv);  // the tree's empty area: focus, no node
+    Sleep(200);
+    for (int i = 0; i < 12; ++i) {
+        PressKey(VK_TAB);
+        Sleep(120);
+        seen->forward.push_back(FocusedId(thread, page));
+    }
+    for (int i = 0; i < 12; ++i) {
+        PressKey(VK_TAB, false, /*shift=*/true);
+        Sleep(120);
+        seen->back.push_back(FocusedId(thread, page));
+    }
+    // Close with the frame's Cancel (WM_CLOSE if it has none).
+    if (HWND cancel = GetDlgItem(frame, IDCANCEL))
+        PostMessageW(cancel, BM_CLICK, 0, 0);
+    else
+        PostMessageW(frame, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 100 && IsWindow(frame); ++i) Sleep(50);
+    if (IsWindow(frame)) {
+        seen->errors.push_back("the frame did not close");
+        PostMessageW(frame, WM_CLOSE, 0, 0);
+    }
+}
+
+// Whether `ids` holds `want` in this order, one after another.
+bool Contains(const std::vector<int>& ids, const std::vector<int>& want) {
+    return std::search(ids.begin(), ids.end(), want.begin(), want.end()) != ids.end();
+}
+
+std::string Ids(const std::vector<int>& v) {
+    std::string s;
+    for (int i : v) s += std::to_string(i) + " ";
+    return s;
+}
+
+TEST(FrameTest, ShowsAndActivatesInOleCreatePropertyFrameAndTabsInTheFormsOrder) {
+    OleThread ole;
+    ComPtr<tq::com::ClassFactory> factory =
+        tq::com::ClassFactory::Make(&designer::CreateMenuPropertyPage);
+    DWORD cookie = 0;
+    ASSERT_HRESULT_SUCCEEDED(CoRegisterClassObject(designer::kClsidMenuProperty,
+                                                   static_cast<IClassFactory*>(factory.get()),
+                                                   CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                                   &cookie));
+    ComPtr<::MenuTree> tree = ThreeLevels();
+    ComPtr<FakeControl> control = FakeControl::Make(tree);
+    IUnknown* objects[] = {static_cast<IDispatch*>(control.get())};
+    CLSID pages[] = {designer::kClsidMenuProperty};
+
+    FrameSeen seen;
+    std::thread driver(DriveFrame, GetCurrentThreadId(), &seen);
+    const HRESULT hr = OleCreatePropertyFrame(nullptr, 10, 10, L"tqMenu", 1, objects, 1, pages,
+                                              LOCALE_USER_DEFAULT, 0, nullptr);
+    driver.join();
+    CoRevokeClassObject(cookie);
+
+    ASSERT_HRESULT_SUCCEEDED(hr);
+    for (const auto& e : seen.errors) ADD_FAILURE() << e;
+    ASSERT_TRUE(seen.found);
+    EXPECT_TRUE(seen.page_visible);
+    EXPECT_EQ(seen.tab, L"Principal");
+    EXPECT_EQ(seen.controls, 23) << "every control of the form shows";
+    EXPECT_GE(seen.page_rect.right, designer::win::PageSizePixels().cx - 2);
+    EXPECT_EQ(control->gets, 1) << "SetObjects read the control's MenuTree";
+    EXPECT_EQ(control->putrefs, 0) << "this frame never applies";
+
+    // Browsing at the root: the page's stops in order, then out to the frame and back in.
+    auto id = [](Control c) { return designer::win::ControlId(c); };
+    const std::vector<int> order = {id(Control::btnIncluir), id(Control::btnSobe),
+                                    id(Control::btnDesce),   id(Control::btnScript),
+                                    id(Control::trvMenu),    id(Control::lstMenu)};
+    EXPECT_TRUE(Contains(seen.forward, {id(Control::lstMenu), -1})) << Ids(seen.forward);
+    EXPECT_TRUE(Contains(seen.forward, order)) << Ids(seen.forward);
+    const std::vector<int> reversed(order.rbegin(), order.rend());
+    EXPECT_TRUE(Contains(seen.back, reversed)) << Ids(seen.back);
+}
+
+TEST_F(PageTest, ScreenshotOfThePageWithAThreeLevelMenu) {
+    const std::string path = TQ_SCREENSHOT_PATH;
+    if (path.empty()) GTEST_SKIP() << "no screenshot path configured";
+    Open(ThreeLevels());
+    HWND trv = W(Control::trvMenu);
+    // Open every level, pick an entry so the list shows its rows, and open an edit.
+    std::vector<HTREEITEM> pending{TreeView_GetRoot(trv)};
+    while (!pending.empty()) {
+        HTREEITEM i = pending.back();
+        pending.pop_back();
+        TreeView_Expand(trv, i, TVE_EXPAND);
+        for (HTREEITEM c = TreeView_GetChild(trv, i); c; c = TreeView_GetNextSibling(trv, c))
+            pending.push_back(c);
+    }
+    ClickNode(L"&Arquivo");
+    ClickNode(L"&Novo");
+    Click(Control::btnAlterar);
+    ClickNode(L"&Arquivo");
+    Click(Control::btnIncluir);
+    TypeText(L"&Imprimir");
+    Pump(100);
+    PressKey(VK_TAB);
+    Pump(300);
+
+    const std::wstring wpath(path.begin(), path.end());
+    std::wstring z = L"Z:" + wpath;
+    std::replace(z.begin(), z.end(), L'/', L'\\');
+    DeleteFileW(z.c_str());
+    ASSERT_TRUE(RunUnix(L"/usr/bin/import", L"-window root \"" + wpath + L"\""));
+    // The Unix process runs on its own; the page keeps painting while it captures.
+    WIN32_FILE_ATTRIBUTE_DATA fa{};
+    bool made = false;
+    for (int i = 0; i < 100 && !made; ++i) {
+        Pump(100);
+        made = GetFileAttributesExW(z.c_str(), GetFileExInfoStandard, &fa) &&
+               (fa.nFileSizeLow > 0 || fa.nFileSizeHigh > 0);
+    }
+    Pump(500);  // let import finish writing
+    EXPECT_TRUE(made) << "no screenshot at " << path;
+}
+
+}  // namespace
+}  // namespace tq::test
