@@ -40,12 +40,13 @@ struct ControlSpec {
 
 constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY;
 constexpr DWORD kCheck = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_NOTIFY;
-constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
+constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kEdit = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kFrame = WS_CHILD | WS_VISIBLE | BS_GROUPBOX | WS_CLIPSIBLINGS;
 
 // In creation order, which is the tab order: the page's own controls, then the edit frame with
-// its fields (the shortcut frame in the middle of them).  Labels come just before their box.
+// its fields (the shortcut frame in the middle of them).  Each label comes just after its box,
+// below it: a label is taller than the gap above its box and must not paint over its border.
 const ControlSpec kSpecs[] = {
     {Control::btnIncluir, Control::None, WC_BUTTONW, kButton | BS_ICON, 0, L"", 75, 90, 345, 345},
     {Control::btnAlterar, Control::None, WC_BUTTONW, kButton | BS_ICON, 0, L"", 450, 90, 345, 345},
@@ -64,17 +65,17 @@ const ControlSpec kSpecs[] = {
      WS_EX_CLIENTEDGE, L"", 3390, 465, 4395, 3960},
     {Control::fraObjetos, Control::None, WC_BUTTONW, kFrame, WS_EX_CONTROLPARENT, L"", 90, 4410,
      7680, 1290},
-    {Control::lblCaption, Control::fraObjetos, WC_STATICW, kLabel, 0, L"Caption", 75, 135, 1545,
-     240},
     {Control::txtCaption, Control::fraObjetos, WC_EDITW, kEdit, WS_EX_CLIENTEDGE, L"", 75, 330,
      2340, 315},
-    {Control::lblNome, Control::fraObjetos, WC_STATICW, kLabel, 0, L"Nome", 2490, 135, 1545, 240},
+    {Control::lblCaption, Control::fraObjetos, WC_STATICW, kLabel, 0, L"Caption", 75, 135, 1545,
+     240},
     {Control::txtNome, Control::fraObjetos, WC_EDITW, kEdit, WS_EX_CLIENTEDGE, L"", 2490, 330, 1650,
      315},
-    {Control::lblDescricao, Control::fraObjetos, WC_STATICW, kLabel, 0, L"Descrição", 75, 675, 1545,
-     240},
+    {Control::lblNome, Control::fraObjetos, WC_STATICW, kLabel, 0, L"Nome", 2490, 135, 1545, 240},
     {Control::txtDescricao, Control::fraObjetos, WC_EDITW, kEdit, WS_EX_CLIENTEDGE, L"", 75, 870,
      4065, 315},
+    {Control::lblDescricao, Control::fraObjetos, WC_STATICW, kLabel, 0, L"Descrição", 75, 675, 1545,
+     240},
     {Control::chkConsulta, Control::fraObjetos, WC_BUTTONW, kCheck, 0, L"Consulta", 4275, 315, 945,
      225},
     {Control::fraAtalho, Control::fraObjetos, WC_BUTTONW, kFrame, WS_EX_CONTROLPARENT, L"Atalho",
