@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <string>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "tq/designer/errors.h"
 #include "tq/designer/mdl_comum.h"
@@ -398,9 +400,14 @@ void PageModel::MontaTextoMenu(model::IMenuLevel& nivel) {
     int16_t largura = 0;
     bool folha = false;
     const int32_t n = nivel.Count();
+    // The second pass works on the entries and captions the first one read: laying out the
+    // levels below changes nothing at this level.
+    std::vector<std::pair<std::unique_ptr<model::IMenuEntry>, String>> itens;
+    itens.reserve(static_cast<size_t>(n > 0 ? n : 0));
     for (int32_t i = 1; i <= n; ++i) {
-        const auto item = nivel.Item(i);
-        const auto tamanho = static_cast<int64_t>(item->Caption().size());
+        auto item = nivel.Item(i);
+        String caption = item->Caption();
+        const auto tamanho = static_cast<int64_t>(caption.size());
         if (tamanho > largura) largura = Checked16(tamanho);
         const auto sub = item->SubMenu();
         if (sub->Count() > 0) {
@@ -409,16 +416,17 @@ void PageModel::MontaTextoMenu(model::IMenuLevel& nivel) {
         } else {
             folha = true;
         }
+        itens.emplace_back(std::move(item), std::move(caption));
     }
     if (!folha) return;
-    for (int32_t i = 1; i <= n; ++i) {
-        const auto item = nivel.Item(i);
-        const String tecla = item->TeclaExtenso();
+    for (auto& [item, caption] : itens) {
+        String tecla = item->TeclaExtenso();
         if (tecla.empty()) continue;
-        const String caption = item->Caption();
         const int16_t coluna = Checked16(static_cast<int64_t>(largura) + 3);
         const auto espacos = static_cast<size_t>(coluna - static_cast<int64_t>(caption.size()));
-        item->SetTextoMenu(caption + String(espacos, u' ') + tecla);
+        caption.append(espacos, u' ');
+        caption += tecla;
+        item->SetTextoMenu(std::move(caption));
     }
 }
 
