@@ -40,21 +40,33 @@ ComPtr<::MenuTree> ThreeLevels() {
     return tree;
 }
 
+struct ClassSearch {
+    const wchar_t* cls;
+    HWND found;
+};
+
+BOOL CALLBACK MatchClass(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<ClassSearch*>(lp);
+    if (ClassName(w) != s->cls) return TRUE;
+    s->found = w;
+    return FALSE;
+}
+
 HWND FindDescendant(HWND top, const wchar_t* cls) {
-    struct S {
-        const wchar_t* cls;
-        HWND found;
-    } s{cls, nullptr};
-    EnumChildWindows(
-        top,
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<S*>(lp);
-            if (ClassName(w) != s->cls) return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&s));
+    ClassSearch s{cls, nullptr};
+    EnumChildWindows(top, MatchClass, reinterpret_cast<LPARAM>(&s));
     return s.found;
+}
+
+BOOL CALLBACK MatchFrame(HWND w, LPARAM lp) {
+    if (ClassName(w) != L"#32770" || !IsWindowVisible(w)) return TRUE;
+    *reinterpret_cast<HWND*>(lp) = w;
+    return FALSE;
+}
+
+BOOL CALLBACK CountShown(HWND w, LPARAM lp) {
+    if (IsWindowVisible(w) && GetDlgCtrlID(w) > 1000) ++*reinterpret_cast<int*>(lp);
+    return TRUE;
 }
 
 // What the driver thread saw of the frame.
@@ -70,19 +82,9 @@ struct FrameSeen {
 
 HWND WaitFrame(DWORD thread, int ms) {
     for (int waited = 0; waited < ms; waited += 50) {
-        struct S {
-            DWORD thread;
-            HWND found;
-        } s{thread, nullptr};
-        EnumThreadWindows(
-            thread,
-            [](HWND w, LPARAM lp) -> BOOL {
-                if (ClassName(w) != L"#32770" || !IsWindowVisible(w)) return TRUE;
-                reinterpret_cast<S*>(lp)->found = w;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&s));
-        if (s.found && FindDescendant(s.found, designer::win::kPageWindowClass)) return s.found;
+        HWND found = nullptr;
+        EnumThreadWindows(thread, MatchFrame, reinterpret_cast<LPARAM>(&found));
+        if (found && FindDescendant(found, designer::win::kPageWindowClass)) return found;
         Sleep(50);
     }
     return nullptr;
@@ -115,13 +117,7 @@ void DriveFrame(DWORD thread, FrameSeen* seen) {
         SendMessageW(tabs, TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
         seen->tab = buf;
     }
-    EnumChildWindows(
-        page,
-        [](HWND w, LPARAM lp) -> BOOL {
-            if (IsWindowVisible(w) && GetDlgCtrlID(w) > 1000) ++*reinterpret_cast<int*>(lp);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&seen->controls));
+    EnumChildWindows(page, CountShown, reinterpret_cast<LPARAM>(&seen->controls));
 
     // Tab through the frame from the tree with the real keyboard.
     SetForegroundWindow(frame);

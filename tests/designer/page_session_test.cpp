@@ -28,27 +28,7 @@ std::vector<std::wstring> Children(HWND trv, HTREEITEM parent) {
     return out;
 }
 
-class SessionTest : public PageTest {
-  protected:
-    // Add under the selected node: the add button, the caption typed, Tab to the name (which
-    // the page derives), optionally Tab on to the description, then the confirm button.
-    void Add(const std::wstring& caption, const std::wstring& descricao = L"") {
-        Click(Control::btnIncluir);
-        ASSERT_EQ(GetFocus(), W(Control::txtCaption));
-        TypeText(caption);
-        Pump(100);
-        PressKey(VK_TAB);
-        Pump(100);
-        if (!descricao.empty()) {
-            PressKey(VK_TAB);
-            Pump(100);
-            ASSERT_EQ(GetFocus(), W(Control::txtDescricao));
-            TypeText(descricao);
-            Pump(100);
-        }
-        Click(Control::btnConfirma);
-    }
-};
+using SessionTest = PageTest;
 
 TEST_F(SessionTest, DesignsAMenuFromAnEmptyControlAndAppliesIt) {
     Open(NewMenuTree());

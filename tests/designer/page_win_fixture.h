@@ -34,8 +34,11 @@ class PageTest : public ::testing::Test {
     // Site, objects, window: the order a property frame follows.
     void Open(ComPtr<::MenuTree> tree) {
         control = FakeControl::Make(std::move(tree));
+        OpenOn(static_cast<IDispatch*>(control.get()));
+    }
+    void OpenOn(IUnknown* object) {
         ASSERT_HRESULT_SUCCEEDED(page->SetPageSite(site.get()));
-        IUnknown* objects[] = {static_cast<IDispatch*>(control.get())};
+        IUnknown* objects[] = {object};
         ASSERT_HRESULT_SUCCEEDED(page->SetObjects(1, objects));
         host = std::make_unique<PageHostWindow>(page.get());
         ASSERT_HRESULT_SUCCEEDED(host->Activate());
@@ -57,6 +60,24 @@ class PageTest : public ::testing::Test {
         Pump(50);
         ClickAt(TreeItemPoint(trv, item));
         Pump();
+    }
+    // Add under the selected node: the add button, the caption typed, Tab to the name (which
+    // the page derives), optionally Tab on to the description, then the confirm button.
+    void Add(const std::wstring& caption, const std::wstring& descricao = L"") {
+        Click(designer::Control::btnIncluir);
+        ASSERT_EQ(GetFocus(), W(designer::Control::txtCaption));
+        TypeText(caption);
+        Pump(100);
+        PressKey(VK_TAB);
+        Pump(100);
+        if (!descricao.empty()) {
+            PressKey(VK_TAB);
+            Pump(100);
+            ASSERT_EQ(GetFocus(), W(designer::Control::txtDescricao));
+            TypeText(descricao);
+            Pump(100);
+        }
+        Click(designer::Control::btnConfirma);
     }
     // Text colour the page gives a label, asked as the label itself asks when it paints.
     COLORREF LabelColor(designer::Control c) {

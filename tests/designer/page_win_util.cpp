@@ -193,20 +193,25 @@ HWND PageHostWindow::page() const {
     return FindWindowExW(hwnd_, nullptr, designer::win::kPageWindowClass, nullptr);
 }
 
+namespace {
+
+struct IdSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchId(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<IdSearch*>(lp);
+    if (GetDlgCtrlID(w) != s->id) return TRUE;
+    s->found = w;
+    return FALSE;
+}
+
+}  // namespace
+
 HWND PageHostWindow::Find(Control c) const {
-    struct Search {
-        int id;
-        HWND found;
-    } s{designer::win::ControlId(c), nullptr};
-    EnumChildWindows(
-        page(),
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            if (GetDlgCtrlID(w) != s->id) return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&s));
+    IdSearch s{designer::win::ControlId(c), nullptr};
+    EnumChildWindows(page(), MatchId, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
 
