@@ -76,8 +76,11 @@ class FormTest : public PageTest {
     std::vector<Control> Tabs(int count, bool back) {
         std::vector<Control> seen;
         for (int i = 0; i < count; ++i) {
+            // Each key is seen through before the next: wait for the focus to move (a loaded
+            // machine may take a while), or give up after two seconds.
+            HWND before = GetFocus();
             PressKey(VK_TAB, false, back);
-            Pump(60);
+            for (int t = 0; t < 40 && GetFocus() == before; ++t) Pump(50);
             seen.push_back(Focused());
         }
         return seen;

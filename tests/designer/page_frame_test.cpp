@@ -90,6 +90,12 @@ HWND WaitFrame(DWORD thread, int ms) {
     return nullptr;
 }
 
+HWND FocusedWindow(DWORD thread) {
+    GUITHREADINFO gi{};
+    gi.cbSize = sizeof gi;
+    return GetGUIThreadInfo(thread, &gi) ? gi.hwndFocus : nullptr;
+}
+
 int FocusedId(DWORD thread, HWND page) {
     GUITHREADINFO gi{};
     gi.cbSize = sizeof gi;
@@ -123,16 +129,15 @@ void DriveFrame(DWORD thread, FrameSeen* seen) {
     SetForegroundWindow(frame);
     HWND trv = FindDescendant(page, L"SysTreeView32");
     ClickWindow(trv);  // the tree's empty area: focus, no node
-    Sleep(200);
-    for (int i = 0; i < 12; ++i) {
-        PressKey(VK_TAB);
-        Sleep(120);
-        seen->forward.push_back(FocusedId(thread, page));
-    }
-    for (int i = 0; i < 12; ++i) {
-        PressKey(VK_TAB, false, /*shift=*/true);
-        Sleep(120);
-        seen->back.push_back(FocusedId(thread, page));
+    for (int t = 0; t < 40 && FocusedWindow(thread) != trv; ++t) Sleep(50);
+    for (bool back : {false, true}) {
+        for (int i = 0; i < 12; ++i) {
+            // One key at a time: wait until the frame's thread has moved the focus.
+            const HWND before = FocusedWindow(thread);
+            PressKey(VK_TAB, false, back);
+            for (int t = 0; t < 40 && FocusedWindow(thread) == before; ++t) Sleep(50);
+            (back ? seen->back : seen->forward).push_back(FocusedId(thread, page));
+        }
     }
     // Close with the frame's Cancel (WM_CLOSE if it has none).
     if (HWND cancel = GetDlgItem(frame, IDCANCEL))
