@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "control_window.h"
+#include "mdl_menu.h"
 #include "resource.h"
 #include "tq_menu.h"
+#include "tq/designer/win/menu_property.h"
 #include "tq/com/class_factory.h"
 #include "tq/com/module.h"
 #include "tq/com/registry.h"
@@ -33,7 +35,7 @@ constexpr wchar_t kCatidControl[] = L"{40FC6ED4-2438-11CF-A3DB-080036F12502}";
 
 const tq::com::ClassEntry kClasses[] = {
     {&CLSID_tqMenu, &tq::ctl::TqMenu::Create},
-    // tqMenuProperty joins here once the page exists (see PropertyPageKeys).
+    {&CLSID_tqMenuProperty, &tq::designer::CreateMenuPropertyPage},
 };
 
 std::vector<RegValue> ControlKeys(const std::wstring& path) {
@@ -57,10 +59,18 @@ std::vector<RegValue> ControlKeys(const std::wstring& path) {
     };
 }
 
-// Hook for the property page tqMenuProperty: its class keys, once the page is built into this
-// library (its CLSID is already fixed in tqMenuCtl.idl and named by ISpecifyPropertyPages).
-std::vector<RegValue> PropertyPageKeys(const std::wstring&) {
-    return {};
+// The property page tqMenuProperty, the page tqMenu names in ISpecifyPropertyPages.
+std::vector<RegValue> PropertyPageKeys(const std::wstring& path) {
+    return tq::designer::MenuPropertyRegistryValues(path);
+}
+
+// The page's "Gera Script" button scripts gctlMenu, the tqMenu shown last on this thread.
+IDispatch* ShownControlForScript() {
+    tq::ctl::TqMenu* control = tq::ctl::ShownControl();
+    if (!control) return nullptr;
+    IDispatch* d = static_cast<_tqMenu*>(control);
+    d->AddRef();
+    return d;
 }
 
 HRESULT Unregister(RegScope scope) {
@@ -100,6 +110,7 @@ extern "C" {
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         tq::com::Module::SetInstance(instance);
+        tq::designer::SetScriptControlSource(&ShownControlForScript);
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH && !reserved) {
         // Unloaded by FreeLibrary (not process exit): give back what the module holds.

@@ -28,6 +28,7 @@ struct HostState {
 // All subclassed windows of the process.  Each window is only touched from its own thread, but
 // controls on several threads share the map, so it has a lock; nothing is called with it held.
 SRWLOCK g_lock = SRWLOCK_INIT;
+thread_local TqMenu* g_ctl_menu = nullptr;  // gctlMenu, one per thread
 std::map<HWND, std::shared_ptr<HostState>>* g_hosts = nullptr;
 
 class Locked {
@@ -141,7 +142,16 @@ void InstallWindowProc(HWND host, TqMenu* control) {
     st->previous = reinterpret_cast<WNDPROC>(previous);
 }
 
+void SetShownControl(TqMenu* control) noexcept {
+    g_ctl_menu = control;
+}
+
+TqMenu* ShownControl() noexcept {
+    return g_ctl_menu;
+}
+
 void ForgetControl(TqMenu* control) noexcept {
+    if (g_ctl_menu == control) g_ctl_menu = nullptr;
     std::vector<std::pair<HWND, std::shared_ptr<HostState>>> orphans;
     {
         Locked lock;

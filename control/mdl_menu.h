@@ -34,6 +34,11 @@ void InstallWindowProc(HWND host, TqMenu* control);
 // `control` is going away: no window will reach it again.
 void ForgetControl(TqMenu* control) noexcept;
 
+// gctlMenu: the control shown last on the calling thread, or null once it is gone.  Held weakly
+// like the window state: the property page's "Gera Script" asks it for GerarScript.
+void SetShownControl(TqMenu* control) noexcept;
+TqMenu* ShownControl() noexcept;
+
 // Whether WindowProc is installed on `host` (tests, diagnostics).
 bool HasWindowProc(HWND host) noexcept;
 

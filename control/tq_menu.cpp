@@ -157,6 +157,7 @@ HRESULT TqMenu::GerarScript(VARIANT* result) {
 // (with ExibirMenu True) WindowProc is installed on the form.
 void TqMenu::Show() {
     const HWND host = link_.HostWindow();
+    SetShownControl(this);
     bar_.ReExibirMenu(exibir_menu_ != VARIANT_FALSE);
     if (!link_.UserMode()) return;  // design time: the control stays visible, no subclass
     if (!link_.HideThroughExtender()) {

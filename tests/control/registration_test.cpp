@@ -109,6 +109,35 @@ TEST_F(RegistrationTest, ControlClassIsRegisteredAsAControlWithItsTypeLibrary) {
                                                 L"ReloadDefault", L"DefineMenu", L"GerarScript"}));
 }
 
+// The page the control names in ISpecifyPropertyPages is served by the same library.
+TEST_F(RegistrationTest, ThePropertyPageTheControlNamesIsRegisteredAndCreatable) {
+    tq::com::ComPtr<ISpecifyPropertyPages> spec;
+    ASSERT_EQ(CoCreateInstance(CLSID_tqMenu, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_ISpecifyPropertyPages, spec.put_void()),
+              S_OK);
+    CAUUID pages{};
+    ASSERT_EQ(spec->GetPages(&pages), S_OK);
+    ASSERT_EQ(pages.cElems, 1u);
+    const GUID named = pages.pElems[0];
+    CoTaskMemFree(pages.pElems);
+    EXPECT_TRUE(IsEqualGUID(named, CLSID_tqMenuProperty));
+
+    CLSID by_progid{};
+    ASSERT_EQ(CLSIDFromProgID(L"tqMenuCtl.tqMenuProperty", &by_progid), S_OK);
+    EXPECT_TRUE(IsEqualGUID(by_progid, named));
+    tq::com::ComPtr<IPropertyPage2> page;
+    ASSERT_EQ(
+        CoCreateInstance(named, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage2, page.put_void()),
+        S_OK);
+    PROPPAGEINFO info{};
+    info.cb = sizeof(info);
+    ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+    EXPECT_STREQ(info.pszTitle, L"Principal");
+    CoTaskMemFree(info.pszTitle);
+    CoTaskMemFree(info.pszDocString);
+    CoTaskMemFree(info.pszHelpFile);
+}
+
 TEST_F(RegistrationTest, PerUserInstallWritesUnderHkcuAndRemovesItAll) {
     const std::wstring user = L"Software\\Classes\\";
     const std::wstring clsid = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu);
@@ -129,8 +158,14 @@ TEST_F(RegistrationTest, PerUserInstallWritesUnderHkcuAndRemovesItAll) {
               L"tqMenuCtl - Tarquen Componente Menu");
     EXPECT_TRUE(
         KeyExists(HKEY_CURRENT_USER, user + L"Interface\\" + tq::com::GuidString(IID__tqMenu)));
+    const std::wstring page = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenuProperty);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, user + L"tqMenuCtl.tqMenuProperty\\CLSID"),
+              tq::com::GuidString(CLSID_tqMenuProperty));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, user + page + L"\\InprocServer32"));
 
     ASSERT_EQ(install(FALSE, L"user"), S_OK);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + page));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + L"tqMenuCtl.tqMenuProperty"));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + clsid));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + L"tqMenuCtl.tqMenu"));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + libid));
