@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs tqMenuDemo.exe (the tqMenu control on a form) in the build's private Wine prefix.
 #
-#   tools/run-demo-wine.sh [--build DIR] [--headless] [--screenshot FILE.png]
+#   tools/run-demo-wine.sh [--build DIR] [--headless] [--screenshot FILE.png] [DEMO-ARGS...]
 #
 # DIR defaults to build/win64.  tqBiblioteca.dll and tqMenuCtl.ocx are registered in
 # DIR/wineprefix first.  With a display (DISPLAY set, no --headless) the form opens on it for a
@@ -9,6 +9,10 @@
 # keyboard input and prints the MenuClicks it got; while it holds a submenu open this script takes
 # a screenshot of the screen (ImageMagick's import) into FILE.png (default build/tqMenuDemo.png).
 # The exit code is the demo's: 0 when every MenuClick arrived and Sair closed the form.
+#
+# Any other argument (e.g. --propriedades: the control's property page opens in the demo's own
+# frame once the form is up; --propriedades-ole: the same in OleCreatePropertyFrame) goes to the
+# demo on the display; the headless run takes none.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -16,15 +20,22 @@ root=$(cd "$here/.." && pwd)
 build="$root/build/win64"
 headless=0
 shot="$root/build/tqMenuDemo.png"
+demo_args=()
 while [ $# -gt 0 ]; do
     case "$1" in
     --build) build=$(cd "$2" && pwd); shift 2 ;;
     --headless) headless=1; shift ;;
     --screenshot) shot=$2; shift 2 ;;
-    *) echo "usage: run-demo-wine.sh [--build DIR] [--headless] [--screenshot FILE.png]" >&2; exit 2 ;;
+    --) shift; demo_args+=("$@"); break ;;
+    *) demo_args+=("$1"); shift ;;
     esac
 done
 [ -z "${DISPLAY:-}" ] && headless=1
+if [ "$headless" = 1 ] && [ ${#demo_args[@]} -gt 0 ]; then
+    echo "run-demo-wine.sh: ${demo_args[*]}: the headless run takes no demo arguments (needs DISPLAY)" >&2
+    echo "usage: run-demo-wine.sh [--build DIR] [--headless] [--screenshot FILE.png] [DEMO-ARGS...]" >&2
+    exit 2
+fi
 
 prefix="$build/wineprefix"
 demo="$build/demo/tqMenuDemo.exe"
@@ -37,7 +48,7 @@ done
 winpath() { echo "Z:$(echo "$1" | sed 's|/|\\|g')"; }
 
 if [ "$headless" = 0 ]; then
-    TQ_USE_DISPLAY=1 exec "$here/wine-run.sh" --prefix "$prefix" "$demo"
+    TQ_USE_DISPLAY=1 exec "$here/wine-run.sh" --prefix "$prefix" "$demo" "${demo_args[@]}"
 fi
 
 mkdir -p "$(dirname "$shot")"

@@ -8,8 +8,20 @@
 //                                        MenuClick, opens a submenu and (with the two files)
 //                                        writes F and waits for G so a screenshot can be taken,
 //                                        then picks Sair.  Exit code 0 when all of it happened.
+//   tqMenuDemo.exe --propriedades [--auto-close-ms N]
+//                                        once the form is up, opens the control's property page
+//                                        (tqMenuProperty) in the demo's own modal frame with OK,
+//                                        Cancelar and Aplicar; OK and Aplicar apply the page and
+//                                        call ReExibirMenu, so the form's bar shows the new menu.
+//                                        With --auto-close-ms the frame presses its own OK after
+//                                        N ms, the form checks its bar and closes: exit code 0
+//                                        when the page was shown, clean, and the bar came back.
+//   tqMenuDemo.exe --propriedades-ole    the same through OleCreatePropertyFrame (on Windows the
+//                                        system frame applies the page; Wine's never does).
 #include <windows.h>
 #include <ocidl.h>
+#include <commctrl.h>
+#include <olectl.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -190,6 +202,327 @@ LONG HndOf(MenuTree* tree, const wchar_t* nome) {
     return 0;
 }
 
+// ---- the control's property page in a frame of the demo's own ----
+//
+// Wine's OleCreatePropertyFrame never calls IPropertyPage::Apply (and its Aplicar button never
+// enables), so the demo is the frame itself: it gives the page a site, the control as its object
+// and a window, and applies the page when OK or Aplicar is pressed.
+
+constexpr UINT kOpenProperties = WM_APP + 2;  // posted once the form is up
+constexpr int kIdAplicar = 0x3021;            // the frame's buttons: IDOK, IDCANCEL, this
+constexpr UINT_PTR kAutoCloseTimer = 1;
+
+IUnknown* g_control = nullptr;  // tqMenu1 (the host's reference; valid while the form lives)
+HACCEL g_accels = nullptr;
+
+enum class PageMode { None, Frame, Ole };
+PageMode g_page_mode = PageMode::None;
+UINT g_auto_close_ms = 0;
+bool g_page_ok = false;
+
+struct FrameState {
+    ComPtr<IPropertyPage> page;
+    HWND frame = nullptr;
+    HWND tab = nullptr;
+    HWND ok = nullptr;
+    HWND cancel = nullptr;
+    HWND apply = nullptr;
+    UINT auto_close_ms = 0;  // > 0: press OK after this long (the smoke test)
+    bool done = false;
+    // What the automatic run saw.
+    bool page_seen = false;
+    bool clean_at_start = false;
+    bool reshown = false;
+};
+FrameState* g_frame = nullptr;
+
+// Ctrl+A follows mnuAbrir's command identifier, which a new tree may change.
+void RebuildAccelerators() {
+    if (g_accels) DestroyAcceleratorTable(g_accels);
+    g_accels = nullptr;
+    ComPtr<_tqMenu> menu;
+    ComPtr<MenuTree> tree;
+    if (!g_control || FAILED(g_control->QueryInterface(IID__tqMenu, menu.put_void())) ||
+        FAILED(menu->get_MenuTree(tree.put())) || !tree)
+        return;
+    if (const LONG id = HndOf(tree.get(), L"mnuAbrir")) {
+        ACCEL accel{FCONTROL | FVIRTKEY, 'A', static_cast<WORD>(id)};
+        g_accels = CreateAcceleratorTableW(&accel, 1);
+    }
+}
+
+// The form's bar shows the control's (possibly new) tree.
+bool ReExibir() {
+    ComPtr<_tqMenu> menu;
+    if (!g_control || FAILED(g_control->QueryInterface(IID__tqMenu, menu.put_void()))) return false;
+    Variant result;
+    const HRESULT hr = menu->ReExibirMenu(&result);
+    if (FAILED(hr)) {
+        std::printf("tqMenuDemo: ReExibirMenu falhou (0x%08lX)\n", static_cast<unsigned long>(hr));
+        return false;
+    }
+    RebuildAccelerators();
+    DrawMenuBar(g_form);
+    return true;
+}
+
+// The frame's side of the page: Aplicar follows the page's dirty state.
+class FrameSite final : public tq::com::ComObject<FrameSite, IPropertyPageSite> {
+  public:
+    static std::span<const tq::com::QiEntry> Interfaces() {
+        static const tq::com::QiEntry table[] = {TQ_QI(FrameSite, IPropertyPageSite)};
+        return table;
+    }
+    IFACEMETHODIMP OnStatusChange(DWORD flags) override {
+        if (g_frame && g_frame->apply && (flags & PROPPAGESTATUS_DIRTY))
+            EnableWindow(g_frame->apply, TRUE);
+        return S_OK;
+    }
+    IFACEMETHODIMP GetLocaleID(LCID* lcid) override {
+        if (!lcid) return E_POINTER;
+        *lcid = LOCALE_USER_DEFAULT;
+        return S_OK;
+    }
+    IFACEMETHODIMP GetPageContainer(IUnknown** out) override {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
+    IFACEMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
+};
+
+// Applies a changed page; false when the page refused (it has told the user why).
+bool ApplyPage(FrameState& f) {
+    if (f.page->IsPageDirty() == S_OK) {
+        const HRESULT hr = f.page->Apply();
+        if (FAILED(hr)) return false;
+    }
+    EnableWindow(f.apply, FALSE);
+    f.reshown = ReExibir();
+    return true;
+}
+
+void CloseFrame(FrameState& f) {
+    if (f.done) return;
+    f.done = true;
+    f.page->Show(SW_HIDE);
+    f.page->Deactivate();
+    EnableWindow(g_form, TRUE);  // before the frame goes, so the form gets the activation back
+    DestroyWindow(f.frame);
+}
+
+// The page's own window: the frame's child that is none of the frame's controls.
+HWND PageWindow(const FrameState& f) {
+    for (HWND w = GetWindow(f.frame, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (w != f.tab && w != f.ok && w != f.cancel && w != f.apply) return w;
+    return nullptr;
+}
+
+LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    FrameState* f = g_frame;
+    if (!f || f->frame != hwnd) return DefWindowProcW(hwnd, msg, wp, lp);
+    switch (msg) {
+        case WM_COMMAND:
+            switch (LOWORD(wp)) {
+                case IDOK:
+                    if (ApplyPage(*f)) CloseFrame(*f);
+                    return 0;
+                case IDCANCEL:
+                    CloseFrame(*f);
+                    return 0;
+                case kIdAplicar:
+                    ApplyPage(*f);
+                    return 0;
+            }
+            break;
+        case WM_TIMER:
+            if (wp == kAutoCloseTimer) {
+                KillTimer(hwnd, kAutoCloseTimer);
+                const HWND page = PageWindow(*f);
+                f->page_seen = page && IsWindowVisible(page);
+                f->clean_at_start = !IsWindowEnabled(f->apply) && f->page->IsPageDirty() != S_OK;
+                SendMessageW(f->ok, BM_CLICK, 0, 0);
+                return 0;
+            }
+            break;
+        case WM_CLOSE:
+            CloseFrame(*f);
+            return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// The control's first property page (its ISpecifyPropertyPages) and the pages' list.
+HRESULT ControlPages(CAUUID* pages) {
+    pages->cElems = 0;
+    pages->pElems = nullptr;
+    ComPtr<ISpecifyPropertyPages> spec;
+    HRESULT hr = g_control ? g_control->QueryInterface(IID_ISpecifyPropertyPages, spec.put_void())
+                           : E_POINTER;
+    if (SUCCEEDED(hr)) hr = spec->GetPages(pages);
+    if (SUCCEEDED(hr) && pages->cElems == 0) hr = E_FAIL;
+    return hr;
+}
+
+// Runs the demo's frame over the control's page until OK or Cancelar; true when the automatic
+// run saw everything it looks for (always true for a person's run that opened the page).
+bool RunPropertyFrame(HINSTANCE instance, UINT auto_close_ms) {
+    CAUUID pages{};
+    HRESULT hr = ControlPages(&pages);
+    FrameState f;
+    f.auto_close_ms = auto_close_ms;
+    if (SUCCEEDED(hr))
+        hr = CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
+                              f.page.put_void());
+    CoTaskMemFree(pages.pElems);
+    ComPtr<FrameSite> site = FrameSite::Make();
+    PROPPAGEINFO info{};
+    info.cb = sizeof(info);
+    if (SUCCEEDED(hr)) hr = f.page->SetPageSite(site.get());
+    if (SUCCEEDED(hr)) hr = f.page->SetObjects(1, &g_control);
+    if (SUCCEEDED(hr)) hr = f.page->GetPageInfo(&info);
+    if (FAILED(hr)) {
+        std::printf("tqMenuDemo: a página de propriedades não pôde ser aberta (0x%08lX)\n",
+                    static_cast<unsigned long>(hr));
+        if (f.page) f.page->SetPageSite(nullptr);
+        return false;
+    }
+    const std::wstring title = info.pszTitle ? info.pszTitle : L"Principal";
+    CoTaskMemFree(info.pszTitle);
+    CoTaskMemFree(info.pszDocString);
+    CoTaskMemFree(info.pszHelpFile);
+
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = FrameProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = L"tqMenuDemoPropertyFrame";
+        registered = RegisterClassExW(&wc) != 0;
+    }
+    constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    g_frame = &f;
+    f.frame = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, L"tqMenuDemoPropertyFrame",
+                              L"Propriedades de tqMenu1", kStyle, 0, 0, 100, 100, g_form, nullptr,
+                              instance, nullptr);
+    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    f.tab = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
+                            100, 100, f.frame, nullptr, instance, nullptr);
+    SendMessageW(f.tab, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(title.c_str());
+    SendMessageW(f.tab, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+
+    // Layout: the tab's display area is the page's size; the buttons sit under it on the right.
+    constexpr int kMargin = 7, kButtonW = 75, kButtonH = 23, kGap = 6;
+    RECT tab_rect{0, 0, info.size.cx, info.size.cy};
+    TabCtrl_AdjustRect(f.tab, TRUE, &tab_rect);
+    OffsetRect(&tab_rect, kMargin - tab_rect.left, kMargin - tab_rect.top);
+    const int client_w = tab_rect.right + kMargin;
+    const int buttons_y = tab_rect.bottom + kMargin;
+    RECT frame_rect{0, 0, client_w, buttons_y + kButtonH + kMargin};
+    AdjustWindowRectEx(&frame_rect, kStyle, FALSE, WS_EX_DLGMODALFRAME);
+    RECT form_rect{};
+    GetWindowRect(g_form, &form_rect);
+    SetWindowPos(f.frame, nullptr, form_rect.left + 40, form_rect.top + 40,
+                 frame_rect.right - frame_rect.left, frame_rect.bottom - frame_rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveWindow(f.tab, tab_rect.left, tab_rect.top, tab_rect.right - tab_rect.left,
+               tab_rect.bottom - tab_rect.top, FALSE);
+    struct Button {
+        HWND* hwnd;
+        const wchar_t* text;
+        int id;
+        DWORD style;
+    } buttons[] = {{&f.ok, L"OK", IDOK, BS_DEFPUSHBUTTON},
+                   {&f.cancel, L"Cancelar", IDCANCEL, BS_PUSHBUTTON},
+                   {&f.apply, L"Aplicar", kIdAplicar, BS_PUSHBUTTON}};
+    int x = client_w - kMargin - 3 * kButtonW - 2 * kGap;
+    for (Button& b : buttons) {
+        *b.hwnd =
+            CreateWindowExW(0, L"BUTTON", b.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | b.style, x,
+                            buttons_y, kButtonW, kButtonH, f.frame,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)), instance, nullptr);
+        SendMessageW(*b.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        x += kButtonW + kGap;
+    }
+    EnableWindow(f.apply, FALSE);
+
+    // The page in the tab's display area, above the tab control.
+    RECT page_rect = tab_rect;
+    TabCtrl_AdjustRect(f.tab, FALSE, &page_rect);
+    hr = f.page->Activate(f.frame, &page_rect, TRUE);
+    if (SUCCEEDED(hr)) hr = f.page->Show(SW_SHOW);
+    if (FAILED(hr)) {
+        std::printf("tqMenuDemo: a página de propriedades não pôde ser mostrada (0x%08lX)\n",
+                    static_cast<unsigned long>(hr));
+        f.done = true;
+        f.page->Deactivate();
+        DestroyWindow(f.frame);
+        f.page->SetObjects(0, nullptr);
+        f.page->SetPageSite(nullptr);
+        g_frame = nullptr;
+        return false;
+    }
+    if (HWND page = PageWindow(f))
+        SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+    // Modal to the form, as a dialog box is.
+    EnableWindow(g_form, FALSE);
+    ShowWindow(f.frame, SW_SHOW);
+    SetForegroundWindow(f.frame);
+    if (HWND first = GetNextDlgTabItem(f.frame, nullptr, FALSE)) SetFocus(first);
+    if (auto_close_ms) SetTimer(f.frame, kAutoCloseTimer, auto_close_ms, nullptr);
+    MSG msg;
+    bool quit = false;
+    while (!f.done) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            quit = got == 0;
+            break;
+        }
+        // Keys go to the page first, then to the frame's own dialog navigation.
+        if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST &&
+            (msg.hwnd == f.frame || IsChild(f.frame, msg.hwnd))) {
+            if (f.page->TranslateAccelerator(&msg) == S_OK) continue;
+            if (IsDialogMessageW(f.frame, &msg)) continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (!f.done) CloseFrame(f);
+    f.page->SetObjects(0, nullptr);
+    f.page->SetPageSite(nullptr);
+    g_frame = nullptr;
+    if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
+    if (!auto_close_ms) return true;
+    HMENU bar = GetMenu(g_form);
+    const int top = bar ? GetMenuItemCount(bar) : 0;
+    std::printf("tqMenuDemo: página %s, %s ao abrir, ReExibirMenu %s, %d entradas na barra\n",
+                f.page_seen ? "mostrada" : "ausente", f.clean_at_start ? "limpa" : "suja",
+                f.reshown ? "chamado" : "falhou", top);
+    return f.page_seen && f.clean_at_start && f.reshown && top == 3;
+}
+
+// The system's frame over the same pages; the menu bar is shown again when it returns.
+bool RunOlePropertyFrame() {
+    CAUUID pages{};
+    HRESULT hr = ControlPages(&pages);
+    if (SUCCEEDED(hr))
+        hr = OleCreatePropertyFrame(g_form, 40, 40, L"tqMenu1", 1, &g_control, pages.cElems,
+                                    pages.pElems, LOCALE_USER_DEFAULT, 0, nullptr);
+    CoTaskMemFree(pages.pElems);
+    if (FAILED(hr)) {
+        std::printf("tqMenuDemo: OleCreatePropertyFrame falhou (0x%08lX)\n",
+                    static_cast<unsigned long>(hr));
+        return false;
+    }
+    return ReExibir();
+}
+
 // ---- the form ----
 
 LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -200,6 +533,15 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             MoveWindow(g_list, 12, 40, w - 24, h - 52, TRUE);
             return 0;
         }
+        case kOpenProperties:
+            g_page_ok =
+                g_page_mode == PageMode::Ole
+                    ? RunOlePropertyFrame()
+                    : RunPropertyFrame(
+                          reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd, GWLP_HINSTANCE)),
+                          g_auto_close_ms);
+            if (g_auto_close_ms) PostMessageW(hwnd, WM_CLOSE, 0, 0);
+            return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
@@ -274,8 +616,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
             script.ready_file = argv[++i];
         else if (a == L"--done-file" && i + 1 < argc)
             script.done_file = argv[++i];
+        else if (a == L"--propriedades")
+            g_page_mode = PageMode::Frame;
+        else if (a == L"--propriedades-ole")
+            g_page_mode = PageMode::Ole;
+        else if (a == L"--auto-close-ms" && i + 1 < argc)
+            g_auto_close_ms = static_cast<UINT>(std::wcstoul(argv[++i], nullptr, 10));
     }
     LocalFree(argv);
+    if (g_page_mode != PageMode::Frame) g_auto_close_ms = 0;  // only the demo's frame presses OK
 
     if (FAILED(OleInitialize(nullptr))) return 2;
     HMODULE atl = LoadLibraryW(L"atl100.dll");
@@ -300,6 +649,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = L"tqMenuDemoForm";
     RegisterClassExW(&wc);
+    // The property frame's tab control (comctl32 loaded at run time: the demo links no import
+    // library for it).
+    if (HMODULE comctl = LoadLibraryW(L"comctl32.dll")) {
+        using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+        if (auto init_cc = reinterpret_cast<InitFn>(
+                reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")))) {
+            INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TAB_CLASSES};
+            init_cc(&icc);
+        }
+    }
     g_form =
         CreateWindowExW(0, wc.lpszClassName, L"tqMenuDemo - Formulário com tqMenu",
                         WS_OVERLAPPEDWINDOW, 60, 60, 560, 360, nullptr, nullptr, instance, nullptr);
@@ -322,7 +681,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     HWND site = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 500, 4, 40, 40, g_form,
                                 nullptr, instance, nullptr);
     ComPtr<IUnknown> container, control;
-    ShowWindow(g_form, headless ? SW_SHOWNORMAL : show);
+    ShowWindow(g_form, headless || g_auto_close_ms ? SW_SHOWNORMAL : show);
     UpdateWindow(g_form);
     HRESULT hr = create(L"tqMenuCtl.tqMenu", site, saved.get(), container.put(), control.put(),
                         IID_NULL, nullptr);
@@ -341,14 +700,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
 
     // Ctrl+A: the same command as Arquivo > Abrir (an accelerator's WM_COMMAND raises MenuClick
     // like the menu's own).
-    ComPtr<_tqMenu> menu;
-    ComPtr<MenuTree> tree;
-    control.As(IID__tqMenu, &menu);
-    menu->get_MenuTree(tree.put());
-    ACCEL accel{FCONTROL | FVIRTKEY, 'A', static_cast<WORD>(HndOf(tree.get(), L"mnuAbrir"))};
-    HACCEL accels = CreateAcceleratorTableW(&accel, 1);
-    tree = nullptr;
-    menu = nullptr;
+    g_control = control.get();
+    RebuildAccelerators();
+    if (g_page_mode != PageMode::None) PostMessageW(g_form, kOpenProperties, 0, 0);
 
     HANDLE driver = nullptr;
     if (headless) {
@@ -357,7 +711,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     }
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (TranslateAcceleratorW(g_form, accels, &msg)) continue;
+        if (g_accels && TranslateAcceleratorW(g_form, g_accels, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -366,7 +720,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         CloseHandle(driver);
     }
     cp->Unadvise(cookie);
-    DestroyAcceleratorTable(accels);
+    if (g_accels) DestroyAcceleratorTable(g_accels);
+    g_accels = nullptr;
+    g_control = nullptr;
     cp = nullptr;
     cpc = nullptr;
     control = nullptr;
@@ -376,6 +732,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         std::printf("tqMenuDemo: %zu MenuClick recebidos; %s\n", g_clicks.size(),
                     script.ok ? "OK" : "FALHOU");
         return script.ok ? 0 : 1;
+    }
+    if (g_auto_close_ms) {
+        std::printf("tqMenuDemo: propriedades %s\n", g_page_ok ? "OK" : "FALHOU");
+        return g_page_ok ? 0 : 1;
     }
     return 0;
 }
