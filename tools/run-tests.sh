@@ -57,12 +57,13 @@ done
 [ -f build/native-asan/CTestTestfile.cmake ] && run_ctest native-asan
 if [ -f build/win64/CTestTestfile.cmake ]; then
     # A new prefix takes a while to create: do it before test discovery starts the clock.
-    tools/wine-run.sh --prefix build/win64/wineprefix
+    tools/wine-run.sh --prefix build/win64/wineprefix </dev/null >/dev/null 2>&1
     run_ctest win64
     tools/wine-run.sh --prefix build/win64/wineprefix --stop
 fi
 if [ -x /usr/lib/wine/wine ] && [ -f build/win32/CTestTestfile.cmake ]; then
-    TQ_WINE_LOADER=/usr/lib/wine/wine tools/wine-run.sh --prefix build/win32/wineprefix
+    TQ_WINE_LOADER=/usr/lib/wine/wine tools/wine-run.sh --prefix build/win32/wineprefix \
+        </dev/null >/dev/null 2>&1
     run_ctest win32
     tools/wine-run.sh --prefix build/win32/wineprefix --stop
 else

@@ -50,7 +50,7 @@ start_xvfb() {
     local n
     for n in $(seq 90 250); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp 9>&- >"$state/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp 9>&- </dev/null >"$state/xvfb.log" 2>&1 &
         echo $! >"$state/xvfb.pid"
         for _ in $(seq 1 50); do
             [ -e "/tmp/.X11-unix/X$n" ] && { echo ":$n" >"$state/display"; rm -f "$state/server-display"; return 0; }
@@ -73,21 +73,22 @@ start_xvfb() {
     fi
     # A server started against one display cannot open windows on another.
     if [ "$(cat "$state/server-display" 2>/dev/null)" != "$want" ]; then
-        "$WINESERVER_BIN" -k 9>&- 2>/dev/null || true
-        "$WINESERVER_BIN" -w 9>&- 2>/dev/null || true
+        "$WINESERVER_BIN" -k 9>&- </dev/null >/dev/null 2>&1 || true
+        "$WINESERVER_BIN" -w 9>&- </dev/null >/dev/null 2>&1 || true
         echo "$want" >"$state/server-display"
     fi
     export DISPLAY="$want"
     if [ ! -f "$state/ready" ]; then
-        "$WINELOADER_BIN" wineboot -i 9>&- >"$state/wineboot.log" 2>&1
+        "$WINELOADER_BIN" wineboot -i 9>&- </dev/null >"$state/wineboot.log" 2>&1
         # Without a window manager, unmanaged top-level windows are destroyed in milliseconds
         # instead of about two seconds each.
         "$WINELOADER_BIN" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f 9>&- \
             >>"$state/wineboot.log" 2>&1
         touch "$state/ready"
     fi
-    # Processes started here outlive the lock holder: they must not inherit the lock's fd.
-    "$WINESERVER_BIN" -p 9>&- 2>/dev/null || true
+    # Processes started here outlive the lock holder: they must not inherit the lock's fd, nor
+    # the caller's output (a test runner reading our pipe would wait for the server to exit).
+    "$WINESERVER_BIN" -p 9>&- </dev/null >/dev/null 2>&1 || true
 ) 9>"$state/lock"
 
 export DISPLAY="$(cat "$state/server-display")"
