@@ -116,7 +116,9 @@ function(tq_test name)
         return()
     endif()
     if(WIN32)
-        set(props LABELS wine)
+        # Wine tests share one X display, one keyboard focus and one registry: running two at
+        # once lets one test's window take the other's keystrokes.  They run one at a time.
+        set(props LABELS wine RESOURCE_LOCK wine_session)
     else()
         set(props LABELS native)
     endif()
