@@ -355,10 +355,10 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 HRESULT ControlPages(CAUUID* pages) {
     pages->cElems = 0;
     pages->pElems = nullptr;
-    ComPtr<ISpecifyPropertyPages> spec;
-    HRESULT hr = g_control ? g_control->QueryInterface(IID_ISpecifyPropertyPages, spec.put_void())
+    ComPtr<ISpecifyPropertyPages> specify;
+    HRESULT hr = g_control ? g_control->QueryInterface(IID_ISpecifyPropertyPages, specify.put_void())
                            : E_POINTER;
-    if (SUCCEEDED(hr)) hr = spec->GetPages(pages);
+    if (SUCCEEDED(hr)) hr = specify->GetPages(pages);
     if (SUCCEEDED(hr) && pages->cElems == 0) hr = E_FAIL;
     return hr;
 }

@@ -111,12 +111,12 @@ TEST_F(RegistrationTest, ControlClassIsRegisteredAsAControlWithItsTypeLibrary) {
 
 // The page the control names in ISpecifyPropertyPages is served by the same library.
 TEST_F(RegistrationTest, ThePropertyPageTheControlNamesIsRegisteredAndCreatable) {
-    tq::com::ComPtr<ISpecifyPropertyPages> spec;
+    tq::com::ComPtr<ISpecifyPropertyPages> specify;
     ASSERT_EQ(CoCreateInstance(CLSID_tqMenu, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_ISpecifyPropertyPages, spec.put_void()),
+                               IID_ISpecifyPropertyPages, specify.put_void()),
               S_OK);
     CAUUID pages{};
-    ASSERT_EQ(spec->GetPages(&pages), S_OK);
+    ASSERT_EQ(specify->GetPages(&pages), S_OK);
     ASSERT_EQ(pages.cElems, 1u);
     const GUID named = pages.pElems[0];
     CoTaskMemFree(pages.pElems);
