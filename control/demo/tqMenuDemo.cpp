@@ -356,8 +356,9 @@ HRESULT ControlPages(CAUUID* pages) {
     pages->cElems = 0;
     pages->pElems = nullptr;
     ComPtr<ISpecifyPropertyPages> specify;
-    HRESULT hr = g_control ? g_control->QueryInterface(IID_ISpecifyPropertyPages, specify.put_void())
-                           : E_POINTER;
+    HRESULT hr = g_control
+                     ? g_control->QueryInterface(IID_ISpecifyPropertyPages, specify.put_void())
+                     : E_POINTER;
     if (SUCCEEDED(hr)) hr = specify->GetPages(pages);
     if (SUCCEEDED(hr) && pages->cElems == 0) hr = E_FAIL;
     return hr;

@@ -28,14 +28,14 @@ inline constexpr int32_t kKeyNotFound = static_cast<int32_t>(0x80070490);   // E
 }  // namespace hr
 
 class Error : public std::runtime_error {
-public:
+  public:
     Error(int32_t hresult, String message)
         : std::runtime_error(ToUtf8(message)), hresult_(hresult), message_(std::move(message)) {}
 
     int32_t hresult() const noexcept { return hresult_; }
     const String& message() const noexcept { return message_; }
 
-private:
+  private:
     int32_t hresult_;
     String message_;
 };

@@ -44,8 +44,7 @@ HRESULT InvokeById(IDispatch* d, DISPID id, WORD flags, std::initializer_list<VA
         SysFreeString(excep.bstrDescription);
         SysFreeString(excep.bstrSource);
         SysFreeString(excep.bstrHelpFile);
-        if (text.empty())
-            text = L"Falha em '" + std::wstring(name_for_errors) + L"'";
+        if (text.empty()) text = L"Falha em '" + std::wstring(name_for_errors) + L"'";
         return ReportError(hr, text, GUID_NULL, source);
     }
     return hr;

@@ -12,13 +12,18 @@ ITypeLib* g_typelib = nullptr;
 
 }  // namespace
 
-void Module::SetInstance(HINSTANCE h) noexcept { g_instance = h; }
-HINSTANCE Module::Instance() noexcept { return g_instance; }
+void Module::SetInstance(HINSTANCE h) noexcept {
+    g_instance = h;
+}
+HINSTANCE Module::Instance() noexcept {
+    return g_instance;
+}
 
 std::wstring Module::Path() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = GetModuleFileNameW(g_instance, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD n =
+            GetModuleFileNameW(g_instance, path.data(), static_cast<DWORD>(path.size()));
         if (n == 0) return {};
         if (n < path.size()) {
             path.resize(n);
@@ -28,9 +33,15 @@ std::wstring Module::Path() {
     }
 }
 
-void Module::Lock() noexcept { InterlockedIncrement(&g_locks); }
-void Module::Unlock() noexcept { InterlockedDecrement(&g_locks); }
-LONG Module::LockCount() noexcept { return InterlockedCompareExchange(&g_locks, 0, 0); }
+void Module::Lock() noexcept {
+    InterlockedIncrement(&g_locks);
+}
+void Module::Unlock() noexcept {
+    InterlockedDecrement(&g_locks);
+}
+LONG Module::LockCount() noexcept {
+    return InterlockedCompareExchange(&g_locks, 0, 0);
+}
 
 HRESULT Module::TypeLib(ITypeLib** out) noexcept {
     if (!out) return E_POINTER;

@@ -14,14 +14,14 @@ namespace tq::com {
 using CreateFn = HRESULT (*)(REFIID iid, void** out);
 
 class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
-public:
+  public:
     explicit ClassFactory(CreateFn create) noexcept : create_(create) {}
     static std::span<const QiEntry> Interfaces();
 
     IFACEMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override;
     IFACEMETHODIMP LockServer(BOOL lock) override;
 
-private:
+  private:
     CreateFn create_;
 };
 
@@ -31,7 +31,6 @@ struct ClassEntry {
 };
 
 // DllGetClassObject over a table of the module's creatable classes.
-HRESULT GetClassObject(std::span<const ClassEntry> classes, REFCLSID clsid, REFIID iid,
-                       void** out);
+HRESULT GetClassObject(std::span<const ClassEntry> classes, REFCLSID clsid, REFIID iid, void** out);
 
 }  // namespace tq::com

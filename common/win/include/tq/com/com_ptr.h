@@ -9,7 +9,7 @@ namespace tq::com {
 
 template <class T>
 class ComPtr {
-public:
+  public:
     ComPtr() noexcept = default;
     ComPtr(std::nullptr_t) noexcept {}
     // Takes a new reference to p.
@@ -74,7 +74,7 @@ public:
 
     friend bool operator==(const ComPtr& a, const ComPtr& b) noexcept { return a.p_ == b.p_; }
 
-private:
+  private:
     T* p_ = nullptr;
 };
 

@@ -12,7 +12,7 @@ namespace tq::com {
 // Base for one dual interface I (which derives from IDispatch) whose IID is *piid.
 template <class I, const IID* piid>
 class DispatchImpl : public I {
-public:
+  public:
     IFACEMETHODIMP GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
         *count = 1;
@@ -24,8 +24,7 @@ public:
         if (index != 0) return DISP_E_BADINDEX;
         return Module::TypeInfo(*piid, out);
     }
-    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                 DISPID* ids) override {
+    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         ComPtr<ITypeInfo> ti;
         HRESULT hr = Module::TypeInfo(*piid, ti.put());
         if (FAILED(hr)) return hr;

@@ -22,12 +22,12 @@ HRESULT ReportError(HRESULT hr, std::wstring_view description, REFIID iid = GUID
 // A failed COM call, thrown by Check().  It carries the error object the callee left (if any)
 // so the boundary hands the callee's own text on to our caller.
 class ComFailure {
-public:
+  public:
     explicit ComFailure(HRESULT hr);
     HRESULT hr() const noexcept { return hr_; }
     IErrorInfo* info() const noexcept { return info_.get(); }
 
-private:
+  private:
     HRESULT hr_;
     ComPtr<IErrorInfo> info_;
 };

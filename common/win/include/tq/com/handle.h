@@ -9,7 +9,7 @@ namespace tq::com {
 
 template <class H, auto Close, H Invalid = H{}>
 class UniqueHandle {
-public:
+  public:
     UniqueHandle() noexcept = default;
     explicit UniqueHandle(H h) noexcept : h_(h) {}
     UniqueHandle(UniqueHandle&& o) noexcept : h_(std::exchange(o.h_, Invalid)) {}
@@ -27,7 +27,7 @@ public:
     H get() const noexcept { return h_; }
     explicit operator bool() const noexcept { return h_ != Invalid; }
 
-private:
+  private:
     H h_ = Invalid;
 };
 

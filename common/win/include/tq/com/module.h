@@ -10,7 +10,7 @@
 namespace tq::com {
 
 class Module {
-public:
+  public:
     static void SetInstance(HINSTANCE h) noexcept;
     static HINSTANCE Instance() noexcept;
     // Full path of this DLL (not of the host executable).
@@ -30,7 +30,7 @@ public:
 
 // Keeps the module loaded for as long as it lives (for objects that are not ComObjects).
 class ModuleLock {
-public:
+  public:
     ModuleLock() noexcept { Module::Lock(); }
     ModuleLock(const ModuleLock&) noexcept { Module::Lock(); }
     ModuleLock& operator=(const ModuleLock&) noexcept = default;

@@ -40,16 +40,24 @@ void* CastVia(void* self) {
     return static_cast<I*>(static_cast<Via*>(static_cast<C*>(self)));
 }
 
-#define TQ_QI(Class, Iface) ::tq::com::QiEntry{&IID_##Iface, &::tq::com::CastTo<Class, Iface>}
-#define TQ_QI_IID(Class, Iface, iid) ::tq::com::QiEntry{&(iid), &::tq::com::CastTo<Class, Iface>}
-#define TQ_QI_VIA(Class, Iface, Via) \
-    ::tq::com::QiEntry{&IID_##Iface, &::tq::com::CastVia<Class, Via, Iface>}
+#define TQ_QI(Class, Iface)                            \
+    ::tq::com::QiEntry {                               \
+        &IID_##Iface, &::tq::com::CastTo<Class, Iface> \
+    }
+#define TQ_QI_IID(Class, Iface, iid)             \
+    ::tq::com::QiEntry {                         \
+        &(iid), &::tq::com::CastTo<Class, Iface> \
+    }
+#define TQ_QI_VIA(Class, Iface, Via)                         \
+    ::tq::com::QiEntry {                                     \
+        &IID_##Iface, &::tq::com::CastVia<Class, Via, Iface> \
+    }
 
 HRESULT TableQueryInterface(void* self, std::span<const QiEntry> table, REFIID iid, void** out);
 
 template <class Derived, class... Ifaces>
 class ComObject : public Ifaces... {
-public:
+  public:
     IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override {
         return TableQueryInterface(static_cast<Derived*>(this), Derived::Interfaces(), iid, out);
     }
@@ -67,7 +75,8 @@ public:
         return static_cast<IUnknown*>(Derived::Interfaces()[0].cast(static_cast<Derived*>(this)));
     }
 
-    // new + QueryInterface (for class factories); the object dies again if the interface is not supported.
+    // new + QueryInterface (for class factories); the object dies again if the interface is not
+    // supported.
     template <class... Args>
     static HRESULT NewInstance(REFIID iid, void** out, Args&&... args) {
         if (!out) return E_POINTER;
@@ -87,7 +96,7 @@ public:
         return obj ? ComPtr<Derived>(obj) : ComPtr<Derived>();
     }
 
-protected:
+  protected:
     ComObject() noexcept { Module::Lock(); }
     ~ComObject() { Module::Unlock(); }
     ComObject(const ComObject&) = delete;
@@ -95,7 +104,7 @@ protected:
 
     LONG RefCountForTests() const { return refs_; }
 
-private:
+  private:
     // A new object starts at 0: Make()/CreateInstance() take the first reference.
     LONG refs_ = 0;
 };

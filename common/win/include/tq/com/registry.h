@@ -19,7 +19,7 @@ struct RegValue {
 };
 
 class Registrar {
-public:
+  public:
     explicit Registrar(RegScope scope) : scope_(scope) {}
     RegScope scope() const { return scope_; }
 
@@ -37,7 +37,7 @@ public:
     HRESULT RegisterTypeLib(const std::wstring& module_path) const;
     HRESULT UnregisterTypeLib(const std::wstring& module_path) const;
 
-private:
+  private:
     HKEY Root() const;
     std::wstring Full(const std::wstring& key) const;
     RegScope scope_;

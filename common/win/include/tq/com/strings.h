@@ -25,7 +25,7 @@ inline tq::String ToPortable(BSTR b) {
 
 // An owned BSTR.
 class Bstr {
-public:
+  public:
     Bstr() noexcept = default;
     explicit Bstr(std::wstring_view s)
         : b_(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
@@ -56,7 +56,7 @@ public:
     std::wstring_view view() const noexcept { return {b_ ? b_ : L"", size()}; }
     tq::String portable() const { return tq::String(AsPortable(view())); }
 
-private:
+  private:
     BSTR b_ = nullptr;
 };
 

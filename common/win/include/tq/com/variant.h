@@ -8,7 +8,7 @@
 namespace tq::com {
 
 class Variant : public VARIANT {
-public:
+  public:
     Variant() noexcept { VariantInit(this); }
     Variant(const Variant& o) : Variant() { VariantCopy(this, const_cast<Variant*>(&o)); }
     Variant(Variant&& o) noexcept : VARIANT(o) { VariantInit(&o); }
