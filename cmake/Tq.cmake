@@ -21,19 +21,24 @@ if(WIN32)
         add_link_options(-Wl,--kill-at -Wl,--enable-stdcall-fixup)
     endif()
     set(TQ_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-    set(TQ_WINE_RUN ${CMAKE_SOURCE_DIR}/tools/wine-run.sh --prefix ${TQ_WINE_PREFIX})
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tools/wine-run.sh --prefix ${TQ_WINE_PREFIX})
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-        # 32-bit tests need the 32-bit loader; without it the target is built and linked only.
-        set(TQ_CAN_RUN_WINDOWS_TESTS OFF)
-        if(EXISTS /usr/lib/wine/wine)
-            set(TQ_CAN_RUN_WINDOWS_TESTS ON)
-            set(CMAKE_CROSSCOMPILING_EMULATOR
-                env TQ_WINE_LOADER=/usr/lib/wine/wine ${CMAKE_CROSSCOMPILING_EMULATOR})
-            set(TQ_WINE_RUN env TQ_WINE_LOADER=/usr/lib/wine/wine ${TQ_WINE_RUN})
-        endif()
+        set(TQ_WINE_ARCH 32)
     else()
-        set(TQ_CAN_RUN_WINDOWS_TESTS ON)
+        set(TQ_WINE_ARCH 64)
+    endif()
+    set(TQ_WINE_RUN ${CMAKE_SOURCE_DIR}/tools/wine-run.sh --prefix ${TQ_WINE_PREFIX}
+                    --arch ${TQ_WINE_ARCH})
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${TQ_WINE_RUN})
+    # 32-bit tests run on the private 32-bit Wine of tools/wine32-root.sh; without it the
+    # target is built and linked only.
+    set(TQ_CAN_RUN_WINDOWS_TESTS ON)
+    if(TQ_WINE_ARCH EQUAL 32)
+        execute_process(COMMAND ${CMAKE_SOURCE_DIR}/tools/wine32-root.sh --loader
+                        RESULT_VARIABLE wine32_missing OUTPUT_QUIET ERROR_QUIET)
+        if(wine32_missing AND NOT DEFINED ENV{TQ_WINE_LOADER})
+            message(STATUS "No 32-bit Wine (tools/wine32-root.sh): win32 tests are not run")
+            set(TQ_CAN_RUN_WINDOWS_TESTS OFF)
+        endif()
     endif()
 endif()
 
@@ -141,7 +146,7 @@ function(tq_wine_register)
     foreach(t ${ARGN})
         add_test(NAME register_${t}
                  COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-regsvr.sh --prefix ${TQ_WINE_PREFIX}
-                         $<TARGET_FILE:${t}>)
+                         --arch ${TQ_WINE_ARCH} $<TARGET_FILE:${t}>)
         set_tests_properties(register_${t} PROPERTIES FIXTURES_SETUP tq_registered LABELS wine
                              TIMEOUT 300)
     endforeach()

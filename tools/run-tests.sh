@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: builds all presets, runs the native tests (plain and under ASan/UBSan), the
-# Windows tests under Wine (64-bit; 32-bit too where 32-bit Wine is installed), and the fuzz
-# target for a bounded time.  Ends with one summary line "N passed, N failed".
+# Windows tests under Wine on both targets (win64 on the host's wine64, win32 on the private
+# 32-bit Wine that tools/deps.sh provisions), each in its own prefix, and the fuzz targets for a
+# bounded time.  Ends with one summary line "N passed, N failed" that counts everything.
 #
 #   tools/run-tests.sh            everything
 #   TQ_FUZZ_SECONDS=10 tools/run-tests.sh
@@ -10,6 +11,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 tools/deps.sh || exit 1
+. tools/build-env.sh
 
 fuzz_seconds=${TQ_FUZZ_SECONDS:-60}
 passed=0
@@ -55,20 +57,20 @@ done
 
 [ -f build/native/CTestTestfile.cmake ] && run_ctest native
 [ -f build/native-asan/CTestTestfile.cmake ] && run_ctest native-asan
-if [ -f build/win64/CTestTestfile.cmake ]; then
-    # A new prefix takes a while to create: do it before test discovery starts the clock.
-    tools/wine-run.sh --prefix build/win64/wineprefix </dev/null >/dev/null 2>&1
-    run_ctest win64
-    tools/wine-run.sh --prefix build/win64/wineprefix --stop
-fi
-if [ -x /usr/lib/wine/wine ] && [ -f build/win32/CTestTestfile.cmake ]; then
-    TQ_WINE_LOADER=/usr/lib/wine/wine tools/wine-run.sh --prefix build/win32/wineprefix \
-        </dev/null >/dev/null 2>&1
-    run_ctest win32
-    tools/wine-run.sh --prefix build/win32/wineprefix --stop
-else
-    step "win32: built and linked; 32-bit Wine is not installed, so its tests do not run here"
-fi
+for arch in 64 32; do
+    preset=win$arch
+    [ -f build/$preset/CTestTestfile.cmake ] || continue
+    prefix=build/$preset/wineprefix
+    # Start the prefix's display, server and services before CTest reads any Wine program's
+    # output (a new prefix also takes a while to create: not on test discovery's clock).
+    if tools/wine-run.sh --prefix "$prefix" --arch "$arch" </dev/null >/dev/null 2>&1; then
+        run_ctest "$preset"
+    else
+        failed=$((failed + 1))
+        failures+=("$preset: the Wine prefix $prefix could not be started")
+    fi
+    tools/wine-run.sh --prefix "$prefix" --stop
+done
 
 # Fuzzing: every target the fuzz preset builds runs for a bounded time from its seed corpus.
 if build fuzz; then

@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# Runs a Windows program under 64-bit Wine in a private prefix of the build tree.
+# Runs a Windows program under Wine in a private prefix of the build tree.
 #
-#   wine-run.sh --prefix DIR [--stop] [PROGRAM ARGS...]
+#   wine-run.sh --prefix DIR [--arch 32|64] [--stop] [PROGRAM ARGS...]
+#
+# Drive K: of the prefix is the folder that holds it (wine-regsvr.sh registers files of the
+# build tree through it).  --arch 64 (the default) runs the host's wine64 in a win64 prefix; --arch 32 runs the private
+# 32-bit Wine of tools/wine32-root.sh (or $TQ_WINE_LOADER) in a win32 prefix.  A prefix keeps
+# the architecture it was made with.
 #
 # Each prefix gets one Xvfb display and one persistent wineserver, started on first use and
 # reused by every later run (CTest starts one process per test case: a cold server per process
@@ -12,9 +17,11 @@ set -euo pipefail
 
 prefix=""
 stop=0
+arch=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --prefix) prefix=$2; shift 2 ;;
+    --arch) arch=$2; shift 2 ;;
     --stop) stop=1; shift ;;
     *) break ;;
     esac
@@ -23,7 +30,19 @@ done
 mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
 
-WINELOADER_BIN=${TQ_WINE_LOADER:-/usr/lib/wine/wine64}
+state="$prefix/.tq"
+mkdir -p "$state"
+# Without --arch, a prefix runs with the architecture it was made with.
+[ -n "$arch" ] || arch=$(cat "$state/arch" 2>/dev/null || echo 64)
+case "$arch" in
+64) WINELOADER_BIN=${TQ_WINE_LOADER:-/usr/lib/wine/wine64} ;;
+32)
+    WINELOADER_BIN=${TQ_WINE_LOADER:-$("$(dirname "$0")/wine32-root.sh" --loader)}
+    export WINEARCH=win32
+    ;;
+*) echo "wine-run.sh: --arch is 32 or 64" >&2; exit 2 ;;
+esac
+# One server for both: the 32-bit loader talks to the host's wineserver.
 WINESERVER_BIN=/usr/lib/wine/wineserver
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -31,9 +50,6 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # The ANSI code page follows the Unix locale; C.UTF-8 gives 1252, which the tests expect.
 export LC_ALL=C.UTF-8
 export WINESERVER="$WINESERVER_BIN"
-
-state="$prefix/.tq"
-mkdir -p "$state"
 
 xvfb_alive() {
     [ -f "$state/xvfb.pid" ] && kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null
@@ -78,17 +94,33 @@ start_xvfb() {
         echo "$want" >"$state/server-display"
     fi
     export DISPLAY="$want"
-    if [ ! -f "$state/ready" ]; then
-        "$WINELOADER_BIN" wineboot -i 9>&- </dev/null >"$state/wineboot.log" 2>&1
-        # Without a window manager, unmanaged top-level windows are destroyed in milliseconds
-        # instead of about two seconds each.
-        "$WINELOADER_BIN" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f 9>&- \
-            >>"$state/wineboot.log" 2>&1
-        touch "$state/ready"
+    # A persistent server: CTest starts one process per test case, and a cold server per
+    # process would cost seconds each.  Exit status 0 means a new server was started (first
+    # use, or the old one died), 2 that one is running already.
+    rc=0
+    "$WINESERVER_BIN" -p 9>&- </dev/null >/dev/null 2>&1 || rc=$?
+    if [ "$rc" = 0 ] || [ ! -f "$state/ready" ]; then
+        # The first program of a new server starts the prefix's background services
+        # (services.exe, winedevice, rpcss, explorer...), which inherit its descriptors and live
+        # as long as the server.  Start them here, writing to a file: a caller reading our
+        # output through a pipe (CTest's test discovery) would otherwise wait for them forever.
+        boot=()
+        [ -f "$state/ready" ] || boot=(-i)
+        "$WINELOADER_BIN" wineboot "${boot[@]}" 9>&- </dev/null >>"$state/wineboot.log" 2>&1
+        if [ ! -f "$state/ready" ]; then
+            # Without a window manager, unmanaged top-level windows are destroyed in
+            # milliseconds instead of about two seconds each.
+            "$WINELOADER_BIN" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N \
+                /f 9>&- </dev/null >>"$state/wineboot.log" 2>&1
+            echo "$arch" >"$state/arch"
+            touch "$state/ready"
+        fi
     fi
-    # Processes started here outlive the lock holder: they must not inherit the lock's fd, nor
-    # the caller's output (a test runner reading our pipe would wait for the server to exit).
-    "$WINESERVER_BIN" -p 9>&- </dev/null >/dev/null 2>&1 || true
+    # Drive K: is the folder that holds the prefix (the build folder): servers registered from
+    # there write what they write beside their drive's root inside the build tree.
+    if [ "$(readlink "$prefix/dosdevices/k:" 2>/dev/null)" != "$(dirname "$prefix")" ]; then
+        ln -sfn "$(dirname "$prefix")" "$prefix/dosdevices/k:"
+    fi
 ) 9>"$state/lock"
 
 export DISPLAY="$(cat "$state/server-display")"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bib_com_util.h"
+#include "wine_drive.h"
 #include "tq/com/handle.h"
 #include "tq/com/registry.h"
 
@@ -259,12 +260,7 @@ TEST_F(BibRegister, Regsvr32PerUserCommandLine) {
         if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                             &pi))
             return 0xFFFFFFFF;
-        WaitForSingleObject(pi.hProcess, 60000);
-        DWORD code = 0xFFFFFFFF;
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        return code;
+        return tq::test::CloseProcess(pi, 60000);
     };
     const tq::com::Registrar user(tq::com::RegScope::User);
     const std::wstring key = L"CLSID\\" + Clsid() + L"\\InprocServer32";

@@ -27,6 +27,18 @@ bool Exists(const std::wstring& path) {
 
 }  // namespace
 
+DWORD CloseProcess(PROCESS_INFORMATION& pi, DWORD wait_ms) {
+    DWORD code = STILL_ACTIVE;
+    if (pi.hProcess) {
+        WaitForSingleObject(pi.hProcess, wait_ms);
+        if (!GetExitCodeProcess(pi.hProcess, &code)) code = STILL_ACTIVE;
+        CloseHandle(pi.hProcess);
+    }
+    if (pi.hThread) CloseHandle(pi.hThread);
+    pi = PROCESS_INFORMATION{};
+    return code;
+}
+
 bool RunUnix(const std::wstring& program, const std::wstring& args) {
     std::wstring cmd = program + L" " + args;
     STARTUPINFOW si{};
@@ -35,9 +47,9 @@ bool RunUnix(const std::wstring& program, const std::wstring& args) {
     if (!CreateProcessW(ZPath(program).c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &si, &pi))
         return false;
-    WaitForSingleObject(pi.hProcess, 10000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    // Wine 8 starts a Unix program without a process or thread handle: hProcess comes back
+    // NULL, and hThread is not written at all (zeroed above, so closing it stays harmless).
+    CloseProcess(pi, 10000);
     return true;
 }
 

@@ -37,6 +37,12 @@ class WineDrive {
     wchar_t letter_ = 0;
 };
 
+// Waits up to `wait_ms` for a process started with CreateProcess, then closes the handles it
+// holds (only the non-null ones) and clears `pi`.  Returns its exit code, STILL_ACTIVE when it
+// has none (still running, or no process handle).  `pi` must have been zero-initialised before
+// CreateProcess: Wine leaves hThread unwritten for a Unix program.
+DWORD CloseProcess(PROCESS_INFORMATION& pi, DWORD wait_ms);
+
 // Runs a Unix program (absolute path) with arguments under /bin/sh -c quoting rules of Wine's
 // command line; waits for it.  Returns false when it could not be started.
 bool RunUnix(const std::wstring& program, const std::wstring& args);
