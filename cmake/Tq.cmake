@@ -62,8 +62,10 @@ function(tq_widl out idl)
     set(h ${CMAKE_CURRENT_BINARY_DIR}/${name}.h)
     set(ic ${CMAKE_CURRENT_BINARY_DIR}/${name}_i.c)
     set(outputs ${h} ${ic})
+    # The type library's version(TQ_TYPELIB_VERSION) comes from the project's version.
     set(args ${TQ_WIDL_MACHINE} -I/usr/include/wine/wine/windows -I${CMAKE_CURRENT_SOURCE_DIR}
-             -L${TQ_WINE_LIBDIR})
+             -L${TQ_WINE_LIBDIR}
+             -DTQ_TYPELIB_VERSION=${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
     foreach(dir ${W_INCLUDES})
         list(APPEND args -I${dir} -L${dir})
     endforeach()
@@ -150,4 +152,39 @@ function(tq_wine_register)
         set_tests_properties(register_${t} PROPERTIES FIXTURES_SETUP tq_registered LABELS wine
                              TIMEOUT 300)
     endforeach()
+endfunction()
+
+# tq_idl_uuid(<out-var> <idl> <kind> <name>): the uuid(...) of the `kind name` declaration
+# (library, interface, dispinterface or coclass) of <idl>, in braces.
+function(tq_idl_uuid out idl kind name)
+    file(READ ${idl} text)
+    string(REGEX MATCH
+           "uuid\\(([0-9A-Fa-f-]+)\\)[^]]*\\][ \t\r\n]*${kind}[ \t\r\n]+${name}[^A-Za-z0-9_]"
+           found "${text}")
+    if(NOT found)
+        message(FATAL_ERROR "${idl}: no uuid for ${kind} ${name}")
+    endif()
+    string(TOUPPER "${CMAKE_MATCH_1}" uuid)
+    set(${out} "{${uuid}}" PARENT_SCOPE)
+endfunction()
+
+# tq_manifest(<target> <template> [OUTPUT <file>]): the side-by-side assembly manifest of a COM
+# server, for registration-free use, written beside the server as <OUTPUT_NAME>.manifest (or to
+# <file>).  The template sees TQ_MANIFEST_ARCH (x86 or amd64), TQ_MANIFEST_VERSION (a.b.c.0) and
+# whatever uuids the caller set with tq_idl_uuid.  The target's TQ_MANIFEST property names it.
+function(tq_manifest target template)
+    cmake_parse_arguments(M "" "OUTPUT" "" ${ARGN})
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(TQ_MANIFEST_ARCH x86)
+    else()
+        set(TQ_MANIFEST_ARCH amd64)
+    endif()
+    set(TQ_MANIFEST_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
+    if(NOT M_OUTPUT)
+        get_target_property(name ${target} OUTPUT_NAME)
+        get_target_property(dir ${target} BINARY_DIR)
+        set(M_OUTPUT ${dir}/${name}.manifest)
+    endif()
+    configure_file(${template} ${M_OUTPUT} @ONLY)
+    set_property(TARGET ${target} PROPERTY TQ_MANIFEST ${M_OUTPUT})
 endfunction()

@@ -19,6 +19,7 @@
 #include "tq/com/class_factory.h"
 #include "tq/com/module.h"
 #include "tq/com/registry.h"
+#include "tq/version.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ using tq::com::RegValue;
 
 constexpr wchar_t kProgId[] = L"tqMenuCtl.tqMenu";
 constexpr wchar_t kClassName[] = L"tqMenu";
-constexpr wchar_t kVersion[] = L"1.0";
+constexpr wchar_t kVersion[] = TQ_TYPELIB_VERSION_W;
 // CATID_Control: the class is an ActiveX control.
 constexpr wchar_t kCatidControl[] = L"{40FC6ED4-2438-11CF-A3DB-080036F12502}";
 

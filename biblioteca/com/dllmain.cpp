@@ -21,6 +21,7 @@
 
 #include "tq/com/class_factory.h"
 #include "tq/com/registry.h"
+#include "tq/version.h"
 #include "tqbib_private.h"
 
 namespace {
@@ -52,7 +53,7 @@ std::vector<RegValue> ClassValues(const std::wstring& path) {
         {key + L"\\ProgID", L"", kProgIdVersion},
         {key + L"\\VersionIndependentProgID", L"", kProgId},
         {key + L"\\TypeLib", L"", GuidString(LIBID_tqBiblioteca)},
-        {key + L"\\Version", L"", L"1.0"},
+        {key + L"\\Version", L"", TQ_TYPELIB_VERSION_W},
         {kProgId, L"", kDescription},
         {std::wstring(kProgId) + L"\\CLSID", L"", clsid},
         {std::wstring(kProgId) + L"\\CurVer", L"", kProgIdVersion},
