@@ -47,8 +47,23 @@ if(BUILD_TESTING AND NOT TARGET gtest)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL SYSTEM)
+    # Built from source with the current toolchain: Debian's googletest package ships it.
+    find_path(TQ_GTEST_SOURCE_DIR googletest/CMakeLists.txt PATHS /usr/src/googletest
+              NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED
+              DOC "GoogleTest's source tree (Debian: package googletest)")
+    add_subdirectory(${TQ_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL SYSTEM)
     include(GoogleTest)
+endif()
+
+if(WIN32)
+    # widl's imports (oaidl.idl, ocidl.idl...) come only with Wine's headers (libwine-dev), and
+    # importlib("stdole2.tlb") with Wine's 64-bit PE libraries (wine64).
+    find_path(TQ_WINE_IDL_DIR ocidl.idl PATHS /usr/include/wine/wine/windows
+              NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED
+              DOC "Wine's Windows headers and IDL files (Debian: package libwine-dev)")
+    find_path(TQ_STDOLE_DIR stdole2.tlb PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+              NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED
+              DOC "A folder with stdole2.tlb (Debian: package wine64)")
 endif()
 
 # tq_widl(<out-var> <idl> [TLB] [INCLUDES dir...] [DEPENDS file...]): runs widl on <idl>; sets
@@ -63,8 +78,8 @@ function(tq_widl out idl)
     set(ic ${CMAKE_CURRENT_BINARY_DIR}/${name}_i.c)
     set(outputs ${h} ${ic})
     # The type library's version(TQ_TYPELIB_VERSION) comes from the project's version.
-    set(args ${TQ_WIDL_MACHINE} -I/usr/include/wine/wine/windows -I${CMAKE_CURRENT_SOURCE_DIR}
-             -L${TQ_WINE_LIBDIR}
+    set(args ${TQ_WIDL_MACHINE} -I${TQ_WINE_IDL_DIR} -I${CMAKE_CURRENT_SOURCE_DIR}
+             -L${TQ_STDOLE_DIR}
              -DTQ_TYPELIB_VERSION=${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
     foreach(dir ${W_INCLUDES})
         list(APPEND args -I${dir} -L${dir})

@@ -1,7 +1,5 @@
 # Cross toolchain: 32-bit Windows (i686-w64-mingw32, posix threads), the classic target.
 set(TQ_MINGW_TRIPLE i686-w64-mingw32)
 set(TQ_WIDL_MACHINE -m32)
-# widl only needs stdole2.tlb from here; the 64-bit copy serves both machines.
-set(TQ_WINE_LIBDIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
 include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)
 set(CMAKE_SYSTEM_PROCESSOR x86)
