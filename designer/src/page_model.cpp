@@ -735,33 +735,38 @@ void PageModel::btnConfirma_Click() {
 
         // The name as the record will hold it, so that key and record agree.
         String nome = TrimSpaces(form_.txtNome.Text).substr(0, model::kTamanhoNome);
+        bool derivado = nome_derivado_;
         Node& s = Selecionado();
+        if (nome.empty()) {
+            // An entry needs a name: the next load keys it "A" + name, and with none it would
+            // take the root's key and vanish.  An empty box gets the name the caption gives,
+            // as when the focus leaves the caption; when that is empty too, the user is asked.
+            nome =
+                TrimSpaces(NomeDaCaption(form_.txtCaption.Text, s)).substr(0, model::kTamanhoNome);
+            derivado = true;
+            if (nome.empty()) {
+                if (services_.msgbox)
+                    services_.msgbox->MsgBox(u"Informe o Nome do Menu", kEstiloAviso, kTitulo);
+                PutFocus(Control::txtNome);
+                return;
+            }
+        }
         String p, k;
         bool recusa = false;
         if (mintOperacao_ == 1) {
             p = s.Key();
-            if (!nome.empty()) {
-                if (nome_derivado_)
-                    nome = NomeUnico(nome, nullptr, true);
-                else
-                    recusa = trv_.Find(kChaveRaiz + nome) || NomeEmUso(nome, nullptr);
-                k = kChaveRaiz + nome;
-            } else {
-                // No name: the caption without its spaces makes the key.
-                String base;
-                for (char16_t c : form_.txtCaption.Text)
-                    if (c != u' ') base += c;
-                String c = base;
-                for (int i = 2; trv_.Find(kChaveRaiz + c); ++i) c = base + Digits(i);
-                k = kChaveRaiz + c;
-            }
+            if (derivado)
+                nome = NomeUnico(nome, nullptr, true);
+            else
+                recusa = trv_.Find(kChaveRaiz + nome) || NomeEmUso(nome, nullptr);
+            k = kChaveRaiz + nome;
         } else {
             Node* pai = s.Parent();
             if (!pai) ThrowObjectNotSet();
             p = pai->Key();
             k = s.Key();
-            if (!nome.empty() && nome != LeCampo(s.Tag(), u"Nome").ToText()) {
-                if (nome_derivado_)
+            if (nome != LeCampo(s.Tag(), u"Nome").ToText()) {
+                if (derivado)
                     nome = NomeUnico(nome, &s, false);
                 else
                     recusa = NomeEmUso(nome, &s);
@@ -802,24 +807,26 @@ void PageModel::btnConfirma_Click() {
     });
 }
 
+String PageModel::NomeDaCaption(const String& caption, const Node& selecionado) const {
+    String base;
+    if (caption == u"-") {
+        base = u"Sep";
+    } else {
+        for (char16_t c : caption)
+            if (c != u'&') base += c;
+        base = base.substr(0, 3);
+    }
+    if (mintOperacao_ != 1) return base;
+    const String q = LeCampo(selecionado.Tag(), u"Nome").ToText();
+    return q == u"Raiz" ? base : q + base;
+}
+
 void PageModel::txtCaption_LostFocus() {
     Run([&] {
         if (!form_.txtNome.Text.empty()) return;
-        String base;
-        if (form_.txtCaption.Text == u"-") {
-            SetText(Control::txtCaption, String(10, u'-'));
-            base = u"Sep";
-        } else {
-            for (char16_t c : form_.txtCaption.Text)
-                if (c != u'&') base += c;
-            base = base.substr(0, 3);
-        }
-        if (mintOperacao_ != 1) {
-            SetText(Control::txtNome, base);
-        } else {
-            const String q = LeCampo(Selecionado().Tag(), u"Nome").ToText();
-            SetText(Control::txtNome, q == u"Raiz" ? base : q + base);
-        }
+        String nome = NomeDaCaption(form_.txtCaption.Text, Selecionado());
+        if (form_.txtCaption.Text == u"-") SetText(Control::txtCaption, String(10, u'-'));
+        SetText(Control::txtNome, std::move(nome));
         nome_derivado_ = true;
     });
 }
