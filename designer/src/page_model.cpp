@@ -341,24 +341,46 @@ void PageModel::CarregaPagina() {
 
 // ---- Conversion between the tree and the MenuTree ---------------------------------------
 
+// The walks below go depth first with explicit stacks, never recursing per level: a tree built
+// by code at run time may be nested far deeper than any thread's stack allows.
+
 void PageModel::CarregaArvore(model::IMenuLevel& nivel, const String& chavePai) {
-    const int32_t n = nivel.Count();
-    for (int32_t i = 1; i <= n; ++i) {
-        const auto item = nivel.Item(i);
+    // One frame per level being read: the level (owned from the second one on), the key of the
+    // node its entries go under, and the next position to read.
+    struct Nivel {
+        std::unique_ptr<model::IMenuLevel> dono;
+        model::IMenuLevel* nivel;
+        String chavePai;
+        int32_t n;
+        int32_t i;
+    };
+    std::vector<Nivel> pilha;
+    pilha.push_back(Nivel{nullptr, &nivel, chavePai, nivel.Count(), 0});
+    while (!pilha.empty()) {
+        Nivel& topo = pilha.back();
+        if (topo.i >= topo.n) {
+            pilha.pop_back();
+            continue;
+        }
+        const auto item = topo.nivel->Item(++topo.i);
         const String nome = item->Nome();
         String r;
         r = DefineCampo(Value(item->TeclaExtenso()), u"Tecla", std::move(r));
         r = DefineCampo(Value::Boolean(item->MenuConsulta()), u"MenuConsulta", std::move(r));
         r = DefineCampo(Value(nome), u"Nome", std::move(r));
         r = DefineCampo(Value(item->Descricao()), u"Descricao", std::move(r));
-        const String chave = kChaveRaiz + nome;
-        AdicionaNo(trv_, item->Caption(), chavePai, chave, r, false, false);
+        String chave = kChaveRaiz + nome;
+        AdicionaNo(trv_, item->Caption(), topo.chavePai, chave, r, false, false);
         // With a Nome used twice, the add above was skipped and this is the earlier node.
         Node& no = trv_.Item(chave);
         trv_.SetBold(no, item->VisivelDefault());
         trv_.SetChecked(no, item->HabilitadoDefault());
-        const auto sub = item->SubMenu();
-        if (sub->Count() > 0) CarregaArvore(*sub, chave);
+        auto sub = item->SubMenu();
+        if (sub->Count() > 0) {
+            model::IMenuLevel* abaixo = sub.get();
+            const int32_t n = abaixo->Count();
+            pilha.push_back(Nivel{std::move(sub), abaixo, std::move(chave), n, 0});
+        }
     }
 }
 
@@ -376,11 +398,26 @@ void PageModel::MontaMenuTree() {
 }
 
 void PageModel::MontaItens(Node* primeiro, model::IMenuLevel& nivel) {
-    for (Node* no = primeiro; no; no = no->Next()) {
+    // One frame per level being written: the next node to add and the level it goes to.
+    struct Nivel {
+        Node* no;
+        std::unique_ptr<model::IMenuLevel> dono;
+        model::IMenuLevel* nivel;
+    };
+    std::vector<Nivel> pilha;
+    pilha.push_back(Nivel{primeiro, nullptr, &nivel});
+    while (!pilha.empty()) {
+        Nivel& topo = pilha.back();
+        Node* no = topo.no;
+        if (!no) {
+            pilha.pop_back();
+            continue;
+        }
+        topo.no = no->Next();
         const String& tag = no->Tag();
         const String nome = LeCampo(tag, u"Nome").ToText();
-        nivel.Add(no->Text(), nome);
-        const auto item = nivel.Item(nome);
+        topo.nivel->Add(no->Text(), nome);
+        const auto item = topo.nivel->Item(nome);
         item->SetTeclaExtenso(LeCampo(tag, u"TeclaExtenso").ToText());
         item->SetDescricao(LeCampo(tag, u"Descricao").ToText());
         item->SetMenuConsulta(LeCampo(tag, u"MenuConsulta").ToBool());
@@ -390,43 +427,67 @@ void PageModel::MontaItens(Node* primeiro, model::IMenuLevel& nivel) {
         item->SetVisivelDefault(no->Bold());
         item->SetVisivel(no->Bold());
         if (no->Children() > 0) {
-            const auto sub = item->SubMenu();
-            MontaItens(no->Child(), *sub);
+            auto sub = item->SubMenu();
+            model::IMenuLevel* abaixo = sub.get();
+            pilha.push_back(Nivel{no->Child(), std::move(sub), abaixo});
         }
     }
 }
 
 void PageModel::MontaTextoMenu(model::IMenuLevel& nivel) {
-    int16_t largura = 0;
-    bool folha = false;
-    const int32_t n = nivel.Count();
-    // The second pass works on the entries and captions the first one read: laying out the
-    // levels below changes nothing at this level.
-    std::vector<std::pair<std::unique_ptr<model::IMenuEntry>, String>> itens;
-    itens.reserve(static_cast<size_t>(n > 0 ? n : 0));
-    for (int32_t i = 1; i <= n; ++i) {
-        auto item = nivel.Item(i);
-        String caption = item->Caption();
-        const auto tamanho = static_cast<int64_t>(caption.size());
-        if (tamanho > largura) largura = Checked16(tamanho);
-        const auto sub = item->SubMenu();
-        if (sub->Count() > 0) {
-            item->SetTeclaExtenso(String());
-            MontaTextoMenu(*sub);
-        } else {
-            folha = true;
+    // One frame per level: the first pass reads its entries one by one, and a submenu met on
+    // the way is laid out completely (its own frame) before the pass goes on.  The second pass
+    // works on the entries and captions the first one read: laying out the levels below
+    // changes nothing at this level.
+    struct Nivel {
+        std::unique_ptr<model::IMenuLevel> dono;
+        model::IMenuLevel* nivel;
+        int32_t n;
+        int32_t i = 0;
+        int16_t largura = 0;
+        bool folha = false;
+        std::vector<std::pair<std::unique_ptr<model::IMenuEntry>, String>> itens;
+    };
+    const auto abre = [](std::unique_ptr<model::IMenuLevel> dono, model::IMenuLevel* nivel) {
+        Nivel f{std::move(dono), nivel, nivel->Count(), 0, 0, false, {}};
+        f.itens.reserve(static_cast<size_t>(f.n > 0 ? f.n : 0));
+        return f;
+    };
+    std::vector<Nivel> pilha;
+    pilha.push_back(abre(nullptr, &nivel));
+    while (!pilha.empty()) {
+        Nivel& topo = pilha.back();
+        if (topo.i < topo.n) {
+            auto item = topo.nivel->Item(++topo.i);
+            String caption = item->Caption();
+            const auto tamanho = static_cast<int64_t>(caption.size());
+            if (tamanho > topo.largura) topo.largura = Checked16(tamanho);
+            auto sub = item->SubMenu();
+            const bool temFilhos = sub->Count() > 0;
+            if (temFilhos)
+                item->SetTeclaExtenso(String());
+            else
+                topo.folha = true;
+            topo.itens.emplace_back(std::move(item), std::move(caption));
+            if (temFilhos) {
+                model::IMenuLevel* abaixo = sub.get();
+                pilha.push_back(abre(std::move(sub), abaixo));
+            }
+            continue;
         }
-        itens.emplace_back(std::move(item), std::move(caption));
-    }
-    if (!folha) return;
-    for (auto& [item, caption] : itens) {
-        String tecla = item->TeclaExtenso();
-        if (tecla.empty()) continue;
-        const int16_t coluna = Checked16(static_cast<int64_t>(largura) + 3);
-        const auto espacos = static_cast<size_t>(coluna - static_cast<int64_t>(caption.size()));
-        caption.append(espacos, u' ');
-        caption += tecla;
-        item->SetTextoMenu(std::move(caption));
+        if (topo.folha) {
+            for (auto& [item, caption] : topo.itens) {
+                String tecla = item->TeclaExtenso();
+                if (tecla.empty()) continue;
+                const int16_t coluna = Checked16(static_cast<int64_t>(topo.largura) + 3);
+                const auto espacos =
+                    static_cast<size_t>(coluna - static_cast<int64_t>(caption.size()));
+                caption.append(espacos, u' ');
+                caption += tecla;
+                item->SetTextoMenu(std::move(caption));
+            }
+        }
+        pilha.pop_back();
     }
 }
 
@@ -445,10 +506,25 @@ void PageModel::CopiaNo(Node& no, const String& prefixo, const NodeTree::Relativ
 }
 
 void PageModel::CopiaFilhos(Node* primeiro, const String& chavePai, const String& prefixo) {
-    for (Node* no = primeiro; no; no = no->Next()) {
-        const String nova = prefixo + no->Key();
+    // One frame per level being copied: the next source node and the key of its copy's parent.
+    // The copies go under other nodes, so the source levels do not change during the walk.
+    struct Nivel {
+        Node* no;
+        String chavePai;
+    };
+    std::vector<Nivel> pilha;
+    pilha.push_back(Nivel{primeiro, chavePai});
+    while (!pilha.empty()) {
+        Nivel& topo = pilha.back();
+        Node* no = topo.no;
+        if (!no) {
+            pilha.pop_back();
+            continue;
+        }
+        topo.no = no->Next();
+        String nova = prefixo + no->Key();
         const int32_t antes = trv_.Count();
-        AdicionaNo(trv_, no->Text(), chavePai, nova, no->Tag(), false, false);
+        AdicionaNo(trv_, no->Text(), topo.chavePai, nova, no->Tag(), false, false);
         // AdicionaNo skips a child whose key is taken; the copy must not then write into the
         // node that holds the key, so a skipped child makes the copy fail.
         if (trv_.Count() != antes + 1)
@@ -456,7 +532,7 @@ void PageModel::CopiaFilhos(Node* primeiro, const String& chavePai, const String
         Node& copia = trv_.Item(nova);
         trv_.SetBold(copia, no->Bold());
         trv_.SetChecked(copia, no->Checked());
-        if (no->Children() > 0) CopiaFilhos(no->Child(), nova, prefixo);
+        if (no->Children() > 0) pilha.push_back(Nivel{no->Child(), std::move(nova)});
     }
 }
 
@@ -659,33 +735,38 @@ void PageModel::btnConfirma_Click() {
 
         // The name as the record will hold it, so that key and record agree.
         String nome = TrimSpaces(form_.txtNome.Text).substr(0, model::kTamanhoNome);
+        bool derivado = nome_derivado_;
         Node& s = Selecionado();
+        if (nome.empty()) {
+            // An entry needs a name: the next load keys it "A" + name, and with none it would
+            // take the root's key and vanish.  An empty box gets the name the caption gives,
+            // as when the focus leaves the caption; when that is empty too, the user is asked.
+            nome =
+                TrimSpaces(NomeDaCaption(form_.txtCaption.Text, s)).substr(0, model::kTamanhoNome);
+            derivado = true;
+            if (nome.empty()) {
+                if (services_.msgbox)
+                    services_.msgbox->MsgBox(u"Informe o Nome do Menu", kEstiloAviso, kTitulo);
+                PutFocus(Control::txtNome);
+                return;
+            }
+        }
         String p, k;
         bool recusa = false;
         if (mintOperacao_ == 1) {
             p = s.Key();
-            if (!nome.empty()) {
-                if (nome_derivado_)
-                    nome = NomeUnico(nome, nullptr, true);
-                else
-                    recusa = trv_.Find(kChaveRaiz + nome) || NomeEmUso(nome, nullptr);
-                k = kChaveRaiz + nome;
-            } else {
-                // No name: the caption without its spaces makes the key.
-                String base;
-                for (char16_t c : form_.txtCaption.Text)
-                    if (c != u' ') base += c;
-                String c = base;
-                for (int i = 2; trv_.Find(kChaveRaiz + c); ++i) c = base + Digits(i);
-                k = kChaveRaiz + c;
-            }
+            if (derivado)
+                nome = NomeUnico(nome, nullptr, true);
+            else
+                recusa = trv_.Find(kChaveRaiz + nome) || NomeEmUso(nome, nullptr);
+            k = kChaveRaiz + nome;
         } else {
             Node* pai = s.Parent();
             if (!pai) ThrowObjectNotSet();
             p = pai->Key();
             k = s.Key();
-            if (!nome.empty() && nome != LeCampo(s.Tag(), u"Nome").ToText()) {
-                if (nome_derivado_)
+            if (nome != LeCampo(s.Tag(), u"Nome").ToText()) {
+                if (derivado)
                     nome = NomeUnico(nome, &s, false);
                 else
                     recusa = NomeEmUso(nome, &s);
@@ -726,24 +807,26 @@ void PageModel::btnConfirma_Click() {
     });
 }
 
+String PageModel::NomeDaCaption(const String& caption, const Node& selecionado) const {
+    String base;
+    if (caption == u"-") {
+        base = u"Sep";
+    } else {
+        for (char16_t c : caption)
+            if (c != u'&') base += c;
+        base = base.substr(0, 3);
+    }
+    if (mintOperacao_ != 1) return base;
+    const String q = LeCampo(selecionado.Tag(), u"Nome").ToText();
+    return q == u"Raiz" ? base : q + base;
+}
+
 void PageModel::txtCaption_LostFocus() {
     Run([&] {
         if (!form_.txtNome.Text.empty()) return;
-        String base;
-        if (form_.txtCaption.Text == u"-") {
-            SetText(Control::txtCaption, String(10, u'-'));
-            base = u"Sep";
-        } else {
-            for (char16_t c : form_.txtCaption.Text)
-                if (c != u'&') base += c;
-            base = base.substr(0, 3);
-        }
-        if (mintOperacao_ != 1) {
-            SetText(Control::txtNome, base);
-        } else {
-            const String q = LeCampo(Selecionado().Tag(), u"Nome").ToText();
-            SetText(Control::txtNome, q == u"Raiz" ? base : q + base);
-        }
+        String nome = NomeDaCaption(form_.txtCaption.Text, Selecionado());
+        if (form_.txtCaption.Text == u"-") SetText(Control::txtCaption, String(10, u'-'));
+        SetText(Control::txtNome, std::move(nome));
         nome_derivado_ = true;
     });
 }

@@ -1,6 +1,6 @@
 // libFuzzer target for the script rules: the target folder of any library path, the file name of
-// any answer, and the writer over any small menu, each checked against its invariants or a
-// plain reference.
+// any answer and whether it is taken, and the writer over any small menu, each checked against its
+// invariants or a plain reference.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -50,6 +50,33 @@ void CheckFolder(StringView path) {
         Require(root.size() >= 6 && root.substr(0, 2) == u"\\\\" && root.back() == u'\\');
         Require(root.substr(2, root.size() - 3).find(u"\\\\") == StringView::npos);
     }
+}
+
+// A name the rules take stays in the folder as an ordinary file: no separator, no "..", no
+// character Windows refuses, no trailing dot or space, no device name, room in MAX_PATH; a name
+// they refuse has a message.
+void CheckName(StringView folder, StringView answer) {
+    const tq::script::NameProblem problem = tq::script::CheckScriptName(folder, answer);
+    const String text = tq::script::NameProblemText(problem, answer);
+    if (problem != tq::script::NameProblem::kNone) {
+        Require(!text.empty());
+        return;
+    }
+    Require(text.empty());
+    const String file = tq::script::ScriptFileName(answer);
+    const StringView stem = StringView(file).substr(0, file.size() - 4);
+    Require(folder.size() + file.size() < 260);
+    Require(stem.find(u"..") == StringView::npos);
+    for (char16_t c : stem)
+        Require(c >= 32 && StringView(u"\\/<>:\"|?*").find(c) == StringView::npos);
+    Require(stem.empty() || (stem.back() != u'.' && stem.back() != u' '));
+    String base;
+    for (char16_t c : StringView(file).substr(0, file.find(u'.')))
+        base += (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+    while (!base.empty() && base.back() == u' ') base.pop_back();
+    for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL"}) Require(base != device);
+    Require(!(base.size() == 4 && (base.rfind(u"COM", 0) == 0 || base.rfind(u"LPT", 0) == 0) &&
+              base[3] >= u'1' && base[3] <= u'9'));
 }
 
 struct Node {
@@ -123,6 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckFolder(s);
     const String name = tq::script::ScriptFileName(s);
     Require(name == ReferenceFileName(s));
+    CheckName(u"C:\\Rudadod\\Controller\\", s);
 
     const std::vector<Node> menu = BuildMenu(s);
     NodeLevel top(menu);

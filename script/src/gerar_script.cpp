@@ -20,8 +20,9 @@ constexpr wchar_t kPromptStart[] = L"O Arquivo Será Gerado No Diretório: ";
 constexpr wchar_t kAskTitle[] = L"Informe o Nome do Script SEM a Extensão";
 constexpr wchar_t kDefaultName[] = L"PavoScript";
 constexpr wchar_t kCancelText[] = L"Cancela a Geração do Script ?";
-constexpr wchar_t kCancelTitle[] = L"Alerta!";
-constexpr UINT kCancelStyle = 52;  // Yes and No, exclamation icon
+constexpr wchar_t kAlertTitle[] = L"Alerta!";
+constexpr UINT kCancelStyle = 52;   // Yes and No, exclamation icon
+constexpr UINT kRefusedStyle = 48;  // OK, exclamation icon
 
 int Message(HWND owner, const wchar_t* text, const wchar_t* title, UINT style) {
     const int r = MessageBoxW(owner, text, title, style);
@@ -34,13 +35,25 @@ int Message(HWND owner, const wchar_t* text, const wchar_t* title, UINT style) {
     return r;
 }
 
-// Asks for the name until the user gives one or confirms the cancellation ("" then).
-std::wstring AskName(HWND owner, const std::wstring& folder) {
-    const std::wstring prompt = kPromptStart + folder;
+// Asks for the name until the user gives one the folder can take or confirms the cancellation
+// ("" then).  A name that would leave the folder, or is no ordinary file name there, is refused
+// with a message saying why, and offered again in the box to be corrected.
+std::wstring AskName(HWND owner, const String& folder) {
+    const std::wstring prompt = kPromptStart + std::wstring(com::AsWide(folder));
+    std::wstring proposal = kDefaultName;
     for (;;) {
-        std::wstring answer = InputBox(owner, prompt, kAskTitle, kDefaultName);
-        if (!answer.empty()) return answer;
-        if (Message(owner, kCancelText, kCancelTitle, kCancelStyle) == IDYES) return {};
+        std::wstring answer = InputBox(owner, prompt, kAskTitle, proposal);
+        if (answer.empty()) {
+            if (Message(owner, kCancelText, kAlertTitle, kCancelStyle) == IDYES) return {};
+            proposal = kDefaultName;
+            continue;
+        }
+        const StringView name = com::AsPortable(answer);
+        const NameProblem problem = CheckScriptName(folder, name);
+        if (problem == NameProblem::kNone) return answer;
+        const String text = NameProblemText(problem, name);
+        Message(owner, std::wstring(com::AsWide(text)).c_str(), kAlertTitle, kRefusedStyle);
+        proposal = std::move(answer);
     }
 }
 
@@ -61,7 +74,7 @@ HRESULT GerarScript(HWND owner, MenuTree* tree, const wchar_t* library_path, VAR
         }
 
         const String folder = TargetFolder(com::AsPortable(library_path));
-        const std::wstring answer = AskName(owner, std::wstring(com::AsWide(folder)));
+        const std::wstring answer = AskName(owner, folder);
         if (answer.empty()) return S_OK;
 
         const String path = folder + ScriptFileName(com::AsPortable(answer));

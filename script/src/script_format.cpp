@@ -27,7 +27,72 @@ size_t ComponentLength(StringView s, size_t from) {
     return n;
 }
 
+// Largest full path Win32 takes without the long-path prefix, its terminating NUL included.
+constexpr size_t kMaxPath = 260;
+
+// The file name without its ".Ini": what the user's answer puts in the folder.
+StringView Stem(StringView file) {
+    return file.substr(0, file.size() - StringView(kScriptExtension).size());
+}
+
+// The part of a file name that Win32 compares with the device names: up to the first dot,
+// without trailing spaces ("nul .txt" names the device NUL).
+StringView DeviceBase(StringView file) {
+    StringView base = file.substr(0, file.find(u'.'));
+    while (!base.empty() && base.back() == u' ') base.remove_suffix(1);
+    return base;
+}
+
+bool IsReservedDevice(StringView base) {
+    const auto upper = [](char16_t c) {
+        return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+    };
+    String b;
+    for (char16_t c : base) b += upper(c);
+    if (b == u"CON" || b == u"PRN" || b == u"AUX" || b == u"NUL") return true;
+    if (b.size() != 4 || (b.compare(0, 3, u"COM") != 0 && b.compare(0, 3, u"LPT") != 0))
+        return false;
+    // COM1-COM9 and LPT1-LPT9, and the superscript 1, 2 and 3 that Windows also takes.
+    const char16_t d = b[3];
+    return (d >= u'1' && d <= u'9') || d == u'\u00B9' || d == u'\u00B2' || d == u'\u00B3';
+}
+
 }  // namespace
+
+NameProblem CheckScriptName(StringView folder, StringView answer) {
+    const String file = ScriptFileName(answer);
+    const StringView stem = Stem(file);
+    if (stem.find(u'\\') != StringView::npos || stem.find(u'/') != StringView::npos ||
+        stem.find(u"..") != StringView::npos)
+        return NameProblem::kFolder;
+    for (char16_t c : stem)
+        if (c < 32 || StringView(u"<>:\"|?*").find(c) != StringView::npos)
+            return NameProblem::kInvalidCharacter;
+    if (!stem.empty() && (stem.back() == u'.' || stem.back() == u' '))
+        return NameProblem::kTrailingDotOrSpace;
+    if (IsReservedDevice(DeviceBase(file))) return NameProblem::kReservedName;
+    if (folder.size() + file.size() >= kMaxPath) return NameProblem::kTooLong;
+    return NameProblem::kNone;
+}
+
+String NameProblemText(NameProblem problem, StringView answer) {
+    switch (problem) {
+        case NameProblem::kNone:
+            break;
+        case NameProblem::kFolder:
+            return u"O Script Fica Nesta Pasta: o Nome Não Pode Conter \\, / ou ..";
+        case NameProblem::kInvalidCharacter:
+            return u"O Nome do Script Não Pode Conter < > : \" | ? * nem Caracteres de Controle";
+        case NameProblem::kTrailingDotOrSpace:
+            return u"O Nome do Script Não Pode Terminar com Ponto ou Espaço";
+        case NameProblem::kReservedName:
+            return u"'" + String(DeviceBase(ScriptFileName(answer))) +
+                   u"' É um Nome Reservado do Sistema";
+        case NameProblem::kTooLong:
+            return u"O Nome do Script É Longo Demais para Esta Pasta";
+    }
+    return String();
+}
 
 String StripAmpersands(StringView caption) {
     String out;

@@ -1,5 +1,7 @@
 // AdicionaNo, the key list, loading a MenuTree into the tree, applying it back, the menu text
 // layout, and the page's lifecycle events.
+#include <pthread.h>
+
 #include "page_fixture.h"
 #include "tq/designer/errors.h"
 #include "tq/designer/mdl_comum.h"
@@ -237,6 +239,79 @@ TEST_F(LoadApply, EventsWithoutATreeFailAndTerminateReleasesIt) {
     page.PropertyPage_Terminate();
     EXPECT_EQ(page.mMenuTree(), nullptr);
     EXPECT_EQ(tree.use_count(), 1);
+}
+
+// A tree built by code, 10,000 levels deep, loaded, applied and moved (the move copies the
+// whole chain) on a thread with a 1 MiB stack, the size a host's thread commonly gets: a walk
+// that recursed per level would overflow it after about 3,000 levels.
+TEST_F(LoadApply, TenThousandLevelsLoadApplyAndMoveOnAOneMebibyteStack) {
+    constexpr int kDepth = 10000;
+    const auto num = [](int i) { return FromUtf8(std::to_string(i)); };
+    tree = bib::MenuTree::Create();
+    bib::MenuTree* level = tree.get();
+    std::shared_ptr<bib::MenuItem> fundo;
+    for (int i = 0; i < kDepth; ++i) {
+        fundo = level->Add(u"n" + num(i), u"N" + num(i));
+        level = fundo->SubMenu().get();
+    }
+    tree->At(1)->SubMenu()->At(1)->SetTeclaExtenso(u"F3");  // dropped: it has a submenu
+    tree->Add(u"Outro", u"Out");
+    fundo->SetTeclaExtenso(u"F5");  // the deepest entry, a leaf: its shortcut is laid out
+
+    struct Run {
+        std::function<void()> body;
+        std::string error;
+        static void* Main(void* p) {
+            auto* r = static_cast<Run*>(p);
+            try {
+                r->body();
+            } catch (const Error& e) {
+                r->error = e.what();
+            }
+            return nullptr;
+        }
+    } run;
+    run.body = [&] {
+        page.PropertyPage_SelectionChanged(model::WrapMenuTree(tree));
+        page.PropertyPage_ApplyChanges();
+        Click(u"AN0");
+        page.btnDesce_Click();
+    };
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 1024 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, &attr, &Run::Main, &run), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+    ASSERT_EQ(run.error, "");
+
+    // Applied: the same chain, one entry a level, the laid-out text only at the bottom.
+    level = tree.get();
+    for (int i = 0; i < kDepth; ++i) {
+        ASSERT_EQ(level->Count(), i == 0 ? 2u : 1u) << "level " << i;
+        const auto e = level->At(1);
+        ASSERT_EQ(e->Nome(), u"N" + num(i));
+        ASSERT_EQ(e->Caption(), u"n" + num(i));
+        ASSERT_EQ(e->TeclaExtenso(), i == kDepth - 1 ? u"F5" : u"") << "level " << i;
+        if (i == kDepth - 1) {
+            EXPECT_EQ(e->TextoMenu(), u"n9999   F5");
+        }
+        level = e->SubMenu().get();
+    }
+    EXPECT_EQ(level->Count(), 0u);
+    // Moved below "Outro" with every level copied under "tmp" keys, in order.
+    const Node* n = N(u"A").Child();
+    ASSERT_EQ(n->Key(), u"AOut");
+    n = n->Next();
+    for (int i = 0; i < kDepth; ++i) {
+        ASSERT_TRUE(n) << "level " << i;
+        ASSERT_EQ(n->Key(), u"tmpAN" + num(i));
+        ASSERT_EQ(n->Text(), u"n" + num(i));
+        ASSERT_EQ(n->Children(), i < kDepth - 1 ? 1 : 0);
+        n = n->Child();
+    }
+    EXPECT_EQ(trv().Count(), 1 + 1 + kDepth);
 }
 
 // ---- MontaTextoMenu ------------------------------------------------------------------------

@@ -236,14 +236,58 @@ TEST_F(EditCommands, EchoOfADerivedNameKeepsItDerived) {
     EXPECT_TRUE(host.boxes.empty());
 }
 
-// Decision: an empty caption and name under the root must not update the root (key "A").
-TEST_F(EditCommands, EmptyCaptionAndNameNeverTakeTheRoot) {
-    AddEntry(u"A", u"");
-    AddEntry(u"A", u"");
-    EXPECT_EQ(Keys(trv()), "A AEdi A2 A3");
-    EXPECT_EQ(N(u"A").Text(), u"Menu Principal");
-    EXPECT_EQ(N(u"A").Tag(), u"Raiz");
-    EXPECT_EQ(Nome(u"A2"), u"");
+// Decision: confirm never leaves an entry without a name, which the next load would key as the
+// root ("A") and lose, moving its children up.  An empty or blank name is derived from the
+// caption as the caption's focus loss derives it, and made unique; when the caption gives no
+// name either, confirm is refused with a notice and the edit stays open.
+TEST_F(EditCommands, EmptyNameIsDerivedFromTheCaptionOrRefused) {
+    const struct {
+        const char16_t* selecionado;  // the entry added to, or changed
+        bool altera;
+        const char16_t* caption;
+        const char16_t* nome;     // typed after the caption's focus loss
+        const char16_t* gravado;  // the Nome the entry gets; null: refused
+    } casos[] = {
+        {u"A", false, u"", u"", nullptr},
+        {u"A", false, u"&", u"", nullptr},
+        {u"A", false, u"   ", u"", nullptr},
+        {u"A", false, u"&Arquivo", u"", u"Arq"},
+        {u"A", false, u"&Editora", u"   ", u"Edi2"},
+        {u"AEdi", false, u"", u"", u"Edi2"},  // the parent's name alone
+        {u"AEdi", true, u"&Exibir", u"", u"Exi"},
+        {u"AEdi", true, u"&", u"", nullptr},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(U8(c.selecionado) + (c.altera ? " change '" : " add '") + U8(c.caption) +
+                     "' '" + U8(c.nome) + "'");
+        Load({E{u"&Editar", u"Edi", u"", u"", false, true, true, {E{u"&Colar", u"EdiCol"}}}});
+        host.boxes.clear();
+        Click(c.selecionado);
+        c.altera ? page.btnAlterar_Click() : page.btnIncluir_Click();
+        Type(Control::txtCaption, c.caption);
+        LeaveCaption(Control::txtNome);
+        Type(Control::txtNome, c.nome);
+        page.btnConfirma_Click();
+        if (!c.gravado) {
+            ASSERT_EQ(host.boxes.size(), 1u);
+            EXPECT_EQ(host.boxes[0].texto, u"Informe o Nome do Menu");
+            EXPECT_EQ(host.boxes[0].estilo, 48);
+            EXPECT_EQ(host.boxes[0].titulo, u"Alerta!");
+            EXPECT_TRUE(Editing());
+            EXPECT_EQ(page.Focus(), Control::txtNome);
+            EXPECT_EQ(Keys(trv()), "A AEdi AEdiCol");
+            continue;
+        }
+        EXPECT_TRUE(host.boxes.empty());
+        // Applied and loaded again: every entry is back, under its own key.
+        page.PropertyPage_ApplyChanges();
+        page.PropertyPage_SelectionChanged(model::WrapMenuTree(tree));
+        EXPECT_EQ(trv().Count(), c.altera ? 3 : 4);
+        const Node* n = trv().Find(String(u"A") + c.gravado);
+        ASSERT_NE(n, nullptr);
+        EXPECT_EQ(n->Text(), c.caption);
+        EXPECT_EQ(N(u"A").Tag(), u"Raiz");
+    }
 }
 
 // Decision: a typed name that another entry uses is refused with a notice; the edit stays.

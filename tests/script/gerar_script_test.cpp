@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -258,7 +259,7 @@ TEST_F(GerarScriptTest, FileNameRules) {
         {L"menu.Ini", L"menu.Ini"},
         {L"menu.ini", L"menu.ini.Ini"},
         {L"x.Ini.Ini", L"x.Ini"},
-        {L"   ", L"   .Ini"},
+        {L"  .x", L"  .x.Ini"},
     };
     for (const auto& c : cases) {
         ASSERT_EQ(Run(tree.get(), {Answer(kAskTitle, c.answer)}), S_OK) << c.answer;
@@ -267,7 +268,7 @@ TEST_F(GerarScriptTest, FileNameRules) {
     std::vector<std::wstring> files = FilesIn(folder_);
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files,
-              (std::vector<std::wstring>{L"   .Ini", L"menu.Ini", L"menu.ini.Ini", L"x.Ini"}));
+              (std::vector<std::wstring>{L"  .x.Ini", L"menu.Ini", L"menu.ini.Ini", L"x.Ini"}));
 }
 
 TEST_F(GerarScriptTest, AccentsBecomeSingleAnsiBytesAndAnOldFileIsReplaced) {
@@ -342,15 +343,43 @@ TEST_F(GerarScriptTest, MissingFolderIsAComErrorWithTextAndNoFile) {
     EXPECT_EQ(FilesIn(drive_->root() + L"Rudadod\\").size(), 0u);
 }
 
-TEST_F(GerarScriptTest, InvalidFileNameIsAComErrorWithTextAndNoFile) {
+// A name that would leave the folder, or names no ordinary file there, is refused with a
+// message saying why and asked for again, the refused name offered for correction; nothing is
+// written until a good name comes.
+TEST_F(GerarScriptTest, NamesLeavingTheFolderOrNamingNoFileAreRefusedAndAskedAgain) {
     ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
-    SetErrorInfo(0, nullptr);
-    const HRESULT hr = Run(tree.get(), {Answer(kAskTitle, L"a|b")});
-    EXPECT_TRUE(FAILED(hr));
-    const std::wstring text = ErrorText();
-    EXPECT_NE(text.find(folder_ + L"a|b.Ini"), std::wstring::npos)
-        << tq::ToUtf8(tq::com::AsPortable(text));
-    EXPECT_TRUE(FilesIn(folder_).empty());
+    const struct {
+        std::wstring answer, message;
+    } refused[] = {
+        {L"..\\..\\escaped", L"O Script Fica Nesta Pasta: o Nome Não Pode Conter \\, / ou .."},
+        {L"NUL", L"'NUL' É um Nome Reservado do Sistema"},
+        {std::wstring(300, L'x'), L"O Nome do Script É Longo Demais para Esta Pasta"},
+        {L"<>|?*\"", L"O Nome do Script Não Pode Conter < > : \" | ? * nem Caracteres de Controle"},
+        {L"   ", L"O Nome do Script Não Pode Terminar com Ponto ou Espaço"},
+    };
+    std::vector<tq::test::DialogStep> steps;
+    for (const auto& r : refused) {
+        steps.push_back(Answer(kAskTitle, r.answer));
+        steps.push_back(Press(kAlerta, IDOK));
+    }
+    steps.push_back(Answer(kAskTitle, L"corrigido"));
+    std::vector<tq::test::SeenDialog> seen;
+    ASSERT_EQ(Run(tree.get(), steps, &seen), S_OK);
+    ASSERT_EQ(seen.size(), steps.size());
+    for (size_t i = 0; i < std::size(refused); ++i) {
+        const auto& box = seen[2 * i + 1];
+        EXPECT_EQ(box.text, refused[i].message);
+        EXPECT_EQ(box.buttons, std::vector<int>{IDOK}) << "style 48: OK only";
+        EXPECT_EQ(box.icon, LoadIconW(nullptr, MAKEINTRESOURCEW(32515))) << "style 48";
+        EXPECT_EQ(box.owner, host_);
+        EXPECT_EQ(seen[2 * i + 2].edit_text, refused[i].answer);
+    }
+    EXPECT_EQ(ReadBytes(folder_ + L"corrigido.Ini"), tq::script::testing::kTwoMenuScript);
+    EXPECT_EQ(FilesIn(folder_), std::vector<std::wstring>{L"corrigido.Ini"});
+    std::vector<std::wstring> root = FilesIn(drive_->root());
+    std::sort(root.begin(), root.end());
+    EXPECT_EQ(root, (std::vector<std::wstring>{L"Rudadod", L"lib"})) << "nothing outside";
+    EXPECT_EQ(FilesIn(drive_->root() + L"Rudadod\\"), std::vector<std::wstring>{L"Controller"});
 }
 
 TEST_F(GerarScriptTest, UncLibraryPathPromptsForTheShareRoot) {

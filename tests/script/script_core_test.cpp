@@ -66,6 +66,58 @@ TEST(ScriptFileName, EveryIniIsRemovedCaseSensitivelyThenIniAppended) {
     EXPECT_EQ(ScriptFileName(u".In.Inii"), u".Ini.Ini");
 }
 
+TEST(ScriptName, ANameMustNameAnOrdinaryFileInsideTheFolder) {
+    const String folder = u"C:\\Rudadod\\Controller\\";  // 22 characters
+    using P = NameProblem;
+    const struct {
+        String answer;
+        P problem;
+    } cases[] = {
+        {u"PavoScript", P::kNone},
+        {u"menu.Ini", P::kNone},
+        {u"a.b c-ção", P::kNone},
+        {u"Console", P::kNone},
+        {u"COM10", P::kNone},
+        {u"LPT0.txt", P::kNone},
+        {u"..\\..\\escaped", P::kFolder},
+        {u"sub/menu", P::kFolder},
+        {u"C:\\outro", P::kFolder},
+        {u"..", P::kFolder},
+        {u"a..b", P::kFolder},
+        {u"a..Ini.", P::kFolder},  // what the removal of ".Ini" joins up counts
+        {u"<>|?*\"", P::kInvalidCharacter},
+        {u"a:b", P::kInvalidCharacter},
+        {u"tab\tname", P::kInvalidCharacter},
+        {String(1, u'\x1F'), P::kInvalidCharacter},
+        {u"menu.", P::kTrailingDotOrSpace},
+        {u"menu ", P::kTrailingDotOrSpace},
+        {u"   ", P::kTrailingDotOrSpace},
+        {u"NUL", P::kReservedName},
+        {u"nul", P::kReservedName},
+        {u"NUL.txt", P::kReservedName},
+        {u"Con.Ini", P::kReservedName},
+        {u"prn.x.y", P::kReservedName},
+        {u"aux .txt", P::kReservedName},
+        {u"COM1", P::kReservedName},
+        {u"com9", P::kReservedName},
+        {u"LPT5.log", P::kReservedName},
+        {u"COM\u00B9", P::kReservedName},
+        {u"N.IniUL", P::kReservedName},  // "NUL" once ".Ini" is taken out
+        {String(233, u'x'), P::kNone},   // 22 + 233 + 4 = 259 characters: fits
+        {String(234, u'x'), P::kTooLong},
+        {String(300, u'x'), P::kTooLong},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CheckScriptName(folder, c.answer), c.problem) << ToUtf8(c.answer);
+        EXPECT_EQ(NameProblemText(c.problem, c.answer).empty(), c.problem == P::kNone);
+    }
+    EXPECT_EQ(NameProblemText(P::kReservedName, u"nul .txt"),
+              u"'nul' É um Nome Reservado do Sistema");
+    // The limit is the whole path's: a longer folder leaves less room for the name.
+    EXPECT_EQ(CheckScriptName(u"\\\\servidor\\publico\\Rudadod\\Controller\\", String(233, u'x')),
+              P::kTooLong);
+}
+
 TEST(ScriptFolder, DriveRootOfTheFolderHoldingTheLibrary) {
     EXPECT_EQ(TargetFolder(u"C:\\Arquivos de Programas\\tq\\tqMenuCtl.ocx"),
               u"C:\\Rudadod\\Controller\\");

@@ -37,6 +37,11 @@
 // event's error.
 //
 // Decisions taken where the page's behaviour is left open:
+//  - Confirm never leaves an entry without a name (the next load would give it the root's key,
+//    losing it and moving its children up): an empty (or blank) name is derived from the
+//    caption as the caption's focus loss derives it, and made unique; when the caption gives
+//    none either, confirm is refused with a message box ("Informe o Nome do Menu", "Alerta!",
+//    style 48) and the edit stays open.
 //  - Confirm never lets a new entry take over another node.  A name that the page derived (or,
 //    with no name, the caption used for the key) is made unique by appending 2, 3, ...; a name
 //    the user typed that another entry already uses (as a key "A" + name or as the Nome in its
@@ -160,6 +165,9 @@ class PageModel {
     void Move(bool up);
     bool NomeEmUso(const String& nome, const Node* exceto) const;
     String NomeUnico(const String& nome, const Node* exceto, bool checaChave) const;
+    // The name the caption gives: "Sep" for a separator ("-"), else its first three characters
+    // without "&"; on an add, after the Nome of the entry added to (none under the root).
+    String NomeDaCaption(const String& caption, const Node& selecionado) const;
 
     PageServices services_;
     IPageView* view_;

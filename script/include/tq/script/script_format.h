@@ -34,6 +34,27 @@ void AppendLine(String& out, size_t depth, StringView caption, StringView nome,
 // "menu.ini" -> "menu.ini.Ini", "x.Ini.Ini" -> "x.Ini", "   " -> "   .Ini".
 String ScriptFileName(StringView answer);
 
+// Why a script name is refused.  A name is taken only when its file stays in the scripts'
+// folder and is an ordinary file there.
+enum class NameProblem {
+    kNone,
+    kFolder,              // a separator ("\\" or "/") or "..": it would leave the folder
+    kInvalidCharacter,    // < > : " | ? * or a control character
+    kTrailingDotOrSpace,  // the name ends in "." or " ", which Windows strips from names
+    kReservedName,        // CON, PRN, AUX, NUL, COM1-9, LPT1-9, with any extension, any case
+    kTooLong,             // folder + file name reach MAX_PATH (260, the terminator included)
+};
+
+// Checks the file that the user's answer names (ScriptFileName of it) inside `folder`, the
+// folder TargetFolder gives, before anything is written.  The name is the file name without
+// its ".Ini"; a device name is looked for in the file name's part before its first dot, trailing
+// spaces dropped ("nul.txt", "Com1 " and "NUL" all name a device).  The rules are tried in the
+// order of the enumeration; the first one broken is answered.
+NameProblem CheckScriptName(StringView folder, StringView answer);
+
+// The message box text for a refused name, in the user's language.
+String NameProblemText(NameProblem problem, StringView answer);
+
 // The folder that receives the scripts, from the full path of the control library:
 //   "C:\Arquivos\tq\tqMenuCtl.ocx"        -> "C:\Rudadod\Controller\"
 //   "\\servidor\share\tq\tqMenuCtl.ocx"   -> "\\servidor\share\Rudadod\Controller\"
