@@ -33,6 +33,30 @@ struct PickTree {
     }
 };
 
+// Waits (pumping) for `n` MenuClicks in all on `sink`.
+bool WaitClicks(const EventSink* sink, size_t n) {
+    Pump(3000, [&] { return sink->clicks.size() >= n; });
+    Pump(100);  // and a little more, for a click that should not come
+    return sink->clicks.size() == n;
+}
+
+// The tree a control holds.
+ComPtr<MenuTree> Bound(_tqMenu* ctl) {
+    ComPtr<MenuTree> tree;
+    EXPECT_EQ(ctl->get_MenuTree(tree.put()), S_OK);
+    return tree;
+}
+
+// Makes `form` the window that gets the keyboard, then taps `keys` on its menu bar.  A form
+// without a bar gets no keys: Alt would open its system menu, whose loop waits for more.
+void PickOn(HWND form, std::initializer_list<WORD> keys) {
+    ASSERT_NE(GetMenu(form), nullptr) << "no menu bar to pick from";
+    SetForegroundWindow(form);
+    SetFocus(form);
+    Pump(100);
+    Tap(keys);
+}
+
 // A form with tqMenu loaded from a stream by the ATL host, and a MenuClick sink connected.
 struct HostedForm {
     // Hosts a control saved with `t`'s tree, and binds `t` to the control's own copy of it.
@@ -61,12 +85,7 @@ struct HostedForm {
     LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
         return SendMessageW(form.hwnd(), msg, wp, lp);
     }
-    // Waits (pumping) for `n` MenuClicks in all.
-    bool WaitClicks(size_t n) {
-        Pump(3000, [&] { return sink->clicks.size() >= n; });
-        Pump(100);  // and a little more, for a click that should not come
-        return sink->clicks.size() == n;
-    }
+    bool WaitClicks(size_t n) { return ctltest::WaitClicks(sink.get(), n); }
 
     Form form;
     WNDPROC original_proc = nullptr;
@@ -233,6 +252,8 @@ TEST_F(WindowProcTest, ASecondShowDoesNotChainTheProcedureToItself) {
     ASSERT_EQ(f.control.As(IID_IOleObject, &ole), S_OK);
     ComPtr<IOleClientSite> site;
     ASSERT_EQ(ole->GetClientSite(site.put()), S_OK);
+    // Hidden and shown again: Show runs a second time on a window that has WindowProc.
+    ASSERT_EQ(ole->DoVerb(OLEIVERB_HIDE, nullptr, site.get(), 0, f.host, nullptr), S_OK);
     ASSERT_EQ(ole->DoVerb(OLEIVERB_SHOW, nullptr, site.get(), 0, f.host, nullptr), S_OK)
         << TakeErrorText();
     EXPECT_EQ(ProcOf(f.form.hwnd()), installed);
@@ -327,6 +348,80 @@ TEST_F(WindowProcTest, AHandlerThatRebuildsTheBarMakesLaterPicksUseTheNewIdentif
     ASSERT_TRUE(f.WaitClicks(2));
     EXPECT_EQ(f.sink->clicks.back(), L"mnuNovo");
     EXPECT_EQ(f.form.commands.back(), static_cast<UINT>(new_id));
+}
+
+// ---- on a classic form designer (DesignerControl) ----
+
+TEST_F(WindowProcTest, AClassicDesignerShowsTheControlInRunAndDesignMode) {
+    struct Mode {
+        bool user_mode;
+        bool hides_and_subclasses;
+    };
+    for (const Mode m : {Mode{true, true}, Mode{false, false}}) {
+        SCOPED_TRACE(m.user_mode ? "run mode" : "design mode");
+        PickTree t;
+        Form form;
+        const WNDPROC original = ProcOf(form.hwnd());
+        DesignerControl c(form.hwnd(), t.tree.get(), true, m.user_mode, L"mnuPrincipal");
+        EXPECT_TRUE(c.activated);
+        std::vector<MenuEntry> bar = ReadMenu(GetMenu(form.hwnd()));
+        ASSERT_EQ(bar.size(), 2u);
+        EXPECT_EQ(bar[1].text, "&Sair");
+        const auto& puts = c.site->extender->puts;
+        ASSERT_EQ(puts.size(), m.hides_and_subclasses ? 1u : 0u);
+        if (!puts.empty()) {
+            EXPECT_EQ(puts[0].first, L"Visible");
+            EXPECT_EQ(V_BOOL(&puts[0].second), VARIANT_FALSE);
+        }
+        EXPECT_EQ(ProcOf(form.hwnd()) != original, m.hides_and_subclasses);
+    }
+}
+
+TEST_F(WindowProcTest, AClassicDesignerAtRunTimeShowsAnEmptyTreeAsTheExtendersName) {
+    ComPtr<MenuTree> empty = NewTree();
+    Form form;
+    DesignerControl c(form.hwnd(), empty.get(), true, true, L"mnuVazio");
+    std::vector<MenuEntry> bar = ReadMenu(GetMenu(form.hwnd()));
+    ASSERT_EQ(bar.size(), 1u);
+    EXPECT_EQ(bar[0].text, "mnuVazio");
+}
+
+TEST_F(WindowProcTest, AClassicDesignerRunsTwoFormsAndRealPicksReachEachFormsOwnControl) {
+    PickTree t1, t2;
+    Form form_a(L"FormA"), form_b(L"FormB");
+    DesignerControl a(form_a.hwnd(), t1.tree.get(), true, true, L"mnuA");
+    DesignerControl b(form_b.hwnd(), t2.tree.get(), true, true, L"mnuB");
+    PickOn(form_a.hwnd(), {VK_MENU, 'A', 'N'});  // Arquivo, Novo
+    ASSERT_TRUE(WaitClicks(a.sink.get(), 1));
+    PickOn(form_b.hwnd(), {VK_MENU, VK_RIGHT, VK_RETURN});  // Sair
+    ASSERT_TRUE(WaitClicks(b.sink.get(), 1));
+    EXPECT_EQ(a.sink->clicks, std::vector<std::wstring>{L"mnuNovo"});
+    EXPECT_EQ(b.sink->clicks, std::vector<std::wstring>{L"mnuSair"});
+}
+
+TEST_F(WindowProcTest, ShowRunsOncePerTransitionToVisibleNotOncePerVerb) {
+    PickTree t;
+    Form form;
+    DesignerControl c(form.hwnd(), t.tree.get(), true, true);
+    t.Bind(c.Tree().get());
+    const auto& hidings = c.site->extender->puts;
+    const LONG first = HndOf(t.novo.get());
+    ASSERT_EQ(c.Verb(OLEIVERB_SHOW), S_OK);
+    ASSERT_EQ(c.Verb(OLEIVERB_UIACTIVATE), S_OK);
+    ASSERT_EQ(c.Verb(OLEIVERB_PRIMARY), S_OK);
+    EXPECT_EQ(HndOf(t.novo.get()), first);  // the bar was built once
+    EXPECT_EQ(hidings.size(), 1u);
+
+    // Hidden, or deactivated, then shown again: each is a new transition, and Show runs.
+    ComPtr<IOleInPlaceObject> inplace;
+    ASSERT_EQ(c.ctl.As(IID_IOleInPlaceObject, &inplace), S_OK);
+    ASSERT_EQ(c.Verb(OLEIVERB_HIDE), S_OK);
+    ASSERT_EQ(c.Verb(OLEIVERB_SHOW), S_OK);
+    ASSERT_EQ(inplace->InPlaceDeactivate(), S_OK);
+    ASSERT_EQ(c.Verb(OLEIVERB_INPLACEACTIVATE), S_OK);
+    ASSERT_EQ(c.Verb(OLEIVERB_UIACTIVATE), S_OK);
+    EXPECT_EQ(hidings.size(), 3u);
+    EXPECT_EQ(HndOf(t.novo.get()), first + 2 * 6);  // two more bars of six entries
 }
 
 }  // namespace
