@@ -154,6 +154,9 @@ class TqMenu final
     // The MenuTree getter as code of this library uses it (throws).
     com::ComPtr<::MenuTree> Tree() override;
     HostObjects& Host() { return link_; }
+    // Whether the command identifier `id` belongs to an entry of the current bar: the window
+    // procedure raises MenuClick for nothing else.
+    bool OwnsCommand(LONG id) const { return bar_.UsesId(id); }
 
   private:
     // MenuOwner

@@ -1,6 +1,8 @@
 // The control brought to life on a real form: UserControl_Show, the window subclass and MenuClick
 // from real menu picks.  Run-time cases use Wine's ATL host loading the control from a stream,
 // as a program loads its form; design-time cases use a site that answers UserMode False.
+#include <memory>
+
 #include "ctl_test_util.h"
 #include "tqBiblioteca.h"
 
@@ -422,6 +424,75 @@ TEST_F(WindowProcTest, ShowRunsOncePerTransitionToVisibleNotOncePerVerb) {
     ASSERT_EQ(c.Verb(OLEIVERB_UIACTIVATE), S_OK);
     EXPECT_EQ(hidings.size(), 3u);
     EXPECT_EQ(HndOf(t.novo.get()), first + 2 * 6);  // two more bars of six entries
+}
+
+TEST_F(WindowProcTest, TwoControlsOnOneFormPicksGoToTheLiveOneShownLast) {
+    PickTree t1, t2;
+    Form form;
+    const WNDPROC original = ProcOf(form.hwnd());
+    auto one = std::make_unique<DesignerControl>(form.hwnd(), t1.tree.get(), true, true, L"mnuUm");
+    auto two =
+        std::make_unique<DesignerControl>(form.hwnd(), t2.tree.get(), true, true, L"mnuDois");
+    t2.Bind(two->Tree().get());
+    ComPtr<EventSink> sink_one = one->sink, sink_two = two->sink;
+    SendMessageW(form.hwnd(), WM_COMMAND, static_cast<WPARAM>(HndOf(t2.sair.get())), 0);
+    EXPECT_EQ(sink_two->clicks, std::vector<std::wstring>{L"mnuSair"});
+
+    // The control shown last dies: the form keeps WindowProc for the one still there, which
+    // shows its bar again and gets its picks.
+    two.reset();
+    EXPECT_NE(ProcOf(form.hwnd()), original);
+    VARIANT r;
+    ASSERT_EQ(one->ctl->ReExibirMenu(&r), S_OK) << TakeErrorText();
+    PickOn(form.hwnd(), {VK_MENU, 'A', 'N'});
+    ASSERT_TRUE(WaitClicks(sink_one.get(), 1));
+    EXPECT_EQ(sink_one->clicks, std::vector<std::wstring>{L"mnuNovo"});
+    EXPECT_EQ(sink_two->clicks.size(), 1u);
+
+    // The last one dies too: the form's own procedure is back.
+    one.reset();
+    EXPECT_EQ(ProcOf(form.hwnd()), original);
+}
+
+// Arquivo (Oculto, Item 1 .. Item 47), Sair: fifty entries, 49 on the bar once Oculto is hidden.
+TEST_F(WindowProcTest, AfterTwoThousandRebuildsPicksReachTheirEntriesAndNeverAHiddenOne) {
+    ComPtr<MenuTree> tree = NewTree();
+    ComPtr<MenuTree> sub = SubOf(AddEntry(tree.get(), L"&Arquivo", L"mnuArquivo").get());
+    AddEntry(sub.get(), L"&Oculto", L"mnuOculto");
+    for (int k = 1; k <= 47; ++k)
+        AddEntry(sub.get(), L"Item " + std::to_wstring(k), L"mnuItem" + std::to_wstring(k));
+    AddEntry(tree.get(), L"&Sair", L"mnuSair");
+    HostedForm f(tree.get());
+    ASSERT_TRUE(f.control);
+    sub = SubOf(ItemAt(Bound(f.ctl.get()).get(), 1).get());
+    ComPtr<MenuItem> oculto = ItemAt(sub.get(), 1);
+    const LONG stale = HndOf(oculto.get());
+    ASSERT_EQ(oculto->put_Visivel(VARIANT_FALSE), S_OK);
+
+    // After every rebuild the hidden entry's old identifier reaches the visible entry that
+    // carries it now, if any, and never the hidden one.
+    std::vector<std::wstring> expected;
+    for (int i = 1; i <= 2000; ++i) {
+        VARIANT r;
+        ASSERT_EQ(f.ctl->ReExibirMenu(&r), S_OK) << TakeErrorText();
+        for (short k = 2; k <= 48; ++k)
+            if (HndOf(ItemAt(sub.get(), k).get()) == stale)
+                expected.push_back(L"mnuItem" + std::to_wstring(k - 1));
+        f.Send(WM_COMMAND, static_cast<WPARAM>(stale));
+        ASSERT_EQ(f.sink->clicks, expected) << "rebuild " << i;
+    }
+    ASSERT_FALSE(expected.empty());  // the identifiers came round to the old one
+
+    // Real picks: the first and third entries under Arquivo, and Sair.
+    const size_t before = f.sink->clicks.size();
+    PickOn(f.form.hwnd(), {VK_MENU, VK_DOWN, VK_RETURN});
+    ASSERT_TRUE(f.WaitClicks(before + 1));
+    PickOn(f.form.hwnd(), {VK_MENU, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
+    ASSERT_TRUE(f.WaitClicks(before + 2));
+    PickOn(f.form.hwnd(), {VK_MENU, VK_RIGHT, VK_RETURN});
+    ASSERT_TRUE(f.WaitClicks(before + 3));
+    EXPECT_EQ(std::vector<std::wstring>(f.sink->clicks.begin() + before, f.sink->clicks.end()),
+              (std::vector<std::wstring>{L"mnuItem1", L"mnuItem3", L"mnuSair"}));
 }
 
 }  // namespace
