@@ -1,5 +1,6 @@
 #include "mdl_menu.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,8 +22,19 @@ namespace {
 // One subclassed host window.
 struct HostState {
     WNDPROC previous = nullptr;  // the window's procedure before WindowProc
-    TqMenu* control = nullptr;   // weak; cleared by ForgetControl
+    // The live controls shown on the window, weak, in the order of their last Show: the last
+    // one receives the commands.  ForgetControl takes a dying control out.
+    std::vector<TqMenu*> controls;
     com::ModuleLock keep_loaded;
+
+    TqMenu* Receiver() const { return controls.empty() ? nullptr : controls.back(); }
+    // Takes `control` out; true when it was there.
+    bool Remove(TqMenu* control) {
+        auto it = std::find(controls.begin(), controls.end(), control);
+        if (it == controls.end()) return false;
+        controls.erase(it);
+        return true;
+    }
 };
 
 // All subclassed windows of the process.  Each window is only touched from its own thread, but
@@ -95,11 +107,15 @@ void Dispatch(const std::shared_ptr<HostState>& st, WPARAM wparam) {
     ComPtr<TqMenu> control;
     {
         Locked lock;
-        control = st->control;  // a counted reference for the length of the call
+        control = st->Receiver();  // a counted reference for the length of the call
     }
-    if (!control) return;  // the control died; its form lives on
+    if (!control) return;  // the controls died; their form lives on
+    // Only an identifier of the control's current bar names an entry: an entry left off the bar
+    // keeps its old HndMenu, and a command meant for someone else must not reach it.
+    const LONG id = LoWord(static_cast<LONG_PTR>(wparam));
+    if (!control->OwnsCommand(id)) return;
     ComPtr<::MenuTree> tree = control->Tree();
-    com::Variant key = com::Variant::FromLong(LoWord(static_cast<LONG_PTR>(wparam)));
+    com::Variant key = com::Variant::FromLong(id);
     VARIANT_BOOL f1 = VARIANT_TRUE, f2 = VARIANT_FALSE, f3 = VARIANT_TRUE;
     ComPtr<::MenuItem> item;
     com::Check(tree->ItemPorHnd(key, &f1, &f2, &f3, item.put()));
@@ -119,12 +135,15 @@ void InstallWindowProc(HWND host, TqMenu* control) {
         Locked lock;
         auto it = Hosts().find(host);
         if (it != Hosts().end()) {
-            it->second->control = control;  // already ours: never chain WindowProc to itself
+            // Already ours: never chain WindowProc to itself; `control` becomes the receiver.
+            HostState& st = *it->second;
+            st.Remove(control);
+            st.controls.push_back(control);
             return;
         }
     }
     auto st = std::make_shared<HostState>();
-    st->control = control;
+    st->controls.push_back(control);
     {
         Locked lock;
         Hosts()[host] = st;
@@ -157,9 +176,8 @@ void ForgetControl(TqMenu* control) noexcept {
         Locked lock;
         if (!g_hosts) return;
         for (auto& [hwnd, st] : *g_hosts) {
-            if (st->control != control) continue;
-            st->control = nullptr;
-            orphans.emplace_back(hwnd, st);
+            // The window keeps WindowProc while another control shown on it lives.
+            if (st->Remove(control) && st->controls.empty()) orphans.emplace_back(hwnd, st);
         }
     }
     for (auto& [hwnd, st] : orphans) {

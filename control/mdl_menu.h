@@ -2,20 +2,23 @@
 //
 // UserControl_Show (TqMenu::Show) installs WindowProc on the form with SetWindowLongPtrA
 // (SetWindowLongA on the 32-bit target).  WindowProc passes every message on with
-// CallWindowProcA first; for WM_COMMAND it then looks the low word of wParam up in the control's
-// MenuTree (ItemPorHnd, through the MenuTree getter) and raises MenuClick with the entry found.
-// The previous procedure's result is always what Windows gets.
+// CallWindowProcA first; for WM_COMMAND whose low word is an identifier of the control's current
+// bar, it then looks that identifier up in the control's MenuTree (ItemPorHnd, through the
+// MenuTree getter) and raises MenuClick with the entry found.  The previous procedure's result is
+// always what Windows gets.
 //
 // Choices made here:
 //  - State is kept per host window, not per thread: two forms on one thread each reach their
 //    own control and their own previous procedure.
 //  - WindowProc is never chained to itself: a second Show on a window that already has it only
 //    hands the window to the control shown last.
-//  - The state holds the control weakly.  The control's container decides its life; a control
-//    that dies while its form lives forgets itself here first (ForgetControl), so WindowProc
-//    never touches a dead control.  It keeps passing messages on and raises nothing, and the
-//    previous procedure goes back in place right away when that is safe (the window's procedure
-//    is still WindowProc: nobody subclassed after us), otherwise when the window is destroyed.
+//  - The state holds the controls weakly.  Their container decides their life; a control that
+//    dies while its form lives forgets itself here first (ForgetControl), so WindowProc never
+//    touches a dead control.  Several controls may be shown on one form: commands go to the
+//    live one shown last, and the form keeps WindowProc while any of them lives.  Once none is
+//    left WindowProc keeps passing messages on and raises nothing, and the previous procedure
+//    goes back in place right away when that is safe (the window's procedure is still
+//    WindowProc: nobody subclassed after us), otherwise when the window is destroyed.
 //  - Nothing thrown inside WindowProc reaches user32: errors are caught there and reported with
 //    OutputDebugString, and the previous procedure's result is returned as always.
 //  - While a subclass is in place the library stays loaded (DllCanUnloadNow answers S_FALSE).
@@ -28,7 +31,8 @@ namespace tq::ctl {
 class TqMenu;
 
 // Installs WindowProc on `host` for `control`; on a window that already has it, only makes
-// `control` the one that receives its commands.  Throws on failure.
+// `control` the one that receives its commands (the others shown there stay, behind it).
+// Throws on failure.
 void InstallWindowProc(HWND host, TqMenu* control);
 
 // `control` is going away: no window will reach it again.

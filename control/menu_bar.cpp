@@ -1,6 +1,5 @@
 #include "menu_bar.h"
 
-#include <climits>
 #include <cstddef>
 #include <vector>
 
@@ -97,7 +96,8 @@ void MenuBar::ReExibirMenu(bool exibir) {
 
 void MenuBar::MontarMenu() {
     // A fresh bar every time, attached before it is filled: an error while filling leaves the
-    // bar attached as far as it was built.
+    // bar attached as far as it was built.  The old bar is gone, and its identifiers with it.
+    ids_.NovaBarra();
     hnd_menu_ = LongFromMenu(CreateMenu());
     SetMenu(owner_.HostWindow(), MenuFromLong(hnd_menu_));
     ComPtr<::MenuTree> tree = owner_.Tree();
@@ -157,15 +157,7 @@ void MenuBar::DefineMenu(::MenuTree* level, LONG hnd_pai) {
 
 LONG MenuBar::CriarItemMenu(LONG hnd_pai, std::wstring_view texto, bool habilitado,
                             bool tem_filhos) {
-    if (ultimo_id_ == 0) {
-        ultimo_id_ = kFirstId;
-    } else if (ultimo_id_ == LONG_MAX) {
-        throw tq::Error(tq::hr::kOverflow,
-                        u"Estouro: os identificadores de comando do menu se esgotaram "
-                        u"(o último foi 2147483647)");
-    } else {
-        ++ultimo_id_;
-    }
+    const LONG id = ids_.Proximo();
 
     // The text in the ANSI code page, converted in one pass into a buffer kept between calls.
     const int wide_len = static_cast<int>(texto.size());
@@ -180,18 +172,18 @@ LONG MenuBar::CriarItemMenu(LONG hnd_pai, std::wstring_view texto, bool habilita
     mii.fMask = tem_filhos ? kMaskPopup : kMaskEntry;
     mii.fType = (!texto.empty() && texto.front() == L'-') ? MFT_SEPARATOR : MFT_STRING;
     mii.fState = habilitado ? MFS_ENABLED : MF_GRAYED;
-    mii.wID = static_cast<UINT>(ultimo_id_);
+    mii.wID = static_cast<UINT>(id);
     HMENU popup = tem_filhos ? CreatePopupMenu() : nullptr;
     mii.hSubMenu = popup;
     mii.dwTypeData = ansi_.data();
     mii.cch = 0;
     // By identifier (FALSE): no entry carries the new identifier yet, so Windows appends.
-    if (!InsertMenuItemA(MenuFromLong(hnd_pai), static_cast<UINT>(ultimo_id_), FALSE,
+    if (!InsertMenuItemA(MenuFromLong(hnd_pai), static_cast<UINT>(id), FALSE,
                          reinterpret_cast<const MENUITEMINFOA*>(&mii))) {
         if (popup) DestroyMenu(popup);  // attached to nothing: it would only leak
         return 0;
     }
-    return tem_filhos ? LongFromMenu(popup) : ultimo_id_;
+    return tem_filhos ? LongFromMenu(popup) : id;
 }
 
 void MenuBar::ReloadDefault() {

@@ -2,9 +2,10 @@
 // CriarItemMenu and ReloadDefault/RecarregarPadrao of the tqMenu control.
 //
 // The bar is always rebuilt whole.  Every entry put on it takes the next command identifier of
-// the control (1000, 1001, ... never reset, never reused), and the identifier of a leaf, or the
-// popup handle of an entry with children, goes into the entry's HndMenu, where the window
-// procedure finds it again when the user picks the entry.
+// the control (1000, 1001, ... up to 65535, then from 1000 again, never one the current bar
+// already uses: command_ids.h), and the identifier of a leaf, or the popup handle of an entry
+// with children, goes into the entry's HndMenu, where the window procedure finds it again when
+// the user picks the entry.
 //
 // Menu and window handles are kept as 32-bit signed values on both targets, as the control's
 // callers see them (HandleToLong/LongToHandle: user handles fit in 32 bits on Win64 too).
@@ -16,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "command_ids.h"
 #include "tqMenuCtl.h"
 #include "tq/com/com_ptr.h"
 
@@ -38,11 +40,11 @@ class MenuOwner {
 
 class MenuBar {
   public:
-    static constexpr LONG kFirstId = 1000;
+    static constexpr LONG kFirstId = CommandIds::kFirst;
 
-    // `ultimo_id` is the identifier counter to start from; a control starts from 0 (the first
-    // entry then gets 1000).
-    explicit MenuBar(MenuOwner& owner, LONG ultimo_id = 0) : owner_(owner), ultimo_id_(ultimo_id) {}
+    // `ultimo_id` is the identifier handed out last; a control starts from 0 (the first entry
+    // then gets 1000).
+    explicit MenuBar(MenuOwner& owner, LONG ultimo_id = 0) : owner_(owner), ids_(ultimo_id) {}
 
     // With `exibir` false, leaves the window's menu alone.  Otherwise destroys the window's
     // current menu (ours or the form's own) and builds a new bar from the tree.
@@ -55,7 +57,10 @@ class MenuBar {
     void ReloadDefault();
 
     LONG HndMenu() const { return hnd_menu_; }
-    LONG UltimoId() const { return ultimo_id_; }
+    LONG UltimoId() const { return ids_.Ultimo(); }
+    // Whether an entry built since the last rebuild (by ReExibirMenu or DefineMenu) carries the
+    // command identifier `id`.
+    bool UsesId(LONG id) const { return ids_.EmUso(id); }
 
   private:
     void MontarMenu();
@@ -65,9 +70,9 @@ class MenuBar {
     static void RecarregarPadrao(::MenuTree* level);
 
     MenuOwner& owner_;
-    LONG hnd_menu_ = 0;   // the bar last read from the window or created
-    LONG ultimo_id_ = 0;  // last identifier handed out
-    std::string ansi_;    // the entry text being inserted
+    LONG hnd_menu_ = 0;  // the bar last read from the window or created
+    CommandIds ids_;     // the identifiers handed out, and those the current bar uses
+    std::string ansi_;   // the entry text being inserted
 };
 
 // Bridges between the 32-bit handle values and Win32 handles.

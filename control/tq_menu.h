@@ -30,9 +30,11 @@
 namespace tq::ctl {
 
 // OLEMISC bits of the control, as registered under MiscStatus and answered by GetMiscStatus.
+// Not OLEMISC_INVISIBLEATRUNTIME: the control hides itself when it is shown at run time, and a
+// container that honours that bit would never show it, so no bar and no MenuClick.
 inline constexpr DWORD kMiscStatus = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE |
                                      OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE |
-                                     OLEMISC_INSIDEOUT | OLEMISC_INVISIBLEATRUNTIME;
+                                     OLEMISC_INSIDEOUT;
 // 510 twips.
 inline constexpr LONG kSizeHimetric = 900;
 // DISPIDs of the persisted properties (tqMenuCtl.idl).
@@ -152,14 +154,20 @@ class TqMenu final
     // The MenuTree getter as code of this library uses it (throws).
     com::ComPtr<::MenuTree> Tree() override;
     HostObjects& Host() { return link_; }
+    // Whether the command identifier `id` belongs to an entry of the current bar: the window
+    // procedure raises MenuClick for nothing else.
+    bool OwnsCommand(LONG id) const { return bar_.UsesId(id); }
 
   private:
     // MenuOwner
     HWND HostWindow() override { return link_.HostWindow(); }
     std::wstring ControlName() override { return link_.ControlName(); }
 
-    // UserControl_Show: the container shows the control (in-place activation, DoVerb show).
+    // UserControl_Show: the container shows the control.  Runs once per transition to visible
+    // (ShowOnce): the first activation verb, or the first after OLEIVERB_HIDE or in-place
+    // deactivation; further verbs on a shown control do not run it again.
     void Show();
+    HRESULT ShowOnce();
     void ReadProperties(IPropertyBag* bag, IErrorLog* log);
     void WriteProperties(IPropertyBag* bag);
     void PropertyChanged(DISPID id);
@@ -178,6 +186,7 @@ class TqMenu final
     com::ComPtr<IOleInPlaceSite> inplace_site_;
     ControlWindow window_;
     bool hidden_ = false;       // hidden at run time: stays hidden across activations
+    bool shown_ = false;        // Show ran, and no hide or deactivation came since
     bool asking_size_ = false;  // inside a size request to the container
     com::ComPtr<IOleAdviseHolder> advise_holder_;
     com::ComPtr<IAdviseSink> view_sink_;

@@ -28,6 +28,7 @@ bool HasOwnSize(const RECT& r, SIZE own) {
 // ---- IOleObject ----
 
 HRESULT TqMenu::SetClientSite(IOleClientSite* site) {
+    if (site != link_.Site()) shown_ = false;  // another container shows the control anew
     link_.SetSite(site);
     return S_OK;
 }
@@ -77,15 +78,14 @@ HRESULT TqMenu::DoVerb(LONG verb, LPMSG, IOleClientSite* active_site, LONG, HWND
         case OLEIVERB_INPLACEACTIVATE:
         case OLEIVERB_UIACTIVATE: {
             // The control has no user interface to activate: UI activation is in-place
-            // activation.  Each of these verbs shows the control: UserControl_Show runs.
+            // activation.  Each of these verbs shows the control; UserControl_Show runs when it
+            // was not shown yet.
             const HRESULT hr = InPlaceActivate(active_site ? active_site : link_.Site(), pos);
             if (FAILED(hr)) return hr;
-            return com::Guard(IID_IOleObject, L"tqMenuCtl.tqMenu", [&] {
-                Show();
-                return S_OK;
-            });
+            return ShowOnce();
         }
         case OLEIVERB_HIDE:
+            shown_ = false;
             if (window_) ShowWindow(window_.get(), SW_HIDE);
             return S_OK;
         case OLEIVERB_DISCARDUNDOSTATE:
@@ -96,6 +96,19 @@ HRESULT TqMenu::DoVerb(LONG verb, LPMSG, IOleClientSite* active_site, LONG, HWND
         default:
             return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
     }
+}
+
+HRESULT TqMenu::ShowOnce() {
+    if (shown_) return S_OK;
+    // Marked first: a container that activates the control again from inside Show (when the
+    // extender hides it, say) does not run Show a second time.
+    shown_ = true;
+    const HRESULT hr = com::Guard(IID_IOleObject, L"tqMenuCtl.tqMenu", [&] {
+        Show();
+        return S_OK;
+    });
+    if (FAILED(hr)) shown_ = false;  // not shown: the next activation tries again
+    return hr;
 }
 
 HRESULT TqMenu::EnumVerbs(IEnumOLEVERB** out) {
@@ -231,6 +244,7 @@ HRESULT TqMenu::ContextSensitiveHelp(BOOL) {
 }
 
 HRESULT TqMenu::InPlaceDeactivate() {
+    shown_ = false;  // the next activation shows the control again
     if (!inplace_site_) return S_OK;
     window_.Destroy();
     ComPtr<IOleInPlaceSite> site = std::move(inplace_site_);

@@ -392,6 +392,57 @@ DWORD Connect(IUnknown* control, REFIID iid, IUnknown* sink) {
     return cookie;
 }
 
+// ---- DesignerControl ----
+
+DesignerControl::DesignerControl(HWND form_window, MenuTree* tree, bool exibir, bool user_mode,
+                                 const std::wstring& name)
+    : form(form_window) {
+    site = TestSite::Make();
+    site->window = form;
+    site->ambient[DISPID_AMBIENT_USERMODE] = Variant::FromBool(user_mode);
+    site->extender = MakeExtender(name, form);
+    ComPtr<IStream> saved = SavedControl(tree, exibir);
+    ctl = NewControl();
+    if (!ctl) return;
+    EXPECT_EQ(ctl.As(IID_IOleObject, &ole), S_OK);
+    EXPECT_EQ(ole->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
+    const bool site_first = (misc & OLEMISC_SETCLIENTSITEFIRST) != 0;
+    if (site_first) {
+        EXPECT_EQ(ole->SetClientSite(site.get()), S_OK);
+    }
+    ComPtr<IOleControl> control;
+    EXPECT_EQ(ctl.As(IID_IOleControl, &control), S_OK);
+    ComPtr<IPersistStreamInit> persist;
+    EXPECT_EQ(ctl.As(IID_IPersistStreamInit, &persist), S_OK);
+    EXPECT_EQ(control->FreezeEvents(TRUE), S_OK);
+    EXPECT_EQ(persist->Load(saved.get()), S_OK) << TakeErrorText();
+    if (!site_first) {
+        EXPECT_EQ(ole->SetClientSite(site.get()), S_OK);
+    }
+    sink = EventSink::Make();
+    Connect(ctl.get(), DIID___tqMenu, sink->Identity());
+    EXPECT_EQ(control->FreezeEvents(FALSE), S_OK);
+    if (user_mode && (misc & OLEMISC_INVISIBLEATRUNTIME)) return;
+    activated = true;
+    EXPECT_EQ(Verb(OLEIVERB_INPLACEACTIVATE), S_OK) << TakeErrorText();
+}
+
+DesignerControl::~DesignerControl() {
+    if (!ole) return;
+    ole->Close(OLECLOSE_NOSAVE);
+    ole->SetClientSite(nullptr);
+}
+
+HRESULT DesignerControl::Verb(LONG verb) {
+    return ole->DoVerb(verb, nullptr, site.get(), 0, form, &site->pos);
+}
+
+ComPtr<MenuTree> DesignerControl::Tree() {
+    ComPtr<MenuTree> tree;
+    EXPECT_EQ(ctl->get_MenuTree(tree.put()), S_OK);
+    return tree;
+}
+
 // ---- TestBag ----
 
 std::span<const tq::com::QiEntry> TestBag::Interfaces() {

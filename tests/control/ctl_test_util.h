@@ -208,6 +208,33 @@ class EventSink final : public tq::com::ComObject<EventSink, IDispatch, IPropert
 // Connects `sink` to the connection point `iid` of `control`; returns the cookie.
 DWORD Connect(IUnknown* control, REFIID iid, IUnknown* sink);
 
+// ---- a classic form designer ----
+// One control placed on `form` the way a classic form designer hosts it.  The site answers
+// UserMode through its ambient IDispatch and gives an extender (Name `name`, Visible, and a
+// Parent whose hwnd is the form).  The form is loaded as such a designer loads it: GetMiscStatus
+// first, the site set before loading when the control asks for that, events frozen
+// (IOleControl::FreezeEvents) while the control reads its saved properties and thawed after, a
+// MenuClick sink connected, and then, unless it runs the form (`user_mode`) and the control says
+// it is invisible at run time, the control activated in place.
+class DesignerControl {
+  public:
+    DesignerControl(HWND form, MenuTree* tree, bool exibir, bool user_mode,
+                    const std::wstring& name = L"tqMenu1");
+    ~DesignerControl();  // the form closes the control and lets it go
+    DesignerControl(const DesignerControl&) = delete;
+    DesignerControl& operator=(const DesignerControl&) = delete;
+    HRESULT Verb(LONG verb);
+    ComPtr<MenuTree> Tree();  // the control's own tree, as loaded
+
+    HWND form;
+    ComPtr<TestSite> site;
+    ComPtr<_tqMenu> ctl;
+    ComPtr<IOleObject> ole;
+    ComPtr<EventSink> sink;
+    DWORD misc = 0;
+    bool activated = false;  // false when the designer skipped the activation
+};
+
 // ---- a container's property bag ----
 // Stores what it is given, objects saved into bytes (OleSaveToStream) and made anew on Read, as a
 // form file keeps them; Read of a missing name answers E_INVALIDARG; requested types are

@@ -1,11 +1,7 @@
 // The menu bar the control builds on a real form, read back with GetMenuItemInfoA.  The control
 // sits in a site with an extender, as on a classic form designer: the form is the extender's
 // Parent, the name the extender's Name.
-#include <climits>
-
 #include "ctl_test_util.h"
-#include "menu_bar.h"
-#include "tq/error.h"
 #include "tqBiblioteca.h"
 
 namespace ctltest {
@@ -343,43 +339,6 @@ TEST_F(MenuBarTest, FailuresOfTheContainerReachTheCallerWithText) {
     SetExibir(loose.get(), true);
     EXPECT_EQ(loose->ReExibirMenu(&result), E_UNEXPECTED);
     EXPECT_NE(TakeErrorText().find(L"formulário"), std::wstring::npos);
-}
-
-// The identifier counter at the top of its range, through the control's own bar builder.
-class FixedOwner final : public tq::ctl::MenuOwner {
-  public:
-    FixedOwner(HWND form, ComPtr<MenuTree> tree) : form_(form), tree_(std::move(tree)) {}
-    ComPtr<MenuTree> Tree() override { return tree_; }
-    HWND HostWindow() override { return form_; }
-    std::wstring ControlName() override { return L"mnuFixo"; }
-
-  private:
-    HWND form_;
-    ComPtr<MenuTree> tree_;
-};
-
-TEST_F(MenuBarTest, IdentifierOverflowStopsTheBuildWithAnOverflowError) {
-    ComPtr<MenuTree> tree = NewTree();
-    ComPtr<MenuItem> a = AddEntry(tree.get(), L"A", L"a");
-    ComPtr<MenuItem> b = AddEntry(tree.get(), L"B", L"b");
-    ComPtr<MenuItem> c = AddEntry(tree.get(), L"C", L"c");
-    FixedOwner owner(form->hwnd(), tree);
-    tq::ctl::MenuBar bar(owner, LONG_MAX - 1);
-    try {
-        bar.ReExibirMenu(true);
-        FAIL() << "no overflow";
-    } catch (const tq::Error& e) {
-        EXPECT_EQ(e.hresult(), static_cast<int32_t>(0x800A0006));  // CTL_E_OVERFLOW
-        EXPECT_NE(e.message().find(u"Estouro"), tq::String::npos);
-    }
-    EXPECT_EQ(bar.UltimoId(), LONG_MAX);
-    EXPECT_EQ(HndOf(a.get()), LONG_MAX);
-    EXPECT_EQ(HndOf(b.get()), 0);  // never reached
-    EXPECT_EQ(HndOf(c.get()), 0);
-    // The bar stays attached as far as it was built.
-    std::vector<MenuEntry> entries = ReadMenu(GetMenu(form->hwnd()));
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].text, "A");
 }
 
 }  // namespace

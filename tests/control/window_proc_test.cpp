@@ -1,6 +1,8 @@
 // The control brought to life on a real form: UserControl_Show, the window subclass and MenuClick
 // from real menu picks.  Run-time cases use Wine's ATL host loading the control from a stream,
 // as a program loads its form; design-time cases use a site that answers UserMode False.
+#include <memory>
+
 #include "ctl_test_util.h"
 #include "tqBiblioteca.h"
 
@@ -33,6 +35,30 @@ struct PickTree {
     }
 };
 
+// Waits (pumping) for `n` MenuClicks in all on `sink`.
+bool WaitClicks(const EventSink* sink, size_t n) {
+    Pump(3000, [&] { return sink->clicks.size() >= n; });
+    Pump(100);  // and a little more, for a click that should not come
+    return sink->clicks.size() == n;
+}
+
+// The tree a control holds.
+ComPtr<MenuTree> Bound(_tqMenu* ctl) {
+    ComPtr<MenuTree> tree;
+    EXPECT_EQ(ctl->get_MenuTree(tree.put()), S_OK);
+    return tree;
+}
+
+// Makes `form` the window that gets the keyboard, then taps `keys` on its menu bar.  A form
+// without a bar gets no keys: Alt would open its system menu, whose loop waits for more.
+void PickOn(HWND form, std::initializer_list<WORD> keys) {
+    ASSERT_NE(GetMenu(form), nullptr) << "no menu bar to pick from";
+    SetForegroundWindow(form);
+    SetFocus(form);
+    Pump(100);
+    Tap(keys);
+}
+
 // A form with tqMenu loaded from a stream by the ATL host, and a MenuClick sink connected.
 struct HostedForm {
     // Hosts a control saved with `t`'s tree, and binds `t` to the control's own copy of it.
@@ -61,12 +87,7 @@ struct HostedForm {
     LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
         return SendMessageW(form.hwnd(), msg, wp, lp);
     }
-    // Waits (pumping) for `n` MenuClicks in all.
-    bool WaitClicks(size_t n) {
-        Pump(3000, [&] { return sink->clicks.size() >= n; });
-        Pump(100);  // and a little more, for a click that should not come
-        return sink->clicks.size() == n;
-    }
+    bool WaitClicks(size_t n) { return ctltest::WaitClicks(sink.get(), n); }
 
     Form form;
     WNDPROC original_proc = nullptr;
@@ -233,6 +254,8 @@ TEST_F(WindowProcTest, ASecondShowDoesNotChainTheProcedureToItself) {
     ASSERT_EQ(f.control.As(IID_IOleObject, &ole), S_OK);
     ComPtr<IOleClientSite> site;
     ASSERT_EQ(ole->GetClientSite(site.put()), S_OK);
+    // Hidden and shown again: Show runs a second time on a window that has WindowProc.
+    ASSERT_EQ(ole->DoVerb(OLEIVERB_HIDE, nullptr, site.get(), 0, f.host, nullptr), S_OK);
     ASSERT_EQ(ole->DoVerb(OLEIVERB_SHOW, nullptr, site.get(), 0, f.host, nullptr), S_OK)
         << TakeErrorText();
     EXPECT_EQ(ProcOf(f.form.hwnd()), installed);
@@ -327,6 +350,149 @@ TEST_F(WindowProcTest, AHandlerThatRebuildsTheBarMakesLaterPicksUseTheNewIdentif
     ASSERT_TRUE(f.WaitClicks(2));
     EXPECT_EQ(f.sink->clicks.back(), L"mnuNovo");
     EXPECT_EQ(f.form.commands.back(), static_cast<UINT>(new_id));
+}
+
+// ---- on a classic form designer (DesignerControl) ----
+
+TEST_F(WindowProcTest, AClassicDesignerShowsTheControlInRunAndDesignMode) {
+    struct Mode {
+        bool user_mode;
+        bool hides_and_subclasses;
+    };
+    for (const Mode m : {Mode{true, true}, Mode{false, false}}) {
+        SCOPED_TRACE(m.user_mode ? "run mode" : "design mode");
+        PickTree t;
+        Form form;
+        const WNDPROC original = ProcOf(form.hwnd());
+        DesignerControl c(form.hwnd(), t.tree.get(), true, m.user_mode, L"mnuPrincipal");
+        EXPECT_TRUE(c.activated);
+        std::vector<MenuEntry> bar = ReadMenu(GetMenu(form.hwnd()));
+        ASSERT_EQ(bar.size(), 2u);
+        EXPECT_EQ(bar[1].text, "&Sair");
+        const auto& puts = c.site->extender->puts;
+        ASSERT_EQ(puts.size(), m.hides_and_subclasses ? 1u : 0u);
+        if (!puts.empty()) {
+            EXPECT_EQ(puts[0].first, L"Visible");
+            EXPECT_EQ(V_BOOL(&puts[0].second), VARIANT_FALSE);
+        }
+        EXPECT_EQ(ProcOf(form.hwnd()) != original, m.hides_and_subclasses);
+    }
+}
+
+TEST_F(WindowProcTest, AClassicDesignerAtRunTimeShowsAnEmptyTreeAsTheExtendersName) {
+    ComPtr<MenuTree> empty = NewTree();
+    Form form;
+    DesignerControl c(form.hwnd(), empty.get(), true, true, L"mnuVazio");
+    std::vector<MenuEntry> bar = ReadMenu(GetMenu(form.hwnd()));
+    ASSERT_EQ(bar.size(), 1u);
+    EXPECT_EQ(bar[0].text, "mnuVazio");
+}
+
+TEST_F(WindowProcTest, AClassicDesignerRunsTwoFormsAndRealPicksReachEachFormsOwnControl) {
+    PickTree t1, t2;
+    Form form_a(L"FormA"), form_b(L"FormB");
+    DesignerControl a(form_a.hwnd(), t1.tree.get(), true, true, L"mnuA");
+    DesignerControl b(form_b.hwnd(), t2.tree.get(), true, true, L"mnuB");
+    PickOn(form_a.hwnd(), {VK_MENU, 'A', 'N'});  // Arquivo, Novo
+    ASSERT_TRUE(WaitClicks(a.sink.get(), 1));
+    PickOn(form_b.hwnd(), {VK_MENU, VK_RIGHT, VK_RETURN});  // Sair
+    ASSERT_TRUE(WaitClicks(b.sink.get(), 1));
+    EXPECT_EQ(a.sink->clicks, std::vector<std::wstring>{L"mnuNovo"});
+    EXPECT_EQ(b.sink->clicks, std::vector<std::wstring>{L"mnuSair"});
+}
+
+TEST_F(WindowProcTest, ShowRunsOncePerTransitionToVisibleNotOncePerVerb) {
+    PickTree t;
+    Form form;
+    DesignerControl c(form.hwnd(), t.tree.get(), true, true);
+    t.Bind(c.Tree().get());
+    const auto& hidings = c.site->extender->puts;
+    const LONG first = HndOf(t.novo.get());
+    ASSERT_EQ(c.Verb(OLEIVERB_SHOW), S_OK);
+    ASSERT_EQ(c.Verb(OLEIVERB_UIACTIVATE), S_OK);
+    ASSERT_EQ(c.Verb(OLEIVERB_PRIMARY), S_OK);
+    EXPECT_EQ(HndOf(t.novo.get()), first);  // the bar was built once
+    EXPECT_EQ(hidings.size(), 1u);
+
+    // Hidden, or deactivated, then shown again: each is a new transition, and Show runs.
+    ComPtr<IOleInPlaceObject> inplace;
+    ASSERT_EQ(c.ctl.As(IID_IOleInPlaceObject, &inplace), S_OK);
+    ASSERT_EQ(c.Verb(OLEIVERB_HIDE), S_OK);
+    ASSERT_EQ(c.Verb(OLEIVERB_SHOW), S_OK);
+    ASSERT_EQ(inplace->InPlaceDeactivate(), S_OK);
+    ASSERT_EQ(c.Verb(OLEIVERB_INPLACEACTIVATE), S_OK);
+    ASSERT_EQ(c.Verb(OLEIVERB_UIACTIVATE), S_OK);
+    EXPECT_EQ(hidings.size(), 3u);
+    EXPECT_EQ(HndOf(t.novo.get()), first + 2 * 6);  // two more bars of six entries
+}
+
+TEST_F(WindowProcTest, TwoControlsOnOneFormPicksGoToTheLiveOneShownLast) {
+    PickTree t1, t2;
+    Form form;
+    const WNDPROC original = ProcOf(form.hwnd());
+    auto one = std::make_unique<DesignerControl>(form.hwnd(), t1.tree.get(), true, true, L"mnuUm");
+    auto two =
+        std::make_unique<DesignerControl>(form.hwnd(), t2.tree.get(), true, true, L"mnuDois");
+    t2.Bind(two->Tree().get());
+    ComPtr<EventSink> sink_one = one->sink, sink_two = two->sink;
+    SendMessageW(form.hwnd(), WM_COMMAND, static_cast<WPARAM>(HndOf(t2.sair.get())), 0);
+    EXPECT_EQ(sink_two->clicks, std::vector<std::wstring>{L"mnuSair"});
+
+    // The control shown last dies: the form keeps WindowProc for the one still there, which
+    // shows its bar again and gets its picks.
+    two.reset();
+    EXPECT_NE(ProcOf(form.hwnd()), original);
+    VARIANT r;
+    ASSERT_EQ(one->ctl->ReExibirMenu(&r), S_OK) << TakeErrorText();
+    PickOn(form.hwnd(), {VK_MENU, 'A', 'N'});
+    ASSERT_TRUE(WaitClicks(sink_one.get(), 1));
+    EXPECT_EQ(sink_one->clicks, std::vector<std::wstring>{L"mnuNovo"});
+    EXPECT_EQ(sink_two->clicks.size(), 1u);
+
+    // The last one dies too: the form's own procedure is back.
+    one.reset();
+    EXPECT_EQ(ProcOf(form.hwnd()), original);
+}
+
+// Arquivo (Oculto, Item 1 .. Item 47), Sair: fifty entries, 49 on the bar once Oculto is hidden.
+TEST_F(WindowProcTest, AfterTwoThousandRebuildsPicksReachTheirEntriesAndNeverAHiddenOne) {
+    ComPtr<MenuTree> tree = NewTree();
+    ComPtr<MenuTree> sub = SubOf(AddEntry(tree.get(), L"&Arquivo", L"mnuArquivo").get());
+    AddEntry(sub.get(), L"&Oculto", L"mnuOculto");
+    for (int k = 1; k <= 47; ++k)
+        AddEntry(sub.get(), L"Item " + std::to_wstring(k), L"mnuItem" + std::to_wstring(k));
+    AddEntry(tree.get(), L"&Sair", L"mnuSair");
+    HostedForm f(tree.get());
+    ASSERT_TRUE(f.control);
+    sub = SubOf(ItemAt(Bound(f.ctl.get()).get(), 1).get());
+    ComPtr<MenuItem> oculto = ItemAt(sub.get(), 1);
+    const LONG stale = HndOf(oculto.get());
+    ASSERT_EQ(oculto->put_Visivel(VARIANT_FALSE), S_OK);
+
+    // After every rebuild the hidden entry's old identifier reaches the visible entry that
+    // carries it now, if any, and never the hidden one.
+    std::vector<std::wstring> expected;
+    for (int i = 1; i <= 2000; ++i) {
+        VARIANT r;
+        ASSERT_EQ(f.ctl->ReExibirMenu(&r), S_OK) << TakeErrorText();
+        for (short k = 2; k <= 48; ++k)
+            if (HndOf(ItemAt(sub.get(), k).get()) == stale)
+                expected.push_back(L"mnuItem" + std::to_wstring(k - 1));
+        f.Send(WM_COMMAND, static_cast<WPARAM>(stale));
+        ASSERT_EQ(f.sink->clicks, expected) << "rebuild " << i;
+    }
+    ASSERT_FALSE(expected.empty());  // the identifiers came round to the old one
+
+    // Real picks: the first and third entries under Arquivo, and Sair.
+    const size_t before = f.sink->clicks.size();
+    PickOn(f.form.hwnd(), {VK_MENU, VK_DOWN, VK_RETURN});
+    ASSERT_TRUE(f.WaitClicks(before + 1));
+    PickOn(f.form.hwnd(), {VK_MENU, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
+    ASSERT_TRUE(f.WaitClicks(before + 2));
+    PickOn(f.form.hwnd(), {VK_MENU, VK_RIGHT, VK_RETURN});
+    ASSERT_TRUE(f.WaitClicks(before + 3));
+    EXPECT_EQ(std::vector<std::wstring>(f.sink->clicks.begin() + before, f.sink->clicks.end()),
+              (std::vector<std::wstring>{L"mnuItem1", L"mnuItem3", L"mnuSair"}));
 }
 
 }  // namespace
