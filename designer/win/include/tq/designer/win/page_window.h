@@ -15,6 +15,12 @@
 // Display choices: an entry's Bold (visible) shows as a bold node; its Checked (enabled) as
 // normal text, and a disabled entry in the gray-text colour.  The tree has no check boxes, so
 // no click can change a node's flags behind the model's back.
+//
+// The tree also takes, beyond the form's keys: Ctrl+Left and Ctrl+Right (move to the level
+// above or below), Ctrl+Z and Ctrl+Y or Ctrl+Shift+Z (undo, redo), a context menu (right
+// click, Shift+F10, the menu key) whose entries the model enables, and drag and drop of an
+// entry onto another (its last child) or between two (the top or bottom third of a row); Esc
+// or losing the mouse capture cancels a drag.
 #pragma once
 
 #include <windows.h>
@@ -105,6 +111,18 @@ class PageWindow final : private IPageView,
     void DrawArrow(const DRAWITEMSTRUCT& di);
     HBRUSH OnCtlColorStatic(HDC dc, HWND ctl);
 
+    // The tree's context menu at `screen` (a point of the tree), for the selected node.
+    void ShowTreeMenu(POINT screen);
+    // Where the selected node's menu opens when the keyboard asks for it.
+    POINT TreeMenuPoint();
+    // Drag and drop in the tree: the node under `client`, and where a drop there would put the
+    // dragged node (Child onto it, Previous / Next in the top / bottom third of its row).
+    Node* DropTarget(POINT client, Relationship& onde);
+    void DragOver(POINT client);
+    void EndDrag(bool drop, POINT client);
+    void ShowDropMark(Node* target, Relationship onde, bool allowed);
+    Node* NodeOf(HTREEITEM item) const;
+
     void CreateControls();
     void SyncAll();
     void AddTreeItem(const Node& node);
@@ -126,7 +144,8 @@ class PageWindow final : private IPageView,
     HFONT arrow_font_ = nullptr;  // Webdings, when present
     bool draws_arrows_ = false;
     HICON icons_[4] = {};
-    int updating_ = 0;  // > 0 while mirroring the model: notifications are not reported
+    int updating_ = 0;          // > 0 while mirroring the model: notifications are not reported
+    Node* dragging_ = nullptr;  // the node being dragged, while a drag is under way
 };
 
 }  // namespace tq::designer::win
