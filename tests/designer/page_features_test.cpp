@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "page_win_fixture.h"
+#include "wine_drive.h"
 
 namespace tq::test {
 namespace {
@@ -245,6 +246,86 @@ TEST_F(FeaturesTest, DragAndDropWithTheMouse) {
     EXPECT_EQ(Shown(Tree()), L"Menu Principal\n  &Arquivo\n    &Novo\n      A&juda\n    &Sair\n");
     Key('Z', true);
     EXPECT_EQ(Shown(Tree()), kStart);
+}
+
+// The pictures of docs/images, taken by tools/designer-screenshots.sh (which sets the DPI and
+// names the folder in TQ_DOCS_SCREENSHOTS); skipped in a plain test run.
+class ScreenshotTest : public FeaturesTest {
+  protected:
+    // Captures the screen area `r` into `file` under the folder; false when no file came out.
+    bool Shoot(const std::string& folder, const std::string& file, RECT r, bool pump_here) {
+        const std::wstring path(folder.begin(), folder.end());
+        const std::wstring unix_path = path + L"/" + std::wstring(file.begin(), file.end());
+        std::wstring z = L"Z:" + unix_path;
+        for (wchar_t& ch : z)
+            if (ch == L'/') ch = L'\\';
+        DeleteFileW(z.c_str());
+        wchar_t geometry[64];
+        swprintf(geometry, 64, L"%ldx%ld+%ld+%ld", r.right - r.left, r.bottom - r.top, r.left,
+                 r.top);
+        if (!RunUnix(L"/usr/bin/import", L"-window root -crop " + std::wstring(geometry) +
+                                             L" +repage \"" + unix_path + L"\""))
+            return false;
+        WIN32_FILE_ATTRIBUTE_DATA fa{};
+        for (int i = 0; i < 100; ++i) {
+            if (pump_here)
+                Pump(100);
+            else
+                Sleep(100);
+            if (GetFileAttributesExW(z.c_str(), GetFileExInfoStandard, &fa) &&
+                (fa.nFileSizeLow > 0 || fa.nFileSizeHigh > 0)) {
+                Sleep(500);  // let import finish writing
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+TEST_F(ScreenshotTest, PageAndContextMenuForTheDocs) {
+    const char* folder = std::getenv("TQ_DOCS_SCREENSHOTS");
+    if (!folder) GTEST_SKIP() << "TQ_DOCS_SCREENSHOTS names no folder";
+    ComPtr<::MenuTree> tree = NewMenuTree();
+    ComPtr<::MenuTree> arq = AddEntry(tree.get(), L"&Arquivo", L"Arq");
+    AddEntry(arq.get(), L"&Novo", L"ArqNov", L"Ctrl+N");
+    AddEntry(arq.get(), L"&Abrir...", L"ArqAbr", L"Ctrl+A");
+    ComPtr<::MenuTree> exp = AddEntry(arq.get(), L"&Exportar", L"ArqExp");
+    AddEntry(exp.get(), L"&Texto", L"ArqExpTex", L"Ctrl+Shift+T");
+    AddEntry(arq.get(), L"&Sair", L"ArqSai", L"", true, /*habilitado=*/false);
+    ComPtr<::MenuTree> edi = AddEntry(tree.get(), L"&Editar", L"Edi");
+    AddEntry(edi.get(), L"&Copiar", L"EdiCop", L"Ctrl+C");
+    AddEntry(tree.get(), L"A&juda", L"Aju");
+    Open(tree);
+    ClickNode(L"&Texto");
+    ClickNode(L"&Abrir...");
+    HDC dc = GetDC(nullptr);
+    const std::string dpi = std::to_string(GetDeviceCaps(dc, LOGPIXELSY));
+    ReleaseDC(nullptr, dc);
+    RECT page;
+    GetWindowRect(host->hwnd(), &page);
+    EXPECT_TRUE(Shoot(folder, "tqMenuProperty-" + dpi + "dpi.png", page, true));
+
+    // The context menu of Abrir, opened with the keyboard; the picture is taken while it is open.
+    std::atomic<bool> shot{false};
+    std::thread t([&] {
+        HWND popup = nullptr;
+        for (int i = 0; i < 200 && !popup; ++i) {
+            popup = FindWindowW(L"#32768", nullptr);
+            if (!popup || !IsWindowVisible(popup)) popup = nullptr, Sleep(25);
+        }
+        if (!popup) return;
+        Sleep(300);
+        RECT r, m;
+        GetWindowRect(host->hwnd(), &r);
+        GetWindowRect(popup, &m);
+        UnionRect(&r, &r, &m);
+        shot = Shoot(folder, "tqMenuProperty-menu-" + dpi + "dpi.png", r, false);
+        PressKey(VK_ESCAPE);
+    });
+    PressKey(VK_F10, false, true);
+    Pump(300);
+    t.join();
+    EXPECT_TRUE(shot);
 }
 
 }  // namespace

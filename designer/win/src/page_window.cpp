@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -93,6 +94,17 @@ const ControlSpec kSpecs[] = {
     {Control::btnConfirma, Control::fraObjetos, WC_BUTTONW, kButton | BS_ICON, 0, L"", 7215, 855,
      315, 315},
 };
+
+// The text box a label names (it sits below the label), or null for any other control.
+const ControlSpec* LabelledBox(Control label) {
+    const Control box = label == Control::lblCaption     ? Control::txtCaption
+                        : label == Control::lblNome      ? Control::txtNome
+                        : label == Control::lblDescricao ? Control::txtDescricao
+                                                         : Control::None;
+    for (const ControlSpec& s : kSpecs)
+        if (box != Control::None && s.control == box) return &s;
+    return nullptr;
+}
 
 HINSTANCE ThisModule() {
     HMODULE m = nullptr;
@@ -241,10 +253,7 @@ void PageWindow::Create(HWND parent, const RECT& rect) {
 }
 
 void PageWindow::CreateControls() {
-    NONCLIENTMETRICSW ncm{};
-    ncm.cbSize = sizeof(ncm);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0))
-        font_ = CreateFontIndirectW(&ncm.lfMessageFont);
+    font_ = MessageFont();
     HFONT font = font_ ? font_ : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 
     // The arrows are "5" and "6" in Webdings 8.25 pt; without that font the buttons draw them.
@@ -258,10 +267,12 @@ void PageWindow::CreateControls() {
     }
     draws_arrows_ = arrow_font_ == nullptr;
 
-    icons_[0] = MakePageIcon(PageIcon::FolhaEmBranco);
-    icons_[1] = MakePageIcon(PageIcon::PastaAberta);
-    icons_[2] = MakePageIcon(PageIcon::Cruz);
-    icons_[3] = MakePageIcon(PageIcon::Confirma);
+    // The pictures are 16x16 at 96 DPI and grow with it.
+    const int icon = MulDiv(16, Dpi(), 96);
+    icons_[0] = MakePageIcon(PageIcon::FolhaEmBranco, icon);
+    icons_[1] = MakePageIcon(PageIcon::PastaAberta, icon);
+    icons_[2] = MakePageIcon(PageIcon::Cruz, icon);
+    icons_[3] = MakePageIcon(PageIcon::Confirma, icon);
 
     for (const ControlSpec& s : kSpecs) {
         HWND parent = s.container == Control::None ? hwnd_ : Handle(s.container);
@@ -279,8 +290,15 @@ void PageWindow::CreateControls() {
             throw Error(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())),
                         u"CreateWindowEx falhou");
         controls_[static_cast<int>(s.control)] = c;
+        // A label's text must end above the box it names, which its window reaches into.
+        int height = h;
+        if (const ControlSpec* box = LabelledBox(s.control))
+            height = TwipsToPixels(box->y) - TwipsToPixels(s.y);
         SendMessageW(c, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(arrow && arrow_font_ ? arrow_font_ : font), FALSE);
+                     reinterpret_cast<WPARAM>(arrow && arrow_font_
+                                                  ? arrow_font_
+                                                  : FittingFont(c, s.control, font, height)),
+                     FALSE);
         if (s.control == Control::fraObjetos || s.control == Control::fraAtalho)
             SetWindowSubclass(c, &PageWindow::FrameProc, kSubclassId,
                               reinterpret_cast<DWORD_PTR>(this));
@@ -315,6 +333,73 @@ void PageWindow::CreateControls() {
     }
 }
 
+HFONT PageWindow::MessageFont() {
+    // Asked for the page's DPI where Windows can say: a process that is not DPI aware is told
+    // the 96-DPI size otherwise, which would leave the text small in a page laid out larger.
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof(ncm);
+    using ForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+    FARPROC proc = GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi");
+    auto for_dpi = reinterpret_cast<ForDpi>(reinterpret_cast<void (*)()>(proc));
+    if (for_dpi && for_dpi(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0, static_cast<UINT>(Dpi())))
+        return CreateFontIndirectW(&ncm.lfMessageFont);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0))
+        return CreateFontIndirectW(&ncm.lfMessageFont);
+    return nullptr;
+}
+
+HFONT PageWindow::FittingFont(HWND control, Control c, HFONT font, int height) {
+    const bool check = IsCheckBox(c);
+    const bool label =
+        c == Control::lblCaption || c == Control::lblNome || c == Control::lblDescricao;
+    if (!check && !label && c != Control::btnScript && c != Control::fraAtalho) return font;
+    const std::wstring text = WindowText(control);
+    RECT r{};
+    GetClientRect(control, &r);
+    HDC dc = GetDC(control);
+    if (!dc || text.empty()) {
+        if (dc) ReleaseDC(control, dc);
+        return font;
+    }
+    LOGFONTW lf{};
+    GetObjectW(font, sizeof lf, &lf);
+    HFONT fitted = font;
+    const int smallest = std::abs(lf.lfHeight) * 3 / 4;
+    for (;;) {
+        HGDIOBJ old = SelectObject(dc, fitted);
+        // The room a caption has: a check box draws its box (12 pixels at 96 DPI, and one more)
+        // and half a digit's width of space before the text, and a disabled one its text a
+        // pixel to the right once more (embossed); a push button keeps its border and
+        // focus rectangle (4 pixels at 96 DPI) on each side, a group box 7 pixels.
+        int room = r.right - r.left;
+        if (check) {
+            int zero = 0;
+            GetCharWidth32W(dc, L'0', L'0', &zero);
+            room -= MulDiv(12, Dpi(), 96) + 1 + zero / 2 + 1;
+        } else if (!label) {
+            room -= 2 * MulDiv(c == Control::btnScript ? 4 : 7, Dpi(), 96);
+        }
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        TEXTMETRICW tm{};
+        GetTextMetricsW(dc, &tm);
+        SelectObject(dc, old);
+        const bool fits = size.cx <= room && (!label || tm.tmHeight <= height);
+        if (fits || std::abs(lf.lfHeight) <= smallest) break;
+        lf.lfHeight += lf.lfHeight < 0 ? 1 : -1;  // one pixel smaller
+        HFONT smaller = CreateFontIndirectW(&lf);
+        if (!smaller) break;
+        if (fitted != font) {
+            DeleteObject(fitted);
+            fitted_fonts_.pop_back();
+        }
+        fitted = smaller;
+        fitted_fonts_.push_back(smaller);
+    }
+    ReleaseDC(control, dc);
+    return fitted;
+}
+
 void PageWindow::Destroy() {
     if (hwnd_) {
         HWND h = hwnd_;
@@ -331,6 +416,8 @@ void PageWindow::Destroy() {
     for (HICON& i : icons_)
         if (i) DestroyIcon(std::exchange(i, nullptr));
     if (font_) DeleteObject(std::exchange(font_, nullptr));
+    for (HFONT f : fitted_fonts_) DeleteObject(f);
+    fitted_fonts_.clear();
     if (arrow_font_) DeleteObject(std::exchange(arrow_font_, nullptr));
 }
 
