@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "tq/designer/errors.h"
 #include "tq/error.h"
@@ -112,6 +113,7 @@ Node& NodeTree::Add(const Relative& relative, Relationship relationship, StringV
     ++live_;
     if (!node->key_.empty()) IndexKey(node);
     Link(node, parent, before);
+    if (recorder_) recorder_->NodeAdded(*node);
     if (observer_) observer_->OnNodeAdded(*node);
     return *node;
 }
@@ -204,6 +206,7 @@ void NodeTree::Remove(Node& node) {
         }
     }
 
+    if (recorder_) recorder_->NodeRemoving(node);
     if (observer_) observer_->OnNodeRemoving(node);
     Unlink(&node);
 
@@ -241,6 +244,7 @@ void NodeTree::Clear() {
     selected_ = nullptr;
     top_->first_child_ = top_->last_child_ = nullptr;
     top_->children_ = 0;
+    if (recorder_) recorder_->TreeCleared();
     if (observer_) observer_->OnTreeCleared();
 }
 
@@ -263,22 +267,26 @@ void NodeTree::SetSelected(Node& node, bool selected) {
 }
 
 void NodeTree::SetText(Node& node, String text) {
-    node.text_ = std::move(text);
+    String old = std::exchange(node.text_, std::move(text));
+    if (recorder_ && old != node.text_) recorder_->NodeEdited(node, NodeField::Text, old, false);
     if (observer_) observer_->OnNodeChanged(node, NodeField::Text);
 }
 
 void NodeTree::SetTag(Node& node, String tag) {
-    node.tag_ = std::move(tag);
+    String old = std::exchange(node.tag_, std::move(tag));
+    if (recorder_ && old != node.tag_) recorder_->NodeEdited(node, NodeField::Tag, old, false);
     if (observer_) observer_->OnNodeChanged(node, NodeField::Tag);
 }
 
 void NodeTree::SetBold(Node& node, bool bold) {
-    node.bold_ = bold;
+    const bool old = std::exchange(node.bold_, bold);
+    if (recorder_ && old != bold) recorder_->NodeEdited(node, NodeField::Bold, String(), old);
     if (observer_) observer_->OnNodeChanged(node, NodeField::Bold);
 }
 
 void NodeTree::SetChecked(Node& node, bool checked) {
-    node.checked_ = checked;
+    const bool old = std::exchange(node.checked_, checked);
+    if (recorder_ && old != checked) recorder_->NodeEdited(node, NodeField::Checked, String(), old);
     if (observer_) observer_->OnNodeChanged(node, NodeField::Checked);
 }
 

@@ -46,11 +46,18 @@ PageModel::PageModel(PageServices services, IPageView* view) : services_(service
 
 template <class F>
 void PageModel::Run(F&& body) {
+    // The outermost handler is one step of the history, however it ends.
     struct Depth {
         int& d;
-        explicit Depth(int& depth) : d(depth) { ++d; }
-        ~Depth() { --d; }
-    } depth(depth_);
+        TreeHistory& h;
+        NodeTree& t;
+        Depth(int& depth, TreeHistory& history, NodeTree& tree) : d(depth), h(history), t(tree) {
+            if (++d == 1) h.Open(t.SelectedItem());
+        }
+        ~Depth() {
+            if (--d == 0) h.Close(t.SelectedItem());
+        }
+    } depth(depth_, historico_, trv_);
     if (depth_ == 1) RunPosted();
     body();
     if (depth_ == 1) RunPosted();
@@ -316,6 +323,7 @@ void PageModel::PropertyPage_SelectionChanged(std::unique_ptr<model::IMenuLevel>
 void PageModel::PropertyPage_ApplyChanges() {
     Run([&] {
         MontaMenuTree();
+        historico_.Clear();  // a new history starts from the tree just applied
         SetChanged(false);
     });
 }
@@ -539,20 +547,24 @@ void PageModel::CopiaFilhos(Node* primeiro, const String& chavePai, const String
 void PageModel::Move(bool up) {
     Run([&] {
         copia_ = nullptr;
+        size_t marca = historico_.Mark();
         try {
             Node& n = Selecionado();
             const String k = n.Key();
             Node* r = up ? n.Previous() : n.Next();
             if (!r) ThrowObjectNotSet();  // no sibling that way: nothing to do
             const int32_t i = trv_.IndexOf(*r);
+            marca = historico_.Mark();
             CopiaNo(n, u"tmp", NodeTree::Relative::ByIndex(i),
                     up ? Relationship::Previous : Relationship::Next);
             copia_ = nullptr;  // complete: from here on nothing is undone
             trv_.Remove(k);
             SetChanged(true);
         } catch (const Error&) {
-            // Silent, as the page's moves are; a partial copy goes, so the tree is as before.
+            // Silent, as the page's moves are; a partial copy goes, so the tree is as before
+            // and the history keeps nothing of it.
             if (copia_) trv_.Remove(*copia_);
+            historico_.Discard(marca);
         }
         copia_ = nullptr;
     });
@@ -569,6 +581,134 @@ void PageModel::btnScript_Click() {
     Run([&] {
         if (!services_.script) ThrowObjectNotSet();
         services_.script->GerarScript();
+    });
+}
+
+// ---- Level moves, drops, undo and redo -----------------------------------------------------
+
+bool PageModel::PodeTransferir(const Node& no, const Node& alvo, Relationship onde) const {
+    if (!no.Parent()) return false;                                   // the root stays where it is
+    if (onde != Relationship::Child && !alvo.Parent()) return false;  // beside the root
+    for (const Node* a = &alvo; a; a = a->Parent())
+        if (a == &no) return false;  // onto itself or into its own subtree
+    // Already there: the move would change nothing but the keys.
+    if (onde == Relationship::Child && no.Parent() == &alvo && !no.Next()) return false;
+    if (onde == Relationship::Previous && alvo.Previous() == &no) return false;
+    if (onde == Relationship::Next && alvo.Next() == &no) return false;
+    if (onde != Relationship::Child && onde != Relationship::Previous && onde != Relationship::Next)
+        return false;
+    // Every key of the copy must be free, or the copy would fail part-way.
+    const String prefixo = u"tmp";
+    const Node* n = &no;
+    while (n) {
+        if (trv_.Find(prefixo + n->Key())) return false;
+        if (n->Child()) {
+            n = n->Child();
+            continue;
+        }
+        while (n != &no && !n->Next()) n = n->Parent();
+        n = n == &no ? nullptr : n->Next();
+    }
+    return true;
+}
+
+void PageModel::Transfere(Node& no, Node& alvo, Relationship onde) {
+    if (!PodeTransferir(no, alvo, onde)) return;
+    const size_t marca = historico_.Mark();
+    copia_ = nullptr;
+    try {
+        const String k = no.Key();
+        CopiaNo(no, u"tmp", NodeTree::Relative::Of(alvo), onde);
+        copia_ = nullptr;
+        trv_.Remove(k);
+        SetChanged(true);
+    } catch (const Error&) {
+        // As the up and down moves: silent, and nothing half-moved.
+        if (copia_) trv_.Remove(*copia_);
+        historico_.Discard(marca);
+    }
+    copia_ = nullptr;
+}
+
+bool PageModel::PodeIncluir() const {
+    return trv_.SelectedItem() != nullptr;
+}
+
+bool PageModel::PodeAlterar() const {
+    // btnAlterar_Click refuses an entry whose text is the root's.
+    Node* s = trv_.SelectedItem();
+    return s && s->Text() != trv_.Root(*s).Text();
+}
+
+bool PageModel::PodeExcluir() const {
+    const Node* s = trv_.SelectedItem();
+    return s && s->Tag() != kTagRaiz;
+}
+
+bool PageModel::PodeSubir() const {
+    const Node* s = trv_.SelectedItem();
+    return s && s->Previous() && PodeTransferir(*s, *s->Previous(), Relationship::Previous);
+}
+
+bool PageModel::PodeDescer() const {
+    const Node* s = trv_.SelectedItem();
+    return s && s->Next() && PodeTransferir(*s, *s->Next(), Relationship::Next);
+}
+
+bool PageModel::PodeRecuar() const {
+    const Node* s = trv_.SelectedItem();
+    return s && s->Parent() && PodeTransferir(*s, *s->Parent(), Relationship::Next);
+}
+
+bool PageModel::PodeAvancar() const {
+    const Node* s = trv_.SelectedItem();
+    return s && s->Previous() && PodeTransferir(*s, *s->Previous(), Relationship::Child);
+}
+
+bool PageModel::PodeSoltar(const Node& arrastado, const Node& alvo, Relationship onde) const {
+    return PodeTransferir(arrastado, alvo, onde);
+}
+
+void PageModel::Recuar() {
+    Run([&] {
+        Node* s = trv_.SelectedItem();
+        if (s && s->Parent()) Transfere(*s, *s->Parent(), Relationship::Next);
+    });
+}
+
+void PageModel::Avancar() {
+    Run([&] {
+        Node* s = trv_.SelectedItem();
+        if (s && s->Previous()) Transfere(*s, *s->Previous(), Relationship::Child);
+    });
+}
+
+void PageModel::Soltar(Node& arrastado, Node& alvo, Relationship onde) {
+    Run([&] { Transfere(arrastado, alvo, onde); });
+}
+
+void PageModel::Segue(const String& chave) {
+    Node* n = trv_.Find(chave);
+    if (!n) n = trv_.Find(kChaveRaiz);
+    if (!n) n = trv_.FirstTop();
+    if (!n) return;
+    trv_.SetSelected(*n, true);
+    trvMenu_NodeClick(*n);
+}
+
+void PageModel::Desfazer() {
+    Run([&] {
+        if (!historico_.CanUndo()) return;
+        Segue(historico_.Undo());
+        SetChanged(!historico_.Clean());
+    });
+}
+
+void PageModel::Refazer() {
+    Run([&] {
+        if (!historico_.CanRedo()) return;
+        Segue(historico_.Redo());
+        SetChanged(!historico_.Clean());
     });
 }
 
@@ -629,6 +769,14 @@ void PageModel::trvMenu_KeyDown(int16_t& keyCode, int16_t& shift) {
             btnAlterar_Click();
         else if (keyCode == 46)
             btnExcluir_Click();
+        else if (shift == 2 && keyCode == 37)
+            Recuar();
+        else if (shift == 2 && keyCode == 39)
+            Avancar();
+        else if (shift == 2 && keyCode == 90)
+            Desfazer();
+        else if ((shift == 2 && keyCode == 89) || (shift == 3 && keyCode == 90))
+            Refazer();
     });
 }
 

@@ -290,6 +290,50 @@ void ClickAt(POINT p) {
     Send(in);
 }
 
+namespace {
+
+INPUT MouseAt(POINT p, DWORD flags) {
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    INPUT i{};
+    i.type = INPUT_MOUSE;
+    i.mi.dx = MulDiv(p.x, 65535, w - 1);
+    i.mi.dy = MulDiv(p.y, 65535, h - 1);
+    i.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | flags;
+    return i;
+}
+
+}  // namespace
+
+void RightClickAt(POINT p) {
+    SetCursorPos(p.x, p.y);
+    std::vector<INPUT> in{MouseAt(p, MOUSEEVENTF_RIGHTDOWN), MouseAt(p, MOUSEEVENTF_RIGHTUP)};
+    Send(in);
+}
+
+void DragMouse(POINT from, POINT to, bool release) {
+    SetCursorPos(from.x, from.y);
+    std::vector<INPUT> in{MouseAt(from, MOUSEEVENTF_LEFTDOWN)};
+    Send(in);
+    Sleep(50);
+    // Small steps first, past the drag threshold, then on to the target.
+    constexpr int kSteps = 8;
+    for (int k = 1; k <= kSteps; ++k) {
+        const POINT p{from.x + (to.x - from.x) * k / kSteps, from.y + (to.y - from.y) * k / kSteps};
+        in = {MouseAt(p, 0)};
+        Send(in);
+        Sleep(20);
+    }
+    if (release) {
+        in = {MouseAt(to, MOUSEEVENTF_LEFTUP)};
+        Send(in);
+    }
+}
+
+void MouseUpAt(POINT p) {
+    std::vector<INPUT> in{MouseAt(p, MOUSEEVENTF_LEFTUP)};
+    Send(in);
+}
+
 void ClickWindow(HWND w) {
     RECT r;
     GetWindowRect(w, &r);

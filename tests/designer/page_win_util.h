@@ -104,6 +104,11 @@ void TypeText(const std::wstring& text);
 void PressKey(WORD vk, bool ctrl = false, bool shift = false);
 void ClickAt(POINT screen);
 void ClickWindow(HWND w);  // the middle of the window
+void RightClickAt(POINT screen);
+// The left button pressed at `from`, the mouse moved to `to` in steps, and (with `release`)
+// let go there.
+void DragMouse(POINT from, POINT to, bool release = true);
+void MouseUpAt(POINT screen);
 // The middle of a tree item's label, in screen coordinates.
 POINT TreeItemPoint(HWND tree, HTREEITEM item);
 // The tree item whose text is `text` (first found, depth first), or null.

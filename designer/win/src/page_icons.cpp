@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace tq::designer::win {
 
@@ -63,16 +64,17 @@ bool ColorOf(char c, COLORREF* out) {
 
 }  // namespace
 
-HICON MakePageIcon(PageIcon which) {
+HICON MakePageIcon(PageIcon which, int size) {
     const char* const* rows = which == PageIcon::FolhaEmBranco ? kFolha
                               : which == PageIcon::PastaAberta ? kPasta
                               : which == PageIcon::Cruz        ? kCruz
                                                                : kConfirma;
-    constexpr int kSize = 16;
+    constexpr int kPicture = 16;
+    if (size < 1) size = kPicture;
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = kSize;
-    bi.bmiHeader.biHeight = -kSize;  // top-down
+    bi.bmiHeader.biWidth = size;
+    bi.bmiHeader.biHeight = -size;  // top-down
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
@@ -80,23 +82,26 @@ HICON MakePageIcon(PageIcon which) {
     HBITMAP color = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!color) return nullptr;
     // The mask: one bit per pixel, rows padded to 16 bits; 1 = transparent.
-    uint8_t mask[kSize * 2];
-    std::memset(mask, 0, sizeof mask);
+    const int stride = (size + 15) / 16 * 2;
+    std::vector<uint8_t> mask(static_cast<size_t>(stride * size), 0);
     auto* px = static_cast<uint32_t*>(bits);
-    for (int y = 0; y < kSize; ++y) {
-        const char* row = rows[y];
+    for (int y = 0; y < size; ++y) {
+        const char* row = rows[y * kPicture / size];
         const size_t len = std::strlen(row);
-        for (int x = 0; x < kSize; ++x) {
+        for (int x = 0; x < size; ++x) {
+            const int from = x * kPicture / size;
             COLORREF c = 0;
-            const bool opaque = static_cast<size_t>(x) < len && ColorOf(row[x], &c);
-            px[y * kSize + x] = opaque
-                                    ? (static_cast<uint32_t>(GetRValue(c)) << 16) |
-                                          (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c)
-                                    : 0;
-            if (!opaque) mask[y * 2 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+            const bool opaque = static_cast<size_t>(from) < len && ColorOf(row[from], &c);
+            px[y * size + x] = opaque
+                                   ? (static_cast<uint32_t>(GetRValue(c)) << 16) |
+                                         (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c)
+                                   : 0;
+            if (!opaque)
+                mask[static_cast<size_t>(y * stride + x / 8)] |=
+                    static_cast<uint8_t>(0x80 >> (x % 8));
         }
     }
-    HBITMAP mono = CreateBitmap(kSize, kSize, 1, 1, mask);
+    HBITMAP mono = CreateBitmap(size, size, 1, 1, mask.data());
     HICON icon = nullptr;
     if (mono) {
         ICONINFO ii{};

@@ -4,7 +4,9 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "page_icons.h"
@@ -57,7 +59,7 @@ const ControlSpec kSpecs[] = {
      345},
     {Control::trvMenu, Control::None, WC_TREEVIEWW,
      WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT |
-         TVS_SHOWSELALWAYS | TVS_DISABLEDRAGDROP,
+         TVS_SHOWSELALWAYS,
      WS_EX_CLIENTEDGE, L"", 75, 465, 3270, 3960},
     {Control::lstMenu, Control::None, WC_LISTVIEWW,
      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
@@ -92,6 +94,17 @@ const ControlSpec kSpecs[] = {
     {Control::btnConfirma, Control::fraObjetos, WC_BUTTONW, kButton | BS_ICON, 0, L"", 7215, 855,
      315, 315},
 };
+
+// The text box a label names (it sits below the label), or null for any other control.
+const ControlSpec* LabelledBox(Control label) {
+    const Control box = label == Control::lblCaption     ? Control::txtCaption
+                        : label == Control::lblNome      ? Control::txtNome
+                        : label == Control::lblDescricao ? Control::txtDescricao
+                                                         : Control::None;
+    for (const ControlSpec& s : kSpecs)
+        if (box != Control::None && s.control == box) return &s;
+    return nullptr;
+}
 
 HINSTANCE ThisModule() {
     HMODULE m = nullptr;
@@ -240,10 +253,7 @@ void PageWindow::Create(HWND parent, const RECT& rect) {
 }
 
 void PageWindow::CreateControls() {
-    NONCLIENTMETRICSW ncm{};
-    ncm.cbSize = sizeof(ncm);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0))
-        font_ = CreateFontIndirectW(&ncm.lfMessageFont);
+    font_ = MessageFont();
     HFONT font = font_ ? font_ : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 
     // The arrows are "5" and "6" in Webdings 8.25 pt; without that font the buttons draw them.
@@ -257,10 +267,12 @@ void PageWindow::CreateControls() {
     }
     draws_arrows_ = arrow_font_ == nullptr;
 
-    icons_[0] = MakePageIcon(PageIcon::FolhaEmBranco);
-    icons_[1] = MakePageIcon(PageIcon::PastaAberta);
-    icons_[2] = MakePageIcon(PageIcon::Cruz);
-    icons_[3] = MakePageIcon(PageIcon::Confirma);
+    // The pictures are 16x16 at 96 DPI and grow with it.
+    const int icon = MulDiv(16, Dpi(), 96);
+    icons_[0] = MakePageIcon(PageIcon::FolhaEmBranco, icon);
+    icons_[1] = MakePageIcon(PageIcon::PastaAberta, icon);
+    icons_[2] = MakePageIcon(PageIcon::Cruz, icon);
+    icons_[3] = MakePageIcon(PageIcon::Confirma, icon);
 
     for (const ControlSpec& s : kSpecs) {
         HWND parent = s.container == Control::None ? hwnd_ : Handle(s.container);
@@ -278,8 +290,15 @@ void PageWindow::CreateControls() {
             throw Error(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())),
                         u"CreateWindowEx falhou");
         controls_[static_cast<int>(s.control)] = c;
+        // A label's text must end above the box it names, which its window reaches into.
+        int height = h;
+        if (const ControlSpec* box = LabelledBox(s.control))
+            height = TwipsToPixels(box->y) - TwipsToPixels(s.y);
         SendMessageW(c, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(arrow && arrow_font_ ? arrow_font_ : font), FALSE);
+                     reinterpret_cast<WPARAM>(arrow && arrow_font_
+                                                  ? arrow_font_
+                                                  : FittingFont(c, s.control, font, height)),
+                     FALSE);
         if (s.control == Control::fraObjetos || s.control == Control::fraAtalho)
             SetWindowSubclass(c, &PageWindow::FrameProc, kSubclassId,
                               reinterpret_cast<DWORD_PTR>(this));
@@ -314,6 +333,73 @@ void PageWindow::CreateControls() {
     }
 }
 
+HFONT PageWindow::MessageFont() {
+    // Asked for the page's DPI where Windows can say: a process that is not DPI aware is told
+    // the 96-DPI size otherwise, which would leave the text small in a page laid out larger.
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof(ncm);
+    using ForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+    FARPROC proc = GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi");
+    auto for_dpi = reinterpret_cast<ForDpi>(reinterpret_cast<void (*)()>(proc));
+    if (for_dpi && for_dpi(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0, static_cast<UINT>(Dpi())))
+        return CreateFontIndirectW(&ncm.lfMessageFont);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0))
+        return CreateFontIndirectW(&ncm.lfMessageFont);
+    return nullptr;
+}
+
+HFONT PageWindow::FittingFont(HWND control, Control c, HFONT font, int height) {
+    const bool check = IsCheckBox(c);
+    const bool label =
+        c == Control::lblCaption || c == Control::lblNome || c == Control::lblDescricao;
+    if (!check && !label && c != Control::btnScript && c != Control::fraAtalho) return font;
+    const std::wstring text = WindowText(control);
+    RECT r{};
+    GetClientRect(control, &r);
+    HDC dc = GetDC(control);
+    if (!dc || text.empty()) {
+        if (dc) ReleaseDC(control, dc);
+        return font;
+    }
+    LOGFONTW lf{};
+    GetObjectW(font, sizeof lf, &lf);
+    HFONT fitted = font;
+    const int smallest = std::abs(lf.lfHeight) * 3 / 4;
+    for (;;) {
+        HGDIOBJ old = SelectObject(dc, fitted);
+        // The room a caption has: a check box draws its box (12 pixels at 96 DPI, and one more)
+        // and half a digit's width of space before the text, and a disabled one its text a
+        // pixel to the right once more (embossed); a push button keeps its border and
+        // focus rectangle (4 pixels at 96 DPI) on each side, a group box 7 pixels.
+        int room = r.right - r.left;
+        if (check) {
+            int zero = 0;
+            GetCharWidth32W(dc, L'0', L'0', &zero);
+            room -= MulDiv(12, Dpi(), 96) + 1 + zero / 2 + 1;
+        } else if (!label) {
+            room -= 2 * MulDiv(c == Control::btnScript ? 4 : 7, Dpi(), 96);
+        }
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        TEXTMETRICW tm{};
+        GetTextMetricsW(dc, &tm);
+        SelectObject(dc, old);
+        const bool fits = size.cx <= room && (!label || tm.tmHeight <= height);
+        if (fits || std::abs(lf.lfHeight) <= smallest) break;
+        lf.lfHeight += lf.lfHeight < 0 ? 1 : -1;  // one pixel smaller
+        HFONT smaller = CreateFontIndirectW(&lf);
+        if (!smaller) break;
+        if (fitted != font) {
+            DeleteObject(fitted);
+            fitted_fonts_.pop_back();
+        }
+        fitted = smaller;
+        fitted_fonts_.push_back(smaller);
+    }
+    ReleaseDC(control, dc);
+    return fitted;
+}
+
 void PageWindow::Destroy() {
     if (hwnd_) {
         HWND h = hwnd_;
@@ -330,6 +416,8 @@ void PageWindow::Destroy() {
     for (HICON& i : icons_)
         if (i) DestroyIcon(std::exchange(i, nullptr));
     if (font_) DeleteObject(std::exchange(font_, nullptr));
+    for (HFONT f : fitted_fonts_) DeleteObject(f);
+    fitted_fonts_.clear();
     if (arrow_font_) DeleteObject(std::exchange(arrow_font_, nullptr));
 }
 
@@ -773,14 +861,73 @@ LRESULT CALLBACK PageWindow::FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 }
 
 LRESULT CALLBACK PageWindow::TreeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                      DWORD_PTR) {
-    if (msg == WM_GETDLGCODE && lp) {
-        // Ctrl+Enter changes the selected entry: keep it from the frame's default button.
-        const auto* m = reinterpret_cast<const MSG*>(lp);
-        if (m->message == WM_KEYDOWN && m->wParam == VK_RETURN && GetKeyState(VK_CONTROL) < 0)
-            return DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTMESSAGE;
-    } else if (msg == WM_NCDESTROY) {
-        RemoveWindowSubclass(hwnd, &PageWindow::TreeProc, kSubclassId);
+                                      DWORD_PTR data) {
+    auto* self = reinterpret_cast<PageWindow*>(data);
+    switch (msg) {
+        case WM_GETDLGCODE:
+            if (lp) {
+                // Ctrl+Enter changes the selected entry: keep it from the frame's default
+                // button; Esc ends a drag rather than the frame's dialog.
+                const auto* m = reinterpret_cast<const MSG*>(lp);
+                if (m->message == WM_KEYDOWN &&
+                    ((m->wParam == VK_RETURN && GetKeyState(VK_CONTROL) < 0) ||
+                     (m->wParam == VK_ESCAPE && self->dragging_)))
+                    return DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTMESSAGE;
+            }
+            break;
+        case WM_KEYDOWN:
+            if (self->dragging_) {
+                if (wp == VK_ESCAPE) self->EndDrag(false, POINT{});
+                return 0;
+            }
+            if (self->updating_) break;
+            if (wp == VK_APPS) {
+                self->ShowTreeMenu(self->TreeMenuPoint());
+                return 0;
+            }
+            // The new keys go to the page's key handler alone: the tree view would scroll on
+            // Ctrl+Left and Ctrl+Right.
+            if (GetKeyState(VK_CONTROL) < 0 &&
+                (wp == VK_LEFT || wp == VK_RIGHT || wp == 'Z' || wp == 'Y')) {
+                int16_t key = static_cast<int16_t>(wp);
+                int16_t shift = ShiftState();
+                self->Safely([&] { self->model_.trvMenu_KeyDown(key, shift); });
+                return 0;
+            }
+            break;
+        case WM_SYSKEYDOWN:
+            if (wp == VK_F10 && GetKeyState(VK_SHIFT) < 0 && !self->dragging_) {
+                self->ShowTreeMenu(self->TreeMenuPoint());
+                return 0;
+            }
+            break;
+        case WM_CONTEXTMENU:
+            if (lp == -1)
+                self->ShowTreeMenu(self->TreeMenuPoint());
+            else
+                self->ShowTreeMenu(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+            return 0;
+        case WM_MOUSEMOVE:
+            if (self->dragging_) {
+                self->DragOver(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+                return 0;
+            }
+            break;
+        case WM_LBUTTONUP:
+            if (self->dragging_) {
+                self->EndDrag(true, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+                return 0;
+            }
+            break;
+        case WM_CAPTURECHANGED:
+            if (self->dragging_ && reinterpret_cast<HWND>(lp) != hwnd) self->EndDrag(false, {});
+            break;
+        case WM_NCDESTROY:
+            self->dragging_ = nullptr;
+            RemoveWindowSubclass(hwnd, &PageWindow::TreeProc, kSubclassId);
+            break;
+        default:
+            break;
     }
     return DefSubclassProc(hwnd, msg, wp, lp);
 }
@@ -904,6 +1051,28 @@ LRESULT PageWindow::OnNotify(NMHDR* nm) {
             Safely([&] { m.ClickNode(*node); });
             break;
         }
+        case NM_RCLICK: {
+            // A right click on an entry selects it as a click does, then opens the menu there.
+            const DWORD pos = GetMessagePos();
+            POINT screen{GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
+            TVHITTESTINFO ht{};
+            ht.pt = screen;
+            ScreenToClient(nm->hwndFrom, &ht.pt);
+            HTREEITEM item = TreeView_HitTest(nm->hwndFrom, &ht);
+            Node* node = item && (ht.flags & TVHT_ONITEM) ? NodeOf(item) : nullptr;
+            if (node) Safely([&] { m.ClickNode(*node); });
+            ShowTreeMenu(screen);
+            return TRUE;  // no WM_CONTEXTMENU after it
+        }
+        case TVN_BEGINDRAGW: {
+            const auto* tv = reinterpret_cast<NMTREEVIEWW*>(nm);
+            Node* node = NodeOf(tv->itemNew.hItem);
+            if (!node || !node->Parent()) break;  // the root stays where it is
+            dragging_ = node;
+            SetCapture(nm->hwndFrom);
+            DragOver(tv->ptDrag);
+            break;
+        }
         case TVN_KEYDOWN: {
             const auto* kd = reinterpret_cast<NMTVKEYDOWN*>(nm);
             int16_t key = static_cast<int16_t>(kd->wVKey);
@@ -915,6 +1084,176 @@ LRESULT PageWindow::OnNotify(NMHDR* nm) {
             break;
     }
     return 0;
+}
+
+// ---- Context menu and drag and drop -----------------------------------------------------------
+
+namespace {
+
+enum MenuCommand : UINT {
+    kCmdIncluir = 1,
+    kCmdAlterar,
+    kCmdExcluir,
+    kCmdSubir,
+    kCmdDescer,
+    kCmdRecuar,
+    kCmdAvancar,
+    kCmdDesfazer,
+    kCmdRefazer,
+};
+
+}  // namespace
+
+Node* PageWindow::NodeOf(HTREEITEM item) const {
+    if (!item) return nullptr;
+    TVITEMW tvi{};
+    tvi.mask = TVIF_PARAM;
+    tvi.hItem = item;
+    if (!SendMessageW(Handle(Control::trvMenu), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvi)))
+        return nullptr;
+    auto* node = reinterpret_cast<Node*>(tvi.lParam);
+    return node && items_.count(node) ? node : nullptr;
+}
+
+POINT PageWindow::TreeMenuPoint() {
+    HWND trv = Handle(Control::trvMenu);
+    POINT p{0, 0};
+    const Node* s = model_.trvMenu().SelectedItem();
+    const auto it = s ? items_.find(s) : items_.end();
+    RECT r{};
+    if (it != items_.end()) {
+        TreeView_EnsureVisible(trv, it->second);
+        if (TreeView_GetItemRect(trv, it->second, &r, TRUE)) p = {r.left, r.bottom};
+    }
+    ClientToScreen(trv, &p);
+    return p;
+}
+
+void PageWindow::ShowTreeMenu(POINT screen) {
+    if (!hwnd_ || dragging_) return;
+    const PageModel& m = model_;
+    struct Entry {
+        UINT id;
+        const wchar_t* text;  // caption, a tab, the shortcut
+        bool enabled;
+    };
+    const Entry entries[] = {
+        {kCmdIncluir, L"&Incluir\tIns", m.PodeIncluir()},
+        {kCmdAlterar, L"&Alterar\tCtrl+Enter", m.PodeAlterar()},
+        {kCmdExcluir, L"&Excluir\tDel", m.PodeExcluir()},
+        {0, nullptr, false},
+        {kCmdSubir, L"&Subir", m.PodeSubir()},
+        {kCmdDescer, L"&Descer", m.PodeDescer()},
+        {kCmdRecuar, L"&Recuar\tCtrl+\u2190", m.PodeRecuar()},
+        {kCmdAvancar, L"A&vançar\tCtrl+\u2192", m.PodeAvancar()},
+        {0, nullptr, false},
+        {kCmdDesfazer, L"Des&fazer\tCtrl+Z", m.PodeDesfazer()},
+        {kCmdRefazer, L"Refa&zer\tCtrl+Y", m.PodeRefazer()},
+    };
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    for (const Entry& e : entries) {
+        if (!e.text)
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        else
+            AppendMenuW(menu, MF_STRING | (e.enabled ? MF_ENABLED : MF_GRAYED), e.id, e.text);
+    }
+    const UINT cmd = static_cast<UINT>(TrackPopupMenu(
+        menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+        screen.x, screen.y, 0, hwnd_, nullptr));
+    DestroyMenu(menu);
+    if (!hwnd_) return;
+    PageModel& pm = model_;
+    Safely([&] {
+        switch (cmd) {
+            case kCmdIncluir:
+                pm.btnIncluir_Click();
+                break;
+            case kCmdAlterar:
+                pm.btnAlterar_Click();
+                break;
+            case kCmdExcluir:
+                pm.btnExcluir_Click();
+                break;
+            case kCmdSubir:
+                pm.btnSobe_Click();
+                break;
+            case kCmdDescer:
+                pm.btnDesce_Click();
+                break;
+            case kCmdRecuar:
+                pm.Recuar();
+                break;
+            case kCmdAvancar:
+                pm.Avancar();
+                break;
+            case kCmdDesfazer:
+                pm.Desfazer();
+                break;
+            case kCmdRefazer:
+                pm.Refazer();
+                break;
+            default:
+                break;  // dismissed
+        }
+    });
+}
+
+Node* PageWindow::DropTarget(POINT client, Relationship& onde) {
+    HWND trv = Handle(Control::trvMenu);
+    TVHITTESTINFO ht{};
+    ht.pt = client;
+    HTREEITEM item = TreeView_HitTest(trv, &ht);
+    Node* node = NodeOf(item);
+    if (!node) return nullptr;
+    RECT r{};
+    TreeView_GetItemRect(trv, item, &r, FALSE);
+    const int third = (r.bottom - r.top) / 3;
+    if (client.y < r.top + third)
+        onde = Relationship::Previous;
+    else if (client.y >= r.bottom - third)
+        onde = Relationship::Next;
+    else
+        onde = Relationship::Child;
+    return node;
+}
+
+void PageWindow::ShowDropMark(Node* target, Relationship onde, bool allowed) {
+    HWND trv = Handle(Control::trvMenu);
+    HTREEITEM item = nullptr;
+    if (target && allowed) {
+        const auto it = items_.find(target);
+        if (it != items_.end()) item = it->second;
+    }
+    ++updating_;
+    // Onto an entry: the entry highlighted; between two: the insertion mark.
+    TreeView_SelectDropTarget(trv, onde == Relationship::Child ? item : nullptr);
+    if (onde == Relationship::Child || !item)
+        TreeView_SetInsertMark(trv, nullptr, FALSE);
+    else
+        TreeView_SetInsertMark(trv, item, onde == Relationship::Next);
+    --updating_;
+    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(allowed ? IDC_ARROW : IDC_NO)));
+}
+
+void PageWindow::DragOver(POINT client) {
+    if (!dragging_) return;
+    Relationship onde = Relationship::Child;
+    Node* target = DropTarget(client, onde);
+    const bool allowed = target && model_.PodeSoltar(*dragging_, *target, onde);
+    ShowDropMark(target, onde, allowed);
+}
+
+void PageWindow::EndDrag(bool drop, POINT client) {
+    Node* dragged = std::exchange(dragging_, nullptr);
+    if (!dragged) return;
+    ShowDropMark(nullptr, Relationship::Child, true);
+    HWND trv = Handle(Control::trvMenu);
+    if (GetCapture() == trv) ReleaseCapture();
+    if (!drop || items_.find(dragged) == items_.end()) return;
+    Relationship onde = Relationship::Child;
+    Node* target = DropTarget(client, onde);
+    if (target) Safely([&] { model_.Soltar(*dragged, *target, onde); });
 }
 
 LRESULT PageWindow::OnTreeCustomDraw(NMTVCUSTOMDRAW* cd) {

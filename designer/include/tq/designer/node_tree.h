@@ -103,6 +103,23 @@ class INodeTreeObserver {
     ~INodeTreeObserver() = default;
 };
 
+// Hears every change of the designed content of the tree (nodes, their text, tag, Bold and
+// Checked; not the selection or the expanded state), so that the changes can be taken back:
+// NodeAdded after the node is linked in, NodeRemoving before the subtree goes, NodeEdited after
+// the field changed, with the value it had before (a string for Text and Tag, a flag for Bold
+// and Checked).  Edits that leave the value as it was are not reported.
+class INodeTreeRecorder {
+  public:
+    virtual void NodeAdded(const Node& node) = 0;
+    virtual void NodeRemoving(const Node& node) = 0;
+    virtual void NodeEdited(const Node& node, NodeField field, const String& oldText,
+                            bool oldFlag) = 0;
+    virtual void TreeCleared() = 0;
+
+  protected:
+    ~INodeTreeRecorder() = default;
+};
+
 class NodeTree {
   public:
     // Where Add puts a node: relative to a node given by pointer, key or index, or nowhere.
@@ -142,6 +159,7 @@ class NodeTree {
     NodeTree& operator=(const NodeTree&) = delete;
 
     void SetObserver(INodeTreeObserver* observer) { observer_ = observer; }
+    void SetRecorder(INodeTreeRecorder* recorder) { recorder_ = recorder; }
 
     // Adds a node and returns it; it takes the last collection index.  Errors (tq::Error):
     // key already used (kKeyNotUnique), relative not found (kElementNotFound /
@@ -214,6 +232,7 @@ class NodeTree {
     int32_t live_ = 0;
     Node* selected_ = nullptr;
     INodeTreeObserver* observer_ = nullptr;
+    INodeTreeRecorder* recorder_ = nullptr;
 };
 
 }  // namespace tq::designer

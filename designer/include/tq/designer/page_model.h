@@ -54,6 +54,23 @@
 //    makes the copy fail, rather than being written into the node that holds the key.
 //  - CarregaPagina empties the key list before filling it, so each name appears once.
 //  - After a successful apply the Changed flag goes back to False, as the page's host expects.
+//
+// Beyond the form's buttons (on the tree's keys and its context menu in the Win32 page):
+//  - Level moves.  Avancar makes the selected entry, with its subtree, the last child of its
+//    previous sibling; Recuar makes it the next sibling of its parent.  Soltar puts a dragged
+//    entry as the last child of another entry, or just before or after it.  They move as the
+//    up and down buttons do: a copy with "tmp" in front of every key, then the source goes;
+//    the copy is selected.  A move that cannot be made whole (the root, a top-level entry to
+//    the left, a first child to the right, into its own subtree, a "tmp" key already in use,
+//    to where it already is) changes nothing.
+//  - Undo and redo.  Every handler the host or the view calls is one step of the history when
+//    it changes the tree (confirm, delete, the moves, a drop).  Desfazer and Refazer go back and
+//    forth without limit; the selection goes back to the node selected before (after) the
+//    step and runs trvMenu_NodeClick on it, so the list and the states follow, and Changed
+//    tells whether the tree is the one last applied.  Apply and loading start a new history.
+//    An edit that is open is not in the history until it is confirmed.
+//  - The Pode... queries tell whether a command would do something now, for a menu that
+//    enables its entries.
 #pragma once
 
 #include <cstdint>
@@ -63,6 +80,7 @@
 #include "tq/designer/form.h"
 #include "tq/designer/node_tree.h"
 #include "tq/designer/page_services.h"
+#include "tq/designer/tree_history.h"
 #include "tq/model/menu_source.h"
 #include "tq/ustring.h"
 
@@ -105,6 +123,26 @@ class PageModel {
     void btnSobe_Click();
     void btnDesce_Click();
     void btnScript_Click();
+
+    // ---- Level moves, drops, undo and redo -----------------------------------------------------
+    void Recuar();   // Ctrl+Left
+    void Avancar();  // Ctrl+Right
+    // Drops `arrastado` on `alvo`: Child = its last child, Previous / Next = just before / after.
+    void Soltar(Node& arrastado, Node& alvo, Relationship onde);
+    void Desfazer();  // Ctrl+Z
+    void Refazer();   // Ctrl+Y, Ctrl+Shift+Z
+
+    bool PodeIncluir() const;
+    bool PodeAlterar() const;
+    bool PodeExcluir() const;
+    bool PodeSubir() const;
+    bool PodeDescer() const;
+    bool PodeRecuar() const;
+    bool PodeAvancar() const;
+    bool PodeSoltar(const Node& arrastado, const Node& alvo, Relationship onde) const;
+    bool PodeDesfazer() const { return historico_.CanUndo(); }
+    bool PodeRefazer() const { return historico_.CanRedo(); }
+    const TreeHistory& historico() const { return historico_; }
 
     // ---- The page's procedures ---------------------------------------------------------------
     void CarregaPagina();
@@ -163,6 +201,10 @@ class PageModel {
     CheckBox& Check(Control c);
 
     void Move(bool up);
+    // Whether `no` with its subtree can be copied and moved next to `alvo` (see Soltar).
+    bool PodeTransferir(const Node& no, const Node& alvo, Relationship onde) const;
+    void Transfere(Node& no, Node& alvo, Relationship onde);
+    void Segue(const String& chave);
     bool NomeEmUso(const String& nome, const Node* exceto) const;
     String NomeUnico(const String& nome, const Node* exceto, bool checaChave) const;
     // The name the caption gives: "Sep" for a separator ("-"), else its first three characters
@@ -172,6 +214,7 @@ class PageModel {
     PageServices services_;
     IPageView* view_;
     NodeTree trv_;
+    TreeHistory historico_{trv_};
     Form form_;
     std::unique_ptr<model::IMenuLevel> mMenuTree_;
     int16_t mintOperacao_ = 0;

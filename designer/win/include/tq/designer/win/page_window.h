@@ -7,14 +7,23 @@
 // mirrored on the controls.  Notifications caused by that mirroring are not reported back.
 //
 // Layout: positions are the form's, in twips, turned into pixels at the system DPI (15 twips =
-// 1 pixel at 96 DPI).  The two frames are group boxes that contain their controls; the creation
-// order gives the tab order.  The page window and both frames carry WS_EX_CONTROLPARENT, so
-// that a frame's dialog manager tabs through them (the page puts the style back if a frame
-// clears it); TranslateAccelerator moves the focus itself for frames that ask the page first.
+// 1 pixel at 96 DPI); the font is the system's message font at that DPI and the pictures grow
+// with it (16x16 at 96 DPI).  A caption that would be cut in its box at the page's font is
+// drawn a little smaller instead, so that no caption is clipped at any DPI.  The two frames
+// are group boxes that contain their controls; the creation order gives the tab order.  The page
+// window and both frames carry WS_EX_CONTROLPARENT, so that a frame's dialog manager tabs through
+// them (the page puts the style back if a frame clears it); TranslateAccelerator moves the focus
+// itself for frames that ask the page first.
 //
 // Display choices: an entry's Bold (visible) shows as a bold node; its Checked (enabled) as
 // normal text, and a disabled entry in the gray-text colour.  The tree has no check boxes, so
 // no click can change a node's flags behind the model's back.
+//
+// The tree also takes, beyond the form's keys: Ctrl+Left and Ctrl+Right (move to the level
+// above or below), Ctrl+Z and Ctrl+Y or Ctrl+Shift+Z (undo, redo), a context menu (right
+// click, Shift+F10, the menu key) whose entries the model enables, and drag and drop of an
+// entry onto another (its last child) or between two (the top or bottom third of a row); Esc
+// or losing the mouse capture cancels a drag.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +32,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "tq/designer/page_model.h"
 
@@ -105,7 +115,25 @@ class PageWindow final : private IPageView,
     void DrawArrow(const DRAWITEMSTRUCT& di);
     HBRUSH OnCtlColorStatic(HDC dc, HWND ctl);
 
+    // The tree's context menu at `screen` (a point of the tree), for the selected node.
+    void ShowTreeMenu(POINT screen);
+    // Where the selected node's menu opens when the keyboard asks for it.
+    POINT TreeMenuPoint();
+    // Drag and drop in the tree: the node under `client`, and where a drop there would put the
+    // dragged node (Child onto it, Previous / Next in the top / bottom third of its row).
+    Node* DropTarget(POINT client, Relationship& onde);
+    void DragOver(POINT client);
+    void EndDrag(bool drop, POINT client);
+    void ShowDropMark(Node* target, Relationship onde, bool allowed);
+    Node* NodeOf(HTREEITEM item) const;
+
     void CreateControls();
+    // The page's font: the system's message font at the page's DPI.
+    static HFONT MessageFont();
+    // `font`, or for a caption too wide for its control in it (for a label: or taller than
+    // `height`), the same font made smaller (a pixel at a time, down to three quarters of its
+    // height) until the caption fits.
+    HFONT FittingFont(HWND control, Control c, HFONT font, int height);
     void SyncAll();
     void AddTreeItem(const Node& node);
     void FillList();
@@ -123,10 +151,12 @@ class PageWindow final : private IPageView,
     std::unordered_map<int, HWND> controls_;  // by Control
     std::unordered_map<const Node*, HTREEITEM> items_;
     HFONT font_ = nullptr;
-    HFONT arrow_font_ = nullptr;  // Webdings, when present
+    HFONT arrow_font_ = nullptr;       // Webdings, when present
+    std::vector<HFONT> fitted_fonts_;  // smaller fonts for captions that would not fit
     bool draws_arrows_ = false;
     HICON icons_[4] = {};
-    int updating_ = 0;  // > 0 while mirroring the model: notifications are not reported
+    int updating_ = 0;          // > 0 while mirroring the model: notifications are not reported
+    Node* dragging_ = nullptr;  // the node being dragged, while a drag is under way
 };
 
 }  // namespace tq::designer::win
