@@ -160,7 +160,14 @@ class TqMenu final
 
     // UserControl_Show: the container shows the control (in-place activation, DoVerb show).
     void Show();
-    void ReadProperties(IPropertyBag* bag, IErrorLog* log);
+    // The persisted values as a load reads them, installed together by Commit: a load that
+    // fails anywhere leaves the control as it was.
+    struct StoredState {
+        com::ComPtr<::MenuTree> tree;
+        VARIANT_BOOL exibir_menu = VARIANT_TRUE;
+    };
+    StoredState ReadProperties(IPropertyBag* bag, IErrorLog* log);
+    void Commit(StoredState state) noexcept;
     void WriteProperties(IPropertyBag* bag);
     void PropertyChanged(DISPID id);
     HRESULT InPlaceActivate(IOleClientSite* site, LPCRECT pos);
