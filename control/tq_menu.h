@@ -160,6 +160,7 @@ class TqMenu final
 
     // UserControl_Show: the container shows the control (in-place activation, DoVerb show).
     void Show();
+    HWND DialogOwner() noexcept;
     // The persisted values as a load reads them, installed together by Commit: a load that
     // fails anywhere leaves the control as it was.
     struct StoredState {

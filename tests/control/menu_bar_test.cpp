@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "ctl_test_util.h"
+#include "dialog_driver.h"
 #include "menu_bar.h"
 #include "tq/bib/persist.h"
 #include "tq/error.h"
@@ -379,6 +380,19 @@ TEST_F(MenuBarTest, BarNestsAsDeepAsASavedTreeAndNoDeeper) {
             EXPECT_FALSE(IsMenu(tq::ctl::MenuFromLong(hnd))) << i;
         }
     }
+}
+
+TEST_F(MenuBarTest, GerarScriptOfAnEmptyTreeNeedsNoHostWindow) {
+    // A parent without "hwnd": the bar cannot be built, but the script export has only its
+    // notice to show, and shows it without an owner.
+    ComPtr<PropertyObject> parent = PropertyObject::Make();
+    site->extender->values[L"Parent"] = Variant::FromDispatch(parent.get());
+    tq::test::DialogDriver driver({tq::test::Press(L"Tá Querendo Me Enganar É ?", IDOK)});
+    VARIANT result;
+    EXPECT_EQ(ctl->GerarScript(&result), S_OK) << TakeErrorText();
+    driver.Finish();
+    ASSERT_TRUE(driver.ok()) << driver.Report();
+    EXPECT_EQ(driver.seen()[0].text, L"Nenhum Menu Foi Definido Ainda");
 }
 
 // The identifier counter at the top of its range, through the control's own bar builder.
