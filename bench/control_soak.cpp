@@ -5,9 +5,11 @@
 // left alive (every handle of each cycle's bar checked with IsMenu after the form is gone) and
 // the USER and GDI object counts (GetGuiResources; Wine does not count them and says so).
 //
-//   tools/wine-run.sh --prefix build/win64/wineprefix --arch 64
-//   build/win64/bench/bench_control_soak.exe [seconds]
-// (tqBiblioteca.dll and tqMenuCtl.ocx registered in that prefix, as the Wine tests leave it).
+// Run it with one command, after the Wine tests have registered tqBiblioteca.dll and
+// tqMenuCtl.ocx in the prefix; the argument is the length of the run in seconds (60 if left out):
+// clang-format off
+//   tools/wine-run.sh --prefix build/win64/wineprefix --arch 64 build/win64/bench/bench_control_soak.exe 60
+// clang-format on
 #include <windows.h>
 #include <ocidl.h>
 #include <psapi.h>
