@@ -1,8 +1,10 @@
 #include "menu_bar.h"
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
+#include "tq/bib/persist.h"
 #include "tq/com/error_info.h"
 #include "tq/com/strings.h"
 #include "tq/com/variant.h"
@@ -85,6 +87,19 @@ bool Habilitado(::MenuItem* item) {
     return v != VARIANT_FALSE;
 }
 
+// The bar nests no deeper than a saved tree may (an entry of the bar itself is at depth 1):
+// each level is a popup, and Windows handles deep chains of them badly.
+constexpr size_t kMaxBarDepth = tq::bib::kMaxDepth;
+
+// A tree deeper than kMaxBarDepth.  DefineMenu takes back what it added before throwing it.
+class TooDeep final : public tq::Error {
+  public:
+    TooDeep()
+        : tq::Error(tq::hr::kOverflow,
+                    u"O menu tem mais níveis do que a barra de menus aceita (no máximo " +
+                        tq::FromUtf8(std::to_string(kMaxBarDepth)) + u" níveis aninhados)") {}
+};
+
 }  // namespace
 
 void MenuBar::ReExibirMenu(bool exibir) {
@@ -105,7 +120,16 @@ void MenuBar::MontarMenu() {
         const std::wstring nome = owner_.ControlName();
         CriarItemMenu(hnd_menu_, nome, true, false);
     }
-    DefineMenu(tree.get(), hnd_menu_);
+    try {
+        DefineMenu(tree.get(), hnd_menu_);
+    } catch (const TooDeep&) {
+        // No bar at all rather than a part of one.
+        SetMenu(owner_.HostWindow(), nullptr);
+        DestroyMenu(MenuFromLong(hnd_menu_));
+        hnd_menu_ = 0;
+        DrawMenuBar(owner_.HostWindow());
+        throw;
+    }
     DrawMenuBar(owner_.HostWindow());
 }
 
@@ -122,6 +146,7 @@ void MenuBar::DefineMenu(::MenuTree* level, LONG hnd_pai) {
     };
     std::vector<Frame> stack;
     stack.push_back({ComPtr<::MenuTree>(level), hnd_pai, Count(level), 0});
+    const int appended_from = GetMenuItemCount(MenuFromLong(hnd_pai));
     while (!stack.empty()) {
         Frame& f = stack.back();
         if (f.i >= f.count) {  // a Count of 0 or less adds nothing
@@ -141,6 +166,13 @@ void MenuBar::DefineMenu(::MenuTree* level, LONG hnd_pai) {
         const bool habilitado = Habilitado(Item(lv, i).get());
         const ComPtr<::MenuTree> sub_pin = SubMenu(Item(lv, i).get());
         const bool tem_filhos = Count(sub_pin.get()) > 0;
+        if (tem_filhos && stack.size() >= kMaxBarDepth) {
+            // Too deep: take back every entry added to `hnd_pai` (with its popups) and refuse.
+            HMENU target = MenuFromLong(hnd_pai);
+            for (int n = GetMenuItemCount(target); n > appended_from && n > 0; --n)
+                DeleteMenu(target, static_cast<UINT>(n - 1), MF_BYPOSITION);
+            throw TooDeep();
+        }
 
         const LONG r = CriarItemMenu(f.hnd_pai, texto.view(), habilitado, tem_filhos);
         Check(Item(lv, i)->put_HndMenu(r));

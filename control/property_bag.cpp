@@ -2,8 +2,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
+#include "tqBiblioteca.h"
 #include "tq/com/error_info.h"
+#include "tq/com/strings.h"
 #include "tq/error.h"
 
 namespace tq::ctl {
@@ -14,45 +17,83 @@ using com::Variant;
 
 namespace {
 
-void WriteBytes(IStream* s, const void* data, ULONG size) {
-    ULONG written = 0;
-    Check(s->Write(data, size, &written));
-    if (written != size) throw tq::Error(STG_E_MEDIUMFULL, u"Não foi possível gravar o tqMenu");
+// The control's stream through the portable reader and writer.
+class StreamSource final : public ByteSource {
+  public:
+    explicit StreamSource(IStream* s) : s_(s) {}
+    size_t Read(uint8_t* out, size_t size) override {
+        ULONG got = 0;
+        Check(s_->Read(out, static_cast<ULONG>(size), &got));
+        return got;
+    }
+
+  private:
+    IStream* s_;
+};
+
+class StreamSink final : public ByteSink {
+  public:
+    explicit StreamSink(IStream* s) : s_(s) {}
+    void Write(const uint8_t* data, size_t size) override {
+        ULONG written = 0;
+        Check(s_->Write(data, static_cast<ULONG>(size), &written));
+        if (written != size) throw tq::Error(STG_E_MEDIUMFULL, u"Não foi possível gravar o tqMenu");
+    }
+
+  private:
+    IStream* s_;
+};
+
+// The one class an object stored by the control may have: tqBiblioteca's MenuTree.
+const ClassId& AcceptedClass() {
+    static const ClassId id = [] {
+        ClassId c;
+        std::memcpy(c.data(), &CLSID_MenuTreeClass, c.size());
+        return c;
+    }();
+    return id;
 }
 
-void ReadBytes(IStream* s, void* data, ULONG size) {
-    if (size == 0) return;
-    ULONG got = 0;
-    Check(s->Read(data, size, &got));
-    if (got != size)
-        throw tq::Error(tq::hr::kStreamRead, u"As propriedades do tqMenu estão truncadas");
+// What the object writes of itself, as OleSaveToStream would write it after the class id.
+StoredObject SaveObject(IUnknown* obj, const std::wstring& name) {
+    ComPtr<IPersistStream> persist;
+    Check(obj->QueryInterface(IID_IPersistStream, persist.put_void()),
+          L"O objeto guardado em \"" + name + L"\" não sabe se gravar num stream");
+    StoredObject stored{};
+    CLSID clsid{};
+    Check(persist->GetClassID(&clsid));
+    std::memcpy(stored.clsid.data(), &clsid, stored.clsid.size());
+    ComPtr<IStream> mem;
+    Check(CreateStreamOnHGlobal(nullptr, TRUE, mem.put()));
+    Check(persist->Save(mem.get(), TRUE));
+    STATSTG stat{};
+    Check(mem->Stat(&stat, STATFLAG_NONAME));
+    HGLOBAL global = nullptr;
+    Check(GetHGlobalFromStream(mem.get(), &global));
+    const size_t size = static_cast<size_t>(stat.cbSize.QuadPart);
+    const auto* bytes = static_cast<const uint8_t*>(GlobalLock(global));
+    if (size > 0 && !bytes) throw std::bad_alloc();
+    stored.data.assign(bytes, bytes + size);
+    GlobalUnlock(global);
+    return stored;
 }
 
-template <class T>
-void Put(IStream* s, T v) {
-    WriteBytes(s, &v, sizeof(v));
-}
-template <class T>
-T Get(IStream* s) {
-    T v{};
-    ReadBytes(s, &v, sizeof(v));
-    return v;
-}
-
-void PutString(IStream* s, std::wstring_view text, bool long_length) {
-    if (long_length)
-        Put<uint32_t>(s, static_cast<uint32_t>(text.size()));
-    else
-        Put<uint16_t>(s, static_cast<uint16_t>(text.size()));
-    WriteBytes(s, text.data(), static_cast<ULONG>(text.size() * sizeof(wchar_t)));
-}
-
-std::wstring GetString(IStream* s, bool long_length) {
-    const uint32_t n = long_length ? Get<uint32_t>(s) : Get<uint16_t>(s);
-    if (n > (1u << 24)) throw tq::Error(tq::hr::kInvalidData, u"Texto grande demais no tqMenu");
-    std::wstring text(n, L'\0');
-    ReadBytes(s, text.data(), n * static_cast<ULONG>(sizeof(wchar_t)));
-    return text;
+// A MenuTree made from its stored data, never anything else: the class was checked when the
+// data was read.
+ComPtr<IUnknown> LoadObject(const StoredObject& stored) {
+    ComPtr<IPersistStream> persist;
+    Check(CoCreateInstance(CLSID_MenuTreeClass, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistStream,
+                           persist.put_void()),
+          L"Não foi possível criar o MenuTree guardado no tqMenu (a tqBiblioteca está "
+          L"registrada?)");
+    ComPtr<IStream> mem;
+    Check(CreateStreamOnHGlobal(nullptr, TRUE, mem.put()));
+    StreamSink(mem.get()).Write(stored.data.data(), stored.data.size());
+    Check(mem->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr));
+    Check(persist->Load(mem.get()));
+    ComPtr<IUnknown> obj;
+    Check(persist->QueryInterface(IID_IUnknown, obj.put_void()));
+    return obj;
 }
 
 }  // namespace
@@ -91,95 +132,62 @@ HRESULT MemoryBag::Write(LPCOLESTR name, VARIANT* value) {
 }
 
 void MemoryBag::SaveTo(IStream* s) const {
-    WriteBytes(s, kMagic, sizeof(kMagic));
-    Put<uint16_t>(s, kVersion);
-    Put<uint16_t>(s, static_cast<uint16_t>(values_.size()));
+    std::vector<StoredProperty> props;
+    props.reserve(values_.size());
     for (const auto& [name, value] : values_) {
-        PutString(s, name, false);
+        StoredProperty p{String(com::AsPortable(name)), NullObject{}};
         switch (V_VT(&value)) {
             case VT_BOOL:
-                Put<uint16_t>(s, VT_BOOL);
-                Put<int16_t>(s, V_BOOL(&value));
+                p.value = StoredBool{V_BOOL(&value)};
                 break;
             case VT_I4:
-                Put<uint16_t>(s, VT_I4);
-                Put<int32_t>(s, V_I4(&value));
+                p.value = static_cast<int32_t>(V_I4(&value));
                 break;
             case VT_BSTR:
-                Put<uint16_t>(s, VT_BSTR);
-                PutString(s, {V_BSTR(&value) ? V_BSTR(&value) : L"", SysStringLen(V_BSTR(&value))},
-                          true);
+                p.value = com::ToPortable(V_BSTR(&value));
                 break;
             case VT_UNKNOWN:
             case VT_DISPATCH: {
-                Put<uint16_t>(s, VT_UNKNOWN);
                 IUnknown* obj = V_VT(&value) == VT_UNKNOWN
                                     ? V_UNKNOWN(&value)
                                     : static_cast<IUnknown*>(V_DISPATCH(&value));
-                if (!obj) {
-                    Put<CLSID>(s, CLSID_NULL);
-                    break;
-                }
-                ComPtr<IPersistStream> persist;
-                Check(obj->QueryInterface(IID_IPersistStream, persist.put_void()),
-                      L"O objeto guardado em \"" + name + L"\" não sabe se gravar num stream");
-                Check(OleSaveToStream(persist.get(), s));
+                if (obj) p.value = SaveObject(obj, name);
                 break;
             }
             default:
                 throw tq::Error(tq::hr::kTypeMismatch,
                                 u"Tipo de valor que o tqMenu não sabe gravar num stream");
         }
+        props.push_back(std::move(p));
     }
+    StreamSink sink(s);
+    WriteStoredProperties(sink, props, AcceptedClass());
 }
 
 void MemoryBag::LoadFrom(IStream* s) {
-    char magic[4] = {};
-    ReadBytes(s, magic, sizeof(magic));
-    if (std::memcmp(magic, kMagic, sizeof(magic)) != 0)
-        throw tq::Error(tq::hr::kInvalidData, u"O stream não contém propriedades de um tqMenu");
-    const uint16_t version = Get<uint16_t>(s);
-    if (version != kVersion)
-        throw tq::Error(tq::hr::kOldFormat,
-                        u"As propriedades do tqMenu estão numa versão desconhecida do formato");
-    const uint16_t count = Get<uint16_t>(s);
+    // Everything is read and checked before any object is made; an object of another class than
+    // MenuTree is refused by its class id alone.
+    StreamSource source(s);
+    const std::vector<StoredProperty> props = ReadStoredProperties(source, AcceptedClass());
     std::vector<std::pair<std::wstring, Variant>> values;
-    for (uint16_t i = 0; i < count; ++i) {
-        std::wstring name = GetString(s, false);
+    values.reserve(props.size());
+    for (const StoredProperty& p : props) {
         Variant value;
-        const uint16_t vt = Get<uint16_t>(s);
-        switch (vt) {
-            case VT_BOOL:
-                V_VT(&value) = VT_BOOL;
-                V_BOOL(&value) = Get<int16_t>(s);
-                break;
-            case VT_I4:
-                V_VT(&value) = VT_I4;
-                V_I4(&value) = Get<int32_t>(s);
-                break;
-            case VT_BSTR: {
-                const std::wstring text = GetString(s, true);
-                value = Variant::FromString(text);
-                break;
-            }
-            case VT_UNKNOWN: {
-                // OleLoadFromStream reads the class id itself; peek for the null one first.
-                LARGE_INTEGER back{};
-                const CLSID clsid = Get<CLSID>(s);
-                V_VT(&value) = VT_UNKNOWN;
-                V_UNKNOWN(&value) = nullptr;
-                if (IsEqualCLSID(clsid, CLSID_NULL)) break;
-                back.QuadPart = -static_cast<LONGLONG>(sizeof(CLSID));
-                Check(s->Seek(back, STREAM_SEEK_CUR, nullptr));
-                Check(OleLoadFromStream(s, IID_IUnknown,
-                                        reinterpret_cast<void**>(&V_UNKNOWN(&value))));
-                break;
-            }
-            default:
-                throw tq::Error(tq::hr::kInvalidData,
-                                u"As propriedades do tqMenu contêm um tipo de valor desconhecido");
+        if (const auto* b = std::get_if<StoredBool>(&p.value)) {
+            V_VT(&value) = VT_BOOL;
+            V_BOOL(&value) = b->value;
+        } else if (const auto* l = std::get_if<int32_t>(&p.value)) {
+            V_VT(&value) = VT_I4;
+            V_I4(&value) = *l;
+        } else if (const auto* t = std::get_if<String>(&p.value)) {
+            value = Variant::FromString(com::AsWide(*t));
+        } else {
+            V_VT(&value) = VT_UNKNOWN;
+            V_UNKNOWN(&value) = nullptr;
+            if (const auto* obj = std::get_if<StoredObject>(&p.value))
+                V_UNKNOWN(&value) = LoadObject(*obj).Detach();
         }
-        values.emplace_back(std::move(name), std::move(value));
+        values.emplace_back(std::wstring(com::AsWide(p.name)), std::move(value));
     }
     values_ = std::move(values);
 }

@@ -2,12 +2,7 @@
 // property bag would, so IPersistStreamInit and IPersistPropertyBag share one reader and one
 // writer: the stream side fills a MemoryBag and writes it out, or reads it back and hands it on.
 //
-// Stream layout (little-endian):
-//   "tqMC"  u16 version (1)  u16 count
-//   count x { u16 name length, UTF-16 name, u16 VARTYPE, value }
-//   value:  VT_BOOL  i16  |  VT_I4  i32  |  VT_BSTR  u32 length + UTF-16
-//           VT_UNKNOWN  the object as OleSaveToStream writes it (class id, then its own data),
-//                       or a null class id for an empty reference
+// The stream layout is tq/ctl/property_stream.h's; only MenuTree objects are read back.
 #pragma once
 
 #include <ocidl.h>
@@ -18,6 +13,7 @@
 #include <vector>
 
 #include "tq/com/object.h"
+#include "tq/ctl/property_stream.h"
 #include "tq/com/variant.h"
 
 namespace tq::ctl {
@@ -37,9 +33,6 @@ class MemoryBag final : public com::ComObject<MemoryBag, IPropertyBag> {
     // Throw on failure (tq::Error or com::ComFailure).
     void SaveTo(IStream* stream) const;
     void LoadFrom(IStream* stream);
-
-    static constexpr char kMagic[4] = {'t', 'q', 'M', 'C'};
-    static constexpr unsigned short kVersion = 1;
 
   private:
     std::vector<std::pair<std::wstring, com::Variant>> values_;

@@ -8,9 +8,7 @@
 #include "tq/com/variant.h"
 #include "tq/error.h"
 
-#ifdef TQ_HAVE_SCRIPT
 #include "tq/script/gerar_script.h"
-#endif
 
 namespace tq::ctl {
 
@@ -134,20 +132,23 @@ HRESULT TqMenu::DefineMenu(::MenuTree** gmtMenu, LONG* lngHndPai, VARIANT* resul
 
 HRESULT TqMenu::GerarScript(VARIANT* result) {
     if (result) VariantInit(result);
-#ifdef TQ_HAVE_SCRIPT
     return Guard(IID__tqMenu, kSource, [&] {
-        const HWND owner = link_.HostWindowIfAny();
         const ComPtr<::MenuTree> tree = Tree();
         com::Variant ignored;
-        return tq::script::GerarScript(owner, tree.get(), com::Module::Path().c_str(),
+        return tq::script::GerarScript(DialogOwner(), tree.get(), com::Module::Path().c_str(),
                                        result ? result : &ignored);
     });
-#else
-    return com::ReportError(E_NOTIMPL,
-                            L"GerarScript não está disponível: esta compilação do tqMenuCtl não "
-                            L"inclui o gerador de script",
-                            IID__tqMenu, kSource);
-#endif
+}
+
+// The form, as the owner of GerarScript's dialogs.  Only an owner: when the container cannot
+// name its window the dialogs go without one rather than the export failing.
+HWND TqMenu::DialogOwner() noexcept {
+    try {
+        return link_.HostWindowIfAny();
+    } catch (...) {
+        SetErrorInfo(0, nullptr);  // the container's failure is not the caller's
+        return nullptr;
+    }
 }
 
 // ---- UserControl_Show ----

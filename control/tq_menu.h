@@ -168,7 +168,15 @@ class TqMenu final
     // deactivation; further verbs on a shown control do not run it again.
     void Show();
     HRESULT ShowOnce();
-    void ReadProperties(IPropertyBag* bag, IErrorLog* log);
+    HWND DialogOwner() noexcept;
+    // The persisted values as a load reads them, installed together by Commit: a load that
+    // fails anywhere leaves the control as it was.
+    struct StoredState {
+        com::ComPtr<::MenuTree> tree;
+        VARIANT_BOOL exibir_menu = VARIANT_TRUE;
+    };
+    StoredState ReadProperties(IPropertyBag* bag, IErrorLog* log);
+    void Commit(StoredState state) noexcept;
     void WriteProperties(IPropertyBag* bag);
     void PropertyChanged(DISPID id);
     HRESULT InPlaceActivate(IOleClientSite* site, LPCRECT pos);

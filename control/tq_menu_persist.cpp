@@ -44,8 +44,10 @@ HRESULT TqMenu::InitNew() {
 }
 
 // Reads "MenuTree" with the empty default, then "ExibirMenu" with the default True.  A stored
-// tree that is not a MenuTree stops the load before "ExibirMenu" is read.
-void TqMenu::ReadProperties(IPropertyBag* bag, IErrorLog* log) {
+// tree that is not a MenuTree stops the load before "ExibirMenu" is read.  Nothing of the
+// control changes here: the caller commits both values once both were read.
+TqMenu::StoredState TqMenu::ReadProperties(IPropertyBag* bag, IErrorLog* log) {
+    StoredState state;
     Variant tree_value;
     V_VT(&tree_value) = VT_UNKNOWN;
     HRESULT hr = bag->Read(kMenuTree, &tree_value, log);
@@ -67,13 +69,13 @@ void TqMenu::ReadProperties(IPropertyBag* bag, IErrorLog* log) {
             throw tq::Error(tq::hr::kTypeMismatch,
                             u"Tipos incompatíveis: a propriedade \"MenuTree\" não é um MenuTree");
     }
-    tree_ = tree;
+    state.tree = std::move(tree);
 
     Variant exibir;
     V_VT(&exibir) = VT_BOOL;
     hr = bag->Read(kExibirMenu, &exibir, log);
     if (IsMissing(hr)) {
-        exibir_menu_ = VARIANT_TRUE;
+        state.exibir_menu = VARIANT_TRUE;
     } else {
         if (hr == DISP_E_TYPEMISMATCH)
             throw tq::Error(tq::hr::kTypeMismatch,
@@ -81,8 +83,15 @@ void TqMenu::ReadProperties(IPropertyBag* bag, IErrorLog* log) {
         Check(hr);
         Check(VariantChangeType(&exibir, &exibir, 0, VT_BOOL),
               L"Tipos incompatíveis: a propriedade \"ExibirMenu\" não é um Boolean");
-        exibir_menu_ = V_BOOL(&exibir) ? VARIANT_TRUE : VARIANT_FALSE;
+        state.exibir_menu = V_BOOL(&exibir) ? VARIANT_TRUE : VARIANT_FALSE;
     }
+    return state;
+}
+
+void TqMenu::Commit(StoredState state) noexcept {
+    tree_ = std::move(state.tree);
+    exibir_menu_ = state.exibir_menu;
+    dirty_ = false;
 }
 
 // Writes the field (not the getter: an empty tree stays unwritten) and leaves out values equal
@@ -101,8 +110,7 @@ void TqMenu::WriteProperties(IPropertyBag* bag) {
 HRESULT TqMenu::Load(IPropertyBag* bag, IErrorLog* log) {
     if (!bag) return E_POINTER;
     return Guard(IID_IPersistPropertyBag, kSource, [&] {
-        ReadProperties(bag, log);
-        dirty_ = false;
+        Commit(ReadProperties(bag, log));
         return S_OK;
     });
 }
@@ -122,8 +130,7 @@ HRESULT TqMenu::Load(LPSTREAM stream) {
         ComPtr<MemoryBag> bag = MemoryBag::Make();
         if (!bag) throw std::bad_alloc();
         bag->LoadFrom(stream);
-        ReadProperties(bag.get(), nullptr);
-        dirty_ = false;
+        Commit(ReadProperties(bag.get(), nullptr));
         return S_OK;
     });
 }

@@ -2,6 +2,9 @@
 // sits in a site with an extender, as on a classic form designer: the form is the extender's
 // Parent, the name the extender's Name.
 #include "ctl_test_util.h"
+#include "dialog_driver.h"
+#include "menu_bar.h"
+#include "tq/bib/persist.h"
 #include "tqBiblioteca.h"
 
 namespace ctltest {
@@ -339,6 +342,54 @@ TEST_F(MenuBarTest, FailuresOfTheContainerReachTheCallerWithText) {
     SetExibir(loose.get(), true);
     EXPECT_EQ(loose->ReExibirMenu(&result), E_UNEXPECTED);
     EXPECT_NE(TakeErrorText().find(L"formulário"), std::wstring::npos);
+}
+
+TEST_F(MenuBarTest, BarNestsAsDeepAsASavedTreeAndNoDeeper) {
+    for (const size_t levels : {tq::bib::kMaxDepth, tq::bib::kMaxDepth + 1}) {
+        SCOPED_TRACE(levels);
+        // One entry per level, each the only child of the one above.
+        ComPtr<MenuTree> tree = NewTree();
+        std::vector<ComPtr<MenuItem>> chain;
+        ComPtr<MenuTree> level = tree;
+        for (size_t i = 0; i < levels; ++i) {
+            chain.push_back(AddEntry(level.get(), L"N", L"n" + std::to_wstring(i)));
+            level = SubOf(chain.back().get());
+        }
+        SetTree(ctl.get(), tree.get());
+        SetExibir(ctl.get(), true);
+        VARIANT result;
+        const HRESULT hr = ctl->ReExibirMenu(&result);
+        if (levels == tq::bib::kMaxDepth) {
+            ASSERT_EQ(hr, S_OK) << TakeErrorText();
+            size_t depth = 0;
+            for (HMENU m = Bar(); m; m = GetSubMenu(m, 0)) ++depth;
+            EXPECT_EQ(depth, levels);  // the bar, then a popup per level with children
+            continue;
+        }
+        EXPECT_EQ(hr, static_cast<HRESULT>(0x800A0006));  // CTL_E_OVERFLOW
+        EXPECT_NE(TakeErrorText().find(L"256"), std::wstring::npos);
+        // No bar left, and none of the popups made on the way down (every entry above the
+        // last two got one).
+        EXPECT_EQ(Bar(), nullptr);
+        for (size_t i = 0; i + 2 < levels; ++i) {
+            const LONG hnd = HndOf(chain[i].get());
+            EXPECT_NE(hnd, 0);
+            EXPECT_FALSE(IsMenu(tq::ctl::MenuFromLong(hnd))) << i;
+        }
+    }
+}
+
+TEST_F(MenuBarTest, GerarScriptOfAnEmptyTreeNeedsNoHostWindow) {
+    // A parent without "hwnd": the bar cannot be built, but the script export has only its
+    // notice to show, and shows it without an owner.
+    ComPtr<PropertyObject> parent = PropertyObject::Make();
+    site->extender->values[L"Parent"] = Variant::FromDispatch(parent.get());
+    tq::test::DialogDriver driver({tq::test::Press(L"Tá Querendo Me Enganar É ?", IDOK)});
+    VARIANT result;
+    EXPECT_EQ(ctl->GerarScript(&result), S_OK) << TakeErrorText();
+    driver.Finish();
+    ASSERT_TRUE(driver.ok()) << driver.Report();
+    EXPECT_EQ(driver.seen()[0].text, L"Nenhum Menu Foi Definido Ainda");
 }
 
 }  // namespace

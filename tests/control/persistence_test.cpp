@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ctl_test_util.h"
+#include "property_bag.h"
 #include "tqBiblioteca.h"
 
 namespace ctltest {
@@ -169,24 +170,6 @@ TEST_F(PersistenceTest, StoredMenuTreeOfTheWrongTypeFailsBeforeExibirMenuIsRead)
     EXPECT_EQ(pb->Load(text_bag.get(), nullptr), DISP_E_TYPEMISMATCH);
     EXPECT_FALSE(TakeErrorText().empty());
     EXPECT_EQ(text_bag->reads.size(), 1u);
-
-    // The same through a stream.  Layout: "tqMC", version 1, one value: name "MenuTree",
-    // VT_UNKNOWN, then the object as OleSaveToStream writes it.
-    std::string bytes("tqMC\x01\x00\x01\x00\x08\x00", 10);
-    const std::wstring name = L"MenuTree";
-    bytes.append(reinterpret_cast<const char*>(name.data()), name.size() * 2);
-    bytes.append("\x0d\x00", 2);
-    ComPtr<IPersistStream> other_ps;
-    ASSERT_EQ(other.As(IID_IPersistStream, &other_ps), S_OK);
-    ComPtr<IStream> obj_stream = StreamOf("");
-    ASSERT_EQ(OleSaveToStream(other_ps.get(), obj_stream.get()), S_OK);
-    bytes += StreamBytes(obj_stream.get());
-    ComPtr<_tqMenu> ctl2 = NewControl();
-    ComPtr<IPersistStreamInit> ps;
-    ASSERT_EQ(ctl2.As(IID_IPersistStreamInit, &ps), S_OK);
-    ComPtr<IStream> in = StreamOf(bytes);
-    EXPECT_EQ(ps->Load(in.get()), DISP_E_TYPEMISMATCH);
-    EXPECT_NE(TakeErrorText().find(L"MenuTree"), std::wstring::npos);
 }
 
 TEST_F(PersistenceTest, DamagedStreamsFailWithText) {
@@ -206,6 +189,102 @@ TEST_F(PersistenceTest, DamagedStreamsFailWithText) {
     ComPtr<IStream> cut = StreamOf(std::string("tqMC\x01\x00\x01\x00\x08\x00M\x00", 12));
     EXPECT_TRUE(FAILED(ps->Load(cut.get())));
     EXPECT_NE(TakeErrorText().find(L"truncad"), std::wstring::npos);
+}
+
+// "tqMC", version 1, one value "MenuTree" holding an object of class `clsid`, then `rest`.
+std::string StreamNaming(const CLSID& clsid, const std::string& rest) {
+    std::string bytes("tqMC\x01\x00\x01\x00\x08\x00", 10);
+    const std::wstring name = L"MenuTree";
+    bytes.append(reinterpret_cast<const char*>(name.data()), name.size() * 2);
+    bytes.append("\x0d\x00", 2);
+    bytes.append(reinterpret_cast<const char*>(&clsid), sizeof(clsid));
+    return bytes + rest;
+}
+
+// A control that already holds the sample tree and ExibirMenu False.
+struct LoadedControl {
+    ComPtr<_tqMenu> ctl = NewControl();
+    ComPtr<MenuTree> tree = SampleTree();
+    LoadedControl() {
+        SetTree(ctl.get(), tree.get());
+        SetExibir(ctl.get(), false);
+    }
+    void ExpectUnchanged() {
+        EXPECT_EQ(TreeOf(ctl.get()).get(), tree.get());
+        EXPECT_FALSE(Exibir(ctl.get()));
+    }
+};
+
+TEST_F(PersistenceTest, StreamObjectsOtherThanAMenuTreeAreRefusedByTheirClassAlone) {
+    // A StdFont with its data, a class nobody registered, and tqMenu naming itself 4,000 levels
+    // deep (a stack overflow if each level were made and loaded).
+    std::string nested;
+    for (int i = 0; i < 4000; ++i) nested = StreamNaming(CLSID_tqMenu, nested);
+    nested += std::string("tqMC\x01\x00\x00\x00", 8);
+    const CLSID kStdFont = {
+        0x0BE35203, 0x8F91, 0x11CE, {0x9D, 0xE3, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51}};
+    const CLSID kUnregistered = {
+        0x5A1B2C3D, 0x1234, 0x4321, {0x9A, 0x8B, 0x7C, 0x6D, 0x5E, 0x4F, 0x30, 0x21}};
+    const struct {
+        const char* what;
+        CLSID clsid;
+        std::string rest;
+    } cases[] = {
+        {"StdFont", kStdFont,
+         std::string("\x01\x00\x00\x90\x01\x00\x00\x00\x00\x05"
+                     "Arial",
+                     15)},
+        {"unregistered", kUnregistered, std::string(64, '\x01')},
+        {"tqMenu", CLSID_tqMenu, nested},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoadedControl loaded;
+        ComPtr<IPersistStreamInit> ps;
+        ASSERT_EQ(loaded.ctl.As(IID_IPersistStreamInit, &ps), S_OK);
+        const std::string bytes = StreamNaming(c.clsid, c.rest);
+        ComPtr<IStream> in = StreamOf(bytes);
+        EXPECT_EQ(ps->Load(in.get()), DISP_E_TYPEMISMATCH);
+        EXPECT_NE(TakeErrorText().find(L"só um MenuTree"), std::wstring::npos);
+        // Nothing was read past the class id: no object was made to read it.
+        ULARGE_INTEGER pos{};
+        ASSERT_EQ(in->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &pos), S_OK);
+        EXPECT_EQ(pos.QuadPart, bytes.size() - c.rest.size());
+        loaded.ExpectUnchanged();
+    }
+}
+
+TEST_F(PersistenceTest, FailedLoadLeavesTheControlAsItWas) {
+    // A valid tree, then an ExibirMenu that is no Boolean: through a bag and through a stream.
+    ComPtr<TestBag> bag = TestBag::Make();
+    Variant tree = Variant::FromDispatch(SampleTree().get());
+    ASSERT_EQ(bag->Write(L"MenuTree", &tree), S_OK);
+    bag->values[L"ExibirMenu"] = Variant::FromString(L"talvez");
+    ComPtr<tq::ctl::MemoryBag> memory = tq::ctl::MemoryBag::Make();
+    ASSERT_EQ(memory->Write(L"MenuTree", &tree), S_OK);
+    ASSERT_EQ(memory->Write(L"ExibirMenu", &bag->values[L"ExibirMenu"]), S_OK);
+    ComPtr<IStream> stream = StreamOf("");
+    memory->SaveTo(stream.get());
+    const std::string bytes = StreamBytes(stream.get());
+
+    for (const bool through_bag : {true, false}) {
+        SCOPED_TRACE(through_bag ? "bag" : "stream");
+        LoadedControl loaded;
+        HRESULT hr;
+        if (through_bag) {
+            ComPtr<IPersistPropertyBag> pb;
+            ASSERT_EQ(loaded.ctl.As(IID_IPersistPropertyBag, &pb), S_OK);
+            hr = pb->Load(bag.get(), nullptr);
+        } else {
+            ComPtr<IPersistStreamInit> ps;
+            ASSERT_EQ(loaded.ctl.As(IID_IPersistStreamInit, &ps), S_OK);
+            ComPtr<IStream> in = StreamOf(bytes);
+            hr = ps->Load(in.get());
+        }
+        EXPECT_EQ(hr, DISP_E_TYPEMISMATCH);
+        EXPECT_NE(TakeErrorText().find(L"ExibirMenu"), std::wstring::npos);
+        loaded.ExpectUnchanged();
+    }
 }
 
 }  // namespace

@@ -339,7 +339,7 @@ TEST_F(FormTest, ScriptButtonCallsGerarScriptOnTheThreadsControlAndShowsFailures
         Click(Control::btnScript);
         driver.Finish();
         ASSERT_TRUE(driver.ok()) << driver.Report();
-        EXPECT_EQ(driver.seen()[0].text, L"Object variable or With block variable not set");
+        EXPECT_EQ(driver.seen()[0].text, L"Nenhum controle tqMenu está ativo para gerar o script.");
     }
     ComPtr<FakeControl> shown = FakeControl::Make(NewMenuTree());
     g_script_control = shown.get();

@@ -186,7 +186,9 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
     static void GerarScriptNoControle() {
         ComPtr<IDispatch> control;
         if (g_script_source) control = ComPtr<IDispatch>::Attach(g_script_source());
-        if (!control) ThrowObjectNotSet();
+        if (!control)  // no tqMenu shown on this thread, or the one shown last is gone
+            throw Error(hr::kObjectNotSet,
+                        u"Nenhum controle tqMenu está ativo para gerar o script.");
         com::Variant ignored;
         win::ThrowIfFailed(com::CallMethod(control.get(), L"GerarScript", {}, &ignored),
                            L"GerarScript");

@@ -33,7 +33,8 @@ std::vector<com::RegValue> MenuPropertyRegistryValues(const std::wstring& module
 
 // Where the page's "Gera Script" button finds the control it calls GerarScript on: the module
 // state gctlMenu, the tqMenu shown last on this thread.  The function returns a new reference,
-// or null when there is none.  Until one is set the button fails with "Object variable not set".
+// or null when there is none.  Without a control (no source set, none shown, or the one shown
+// last is gone) the button says so: "Nenhum controle tqMenu está ativo para gerar o script."
 using ScriptControlSource = IDispatch* (*)();
 void SetScriptControlSource(ScriptControlSource source);
 
