@@ -66,7 +66,7 @@ start_xvfb() {
     local n
     for n in $(seq 90 250); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp 9>&- </dev/null >"$state/xvfb.log" 2>&1 &
+        setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp 9>&- </dev/null >"$state/xvfb.log" 2>&1 &
         echo $! >"$state/xvfb.pid"
         for _ in $(seq 1 50); do
             [ -e "/tmp/.X11-unix/X$n" ] && { echo ":$n" >"$state/display"; rm -f "$state/server-display"; return 0; }
@@ -106,7 +106,9 @@ start_xvfb() {
         # output through a pipe (CTest's test discovery) would otherwise wait for them forever.
         boot=()
         [ -f "$state/ready" ] || boot=(-i)
-        "$WINELOADER_BIN" wineboot "${boot[@]}" 9>&- </dev/null >>"$state/wineboot.log" 2>&1
+        # Their own session, too: a caller whose process group is killed (a test runner's
+        # timeout, Ctrl+C) must not take the prefix's services down with it.
+        setsid -w "$WINELOADER_BIN" wineboot "${boot[@]}" 9>&- </dev/null >>"$state/wineboot.log" 2>&1
         if [ ! -f "$state/ready" ]; then
             # Without a window manager, unmanaged top-level windows are destroyed in
             # milliseconds instead of about two seconds each.
