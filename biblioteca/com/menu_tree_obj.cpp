@@ -7,8 +7,9 @@
 // objects, arrays).  Every failure carries an error object with a Portuguese description.
 //
 // Count is a 16-bit Integer, so a level is limited to 32767 entries: Add refuses the 32768th
-// with an overflow error (CTL_E_OVERFLOW) and the level stays as it was; a level loaded from a
-// stream with more entries makes Count fail the same way (Item still reaches every entry).
+// with an overflow error (CTL_E_OVERFLOW) and the level stays as it was, and Load refuses a
+// stream with a larger level.  A larger level built through the core directly makes Count fail
+// the same way (Item still reaches every entry).
 // Add returns the new Count.
 //
 // ItemPorHnd(Id, Flag1, Flag2, Flag3) looks Id up at any depth below this level.  Id is any

@@ -406,30 +406,6 @@ TEST_F(BibItem, CountNeverWrapsPast32767) {
     EXPECT_HRESULT_FAILED(tree_->get_Item(Variant::FromLong(32768), last.put()));
 }
 
-TEST_F(BibItem, ALoadedLevelBeyond32767FailsCountButKeepsItsEntries) {
-    auto big = tq::bib::MenuTree::Create();
-    for (int i = 0; i < 40000; ++i) big->Add(u"x", u"n" + tq::FromUtf8(std::to_string(i)));
-    const std::vector<uint8_t> data = tq::bib::SaveTree(*big);
-    std::string stream_bytes(4, '\0');
-    const uint32_t size = static_cast<uint32_t>(data.size());
-    std::memcpy(stream_bytes.data(), &size, 4);
-    stream_bytes.append(data.begin(), data.end());
-
-    ComPtr<IPersistStreamInit> persist;
-    ASSERT_HRESULT_SUCCEEDED(tree_.As(IID_IPersistStreamInit, &persist));
-    ASSERT_HRESULT_SUCCEEDED(persist->Load(StreamOf(stream_bytes).get()));
-    short count = 0;
-    EXPECT_EQ(tree_->get_Count(&count), static_cast<HRESULT>(tq::hr::kOverflow));
-    EXPECT_EQ(TakeErrorText(), L"Estouro: o nível tem 40000 entradas e Count vai só até 32767");
-    Bstr nome;
-    ASSERT_HRESULT_SUCCEEDED(ItemAt(tree_.get(), 40000)->get_Nome(nome.put()));
-    EXPECT_EQ(nome.view(), L"n39999");
-    Bstr c(std::wstring_view(L"x"));
-    BSTR cb = c.get();
-    short r = 0;
-    EXPECT_EQ(tree_->Add(&cb, &cb, &r), static_cast<HRESULT>(tq::hr::kOverflow));
-}
-
 TEST_F(BibItem, ForEachEnumeratesTheLiveLevel) {
     ComPtr<IUnknown> unk;
     ASSERT_HRESULT_SUCCEEDED(tree_->get__NewEnum(unk.put()));

@@ -60,6 +60,25 @@ String Text(const std::string& utf8) {
                                        " entradas, o limite suportado."));
 }
 
+[[noreturn]] void LevelLimit() {
+    throw Error(hr::kInvalidData,
+                Text("Um nível do menu tem mais de " + std::to_string(kMaxLevelEntries) +
+                     " entradas, o limite suportado."));
+}
+
+[[noreturn]] void MemoryLimit(size_t bytes) {
+    throw Error(hr::kInvalidData,
+                Text("O menu tem entradas demais para o tamanho dos seus dados: carregar " +
+                     std::to_string(bytes) + " bytes tomaria mais de " +
+                     std::to_string(kLoadMemoryFactor) + " vezes esse tamanho (mais " +
+                     std::to_string(kLoadMemoryBase >> 20) + " MB) de memória."));
+}
+
+// The most a load of `bytes` bytes may take.
+size_t MemoryBudget(size_t bytes) {
+    return kLoadMemoryFactor * bytes + kLoadMemoryBase;
+}
+
 [[noreturn]] void ByteLimit() {
     throw Error(hr::kInvalidData,
                 Text("Os dados do menu passam de " + std::to_string(kMaxBytes >> 20) +
@@ -126,13 +145,16 @@ void Fields(Out& out, const MenuItem& e) {
     if (!e.HabilitadoDefault()) out.Bool(kHabilitadoDefault, false);
 }
 
+// Sizes the output, and what loading it back would cost in memory.
 struct Counter {
     size_t n = 0;
+    size_t cost = 0;
     void Tag(uint8_t) { ++n; }
     void Bool(uint8_t, bool) { n += 2; }
     void Str(uint8_t, const String& s) {
         if (s.size() > (kMaxBytes - 5) / 2) ByteLimit();  // so that sums cannot wrap
         n += 5 + 2 * s.size();
+        cost += LoadCostOfString(s.size());
     }
 };
 
@@ -179,18 +201,22 @@ void Walk(const MenuTree& tree, Entry&& entry, Close&& close) {
 std::vector<uint8_t> Save(const MenuTree& tree) {
     size_t entries = 0;
     Counter size{kHeaderSize};
+    if (tree.Count() > kMaxLevelEntries) LevelLimit();
     Walk(
         tree,
         [&](const MenuItem& e, size_t depth) {
             if (depth > kMaxDepth) DepthLimit();
             if (++entries > kMaxEntries) EntryLimit();
+            if (e.SubMenu()->Count() > kMaxLevelEntries) LevelLimit();
             Fields(size, e);
             size.Tag(kEnd);
+            size.cost += LoadCostOfEntry();
             if (size.n > kMaxBytes) ByteLimit();
         },
         [] {});
     size.Tag(kEndOfData);
     if (size.n > kMaxBytes) ByteLimit();
+    if (size.cost > MemoryBudget(size.n)) MemoryLimit(size.n);
 
     std::vector<uint8_t> out(size.n);
     std::memcpy(out.data(), kMagic, 4);
@@ -257,6 +283,14 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
     if (count > static_cast<size_t>(end - p) / 2)
         Corrupt("há menos dados do que as entradas declaradas");
 
+    // Charged before each allocation, so the load never takes more than its budget.
+    const size_t budget = MemoryBudget(data.size());
+    size_t cost = 0;
+    auto charge = [&](size_t more) {
+        cost += more;
+        if (cost > budget) MemoryLimit(data.size());
+    };
+
     auto root = MenuTree::Create();
     struct Open {
         MenuItem* item;
@@ -274,6 +308,8 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
                 if (tag == kBegin) {
                     if (open.size() == kMaxDepth) DepthLimit();
                     if (loaded == count) Corrupt("há mais entradas do que o cabeçalho declara");
+                    if (level->Count() == kMaxLevelEntries) LevelLimit();
+                    charge(LoadCostOfEntry());
                     ++loaded;
                     MenuItem* item = level->Add(String(), String()).get();
                     open.push_back({item, 0});
@@ -339,6 +375,7 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
                 if (o.seen & (1u << bit)) Corrupt("campo repetido numa entrada");
                 o.seen |= 1u << bit;
                 MenuItem& e = *o.item;
+                charge(LoadCostOfString(n));
                 String s = GetUtf16(chars, n);
                 switch (tag) {
                     case kCaption:
@@ -381,6 +418,20 @@ constexpr char16_t kBase64Alphabet[] =
 }
 
 }  // namespace
+
+// Each heap block is counted with 32 bytes for the allocator's header and rounding; make_shared
+// puts a 16-byte control block in front of the object.  An entry's slot in its level's vector is
+// counted three times over: growth doubles the capacity and holds the old buffer while copying.
+size_t LoadCostOfEntry() {
+    constexpr size_t kBlock = 32, kControl = 16;
+    return (kControl + sizeof(MenuItem) + kBlock) + (kControl + sizeof(MenuTree) + kBlock) +
+           3 * sizeof(std::shared_ptr<MenuItem>);
+}
+
+size_t LoadCostOfString(size_t length) {
+    static const size_t in_place = String().capacity();
+    return length <= in_place ? 0 : 2 * (length + 1) + 32;
+}
 
 std::vector<uint8_t> SaveTree(const MenuTree& tree) {
     try {
