@@ -258,7 +258,8 @@ TEST_F(BibItem, EverythingElseFailsWithTheRightErrorAndText) {
         {VT_I4, -1, DISP_E_BADINDEX, L"error: Índice fora do intervalo: -1 (Count = 3)"},
         {VT_I4, 4, DISP_E_BADINDEX, L"error: Índice fora do intervalo: 4 (Count = 3)"},
         {VT_R8, 1.5, DISP_E_BADINDEX, L"error: Índice não inteiro: 1.5"},
-        {VT_R8, 5e30, DISP_E_BADINDEX, nullptr},
+        {VT_R8, 5e30, DISP_E_BADINDEX, L"error: Índice fora do intervalo: 5e+30 (Count = 3)"},
+        {VT_R8, -1e300, DISP_E_BADINDEX, L"error: Índice fora do intervalo: -1e+300 (Count = 3)"},
         {VT_EMPTY, 0, DISP_E_TYPEMISMATCH,
          L"error: Tipo de índice inválido: Empty (use a posição 1..Count ou o Nome)"},
         {VT_NULL, 0, DISP_E_TYPEMISMATCH,
@@ -281,6 +282,18 @@ TEST_F(BibItem, EverythingElseFailsWithTheRightErrorAndText) {
         }
         EXPECT_GT(got.size(), 8u) << "every failure explains itself";
     }
+    // Variants OLE itself refuses to read: an unknown VARTYPE, and a by-reference Variant that
+    // points to another by-reference one.
+    LONG one = 1;
+    VARIANT inner_ref, unknown_vt, nested;
+    V_VT(&inner_ref) = VT_I4 | VT_BYREF, V_I4REF(&inner_ref) = &one;
+    V_VT(&nested) = VT_VARIANT | VT_BYREF, V_VARIANTREF(&nested) = &inner_ref;
+    V_VT(&unknown_vt) = 0x7F, V_I4(&unknown_vt) = 1;
+    const std::pair<const VARIANT*, const wchar_t*> refused[] = {
+        {&unknown_vt, L"error: Tipo de Variant inválido: VarType 127"},
+        {&nested, L"error: Tipo de Variant inválido: referência a outra referência"},
+    };
+    for (const auto& [v, text] : refused) EXPECT_EQ(NomeAt(*v), text);
     // An object is not an index either.
     Variant obj = Variant::FromDispatch(AsDispatch(tree_.get()).get());
     HRESULT hr = S_OK;

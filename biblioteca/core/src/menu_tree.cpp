@@ -38,17 +38,28 @@ uint64_t NextTake() {
     return g_take_clock.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
+// Change stamps, across all hierarchies, so that no two states ever share one.
+std::atomic<uint64_t> g_change_clock{0};
+
+uint64_t NextChange() {
+    return g_change_clock.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 }  // namespace
 
 // Entries by HndMenu.  Each value maps to a doubly linked chain through the entries themselves,
 // oldest take first, so that taking, giving up and moving a handle never allocate per entry
-// beyond the map node of a value.
+// beyond the map node of a value.  The index is shared by every level of one hierarchy, so it
+// also carries the hierarchy's change stamp: a new index is a new state.
 struct HndIndex {
     struct Chain {
         MenuItem* head = nullptr;
         MenuItem* tail = nullptr;
     };
     std::unordered_map<int32_t, Chain> chains;
+    uint64_t stamp = NextChange();
+
+    void Changed() noexcept { stamp = NextChange(); }
 };
 
 // Entries of one level by Nome.  The key views the Nome of the chain's head entry, whose string
@@ -327,12 +338,32 @@ MenuItem::~MenuItem() {
     if (sub_) sub_->owner_ = nullptr;
 }
 
+void MenuItem::Changed() noexcept {
+    if (level_) level_->index_->Changed();
+}
+
+void MenuItem::Put(String& field, String v) {
+    if (field == v) return;
+    field = std::move(v);
+    Changed();
+}
+
+void MenuItem::Put(bool& field, bool v) {
+    if (field == v) return;
+    field = v;
+    Changed();
+}
+
 void MenuItem::SetTextoMenu(String v) {
+    if (texto_set_ && texto_ == v) return;
     texto_ = std::move(v);
     texto_set_ = true;
+    Changed();
 }
 
 void MenuItem::SetNome(String v) {
+    if (nome_ == v) return;
+    Changed();
     if (!level_ || !level_->names_) {
         nome_ = std::move(v);
         return;
@@ -409,6 +440,7 @@ std::shared_ptr<MenuItem> MenuTree::Add(String caption, String nome) {
     item->pos_ = items_.size();
     items_.push_back(item);  // on failure nothing changed
     item->level_ = this;
+    index_->Changed();
     if (names_) {
         try {
             TreeImpl::NameInsert(*names_, *item);
@@ -430,9 +462,10 @@ void MenuTree::Clear() {
     std::vector<std::shared_ptr<MenuItem>> removed;
     removed.swap(items_);
     if (top) {
-        index_.swap(fresh);
+        index_.swap(fresh);  // a new index: a new state
         TreeImpl::Release(std::move(removed), nullptr);
     } else {
+        index_->Changed();
         TreeImpl::Release(std::move(removed), index_.get());
     }
 }
@@ -476,10 +509,18 @@ void MenuTree::SwapContents(MenuTree& other) {
         index_.swap(other.index_);
     } else {
         TreeImpl::SwapAcrossIndices(*this, other);
+        index_->Changed();
+        other.index_->Changed();
         return;
     }
     TreeImpl::FixLevels(*this);
     TreeImpl::FixLevels(other);
+    index_->Changed();
+    other.index_->Changed();
+}
+
+uint64_t MenuTree::ChangeStamp() const {
+    return index_->stamp;
 }
 
 }  // namespace tq::bib
