@@ -208,7 +208,7 @@ struct TreeImpl {
                         linked.push_back(e.get());
                         fresh->chains.try_emplace(e->hnd_);
                     }
-                    levels.push_back(e->sub_.get());
+                    if (e->sub_) levels.push_back(e->sub_.get());
                 }
             }
             // Nothing below allocates.
@@ -234,6 +234,7 @@ struct TreeImpl {
         while (!stack.empty()) {
             std::shared_ptr<MenuItem> x = std::move(stack.back());
             stack.pop_back();
+            if (!x->sub_) continue;  // a leaf that never had a level: nothing below it
             MenuTree& sub = *x->sub_;
             if (x.use_count() == 1 && x->sub_.use_count() == 1) {
                 if (sub.items_.empty()) continue;
@@ -285,6 +286,7 @@ struct TreeImpl {
                             if (target.chains.try_emplace(e->hnd_).second)
                                 made.emplace_back(&target, e->hnd_);
                         }
+                        if (!e->sub_) continue;
                         side.below.push_back(e->sub_.get());
                         todo.push_back(e->sub_.get());
                     }
@@ -336,6 +338,18 @@ MenuItem::~MenuItem() {
     // A level detaches its entries before letting go of them, so nothing here is indexed.  A
     // child level that somebody still holds outlives this entry and becomes a root.
     if (sub_) sub_->owner_ = nullptr;
+}
+
+const std::shared_ptr<MenuTree>& MenuItem::SubMenu() const {
+    if (!sub_) {
+        // The level joins the hierarchy of the entry's level; an entry no level holds any more
+        // heads a hierarchy of its own.
+        auto sub = std::make_shared<MenuTree>(MenuTree::Private{});
+        sub->index_ = level_ ? level_->index_ : std::make_shared<HndIndex>();
+        sub->owner_ = const_cast<MenuItem*>(this);
+        sub_ = std::move(sub);
+    }
+    return sub_;
 }
 
 void MenuItem::Changed() noexcept {
@@ -431,10 +445,6 @@ std::shared_ptr<MenuItem> MenuTree::Find(StringView nome) const {
 
 std::shared_ptr<MenuItem> MenuTree::Add(String caption, String nome) {
     auto item = std::make_shared<MenuItem>(MenuItem::Private{});
-    auto sub = std::make_shared<MenuTree>(Private{});
-    sub->index_ = index_;
-    sub->owner_ = item.get();
-    item->sub_ = std::move(sub);
     item->caption_ = std::move(caption);
     item->nome_ = std::move(nome);
     item->pos_ = items_.size();
@@ -488,7 +498,7 @@ size_t MenuTree::TotalCount() const {
         todo.pop_back();
         n += l->items_.size();
         for (const auto& e : l->items_)
-            if (!e->sub_->items_.empty()) todo.push_back(e->sub_.get());
+            if (e->sub_ && !e->sub_->items_.empty()) todo.push_back(e->sub_.get());
     }
     return n;
 }

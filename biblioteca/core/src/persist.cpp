@@ -185,14 +185,14 @@ void Walk(const MenuTree& tree, Entry&& entry, Close&& close) {
     std::vector<Frame> stack{{&tree, 0}};
     while (!stack.empty()) {
         Frame& f = stack.back();
-        if (f.next == f.level->Count()) {
+        if (!f.level || f.next == f.level->Count()) {
             stack.pop_back();
             if (!stack.empty()) close();  // the entry whose SubMenu this was
             continue;
         }
         const MenuItem& e = *f.level->Items()[f.next++];
         entry(e, stack.size());
-        stack.push_back({e.SubMenu().get(), 0});
+        stack.push_back({e.Children(), 0});
     }
 }
 
@@ -207,10 +207,12 @@ std::vector<uint8_t> Save(const MenuTree& tree) {
         [&](const MenuItem& e, size_t depth) {
             if (depth > kMaxDepth) DepthLimit();
             if (++entries > kMaxEntries) EntryLimit();
-            if (e.SubMenu()->Count() > kMaxLevelEntries) LevelLimit();
+            const MenuTree* children = e.Children();
+            if (children && children->Count() > kMaxLevelEntries) LevelLimit();
             Fields(size, e);
             size.Tag(kEnd);
             size.cost += LoadCostOfEntry();
+            if (children && children->Count() > 0) size.cost += LoadCostOfLevel();
             if (size.n > kMaxBytes) ByteLimit();
         },
         [] {});
@@ -298,7 +300,6 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
     };
     std::vector<Open> open;
     open.reserve(std::min<size_t>(count, 16));
-    MenuTree* level = root.get();
     size_t loaded = 0;
     for (;;) {
         if (p == end) Truncated();
@@ -308,16 +309,20 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
                 if (tag == kBegin) {
                     if (open.size() == kMaxDepth) DepthLimit();
                     if (loaded == count) Corrupt("há mais entradas do que o cabeçalho declara");
+                    // The open entry's level is made with its first child: leaves get none.
+                    MenuTree* level = root.get();
+                    if (!open.empty()) {
+                        const MenuItem& parent = *open.back().item;
+                        if (!parent.Children()) charge(LoadCostOfLevel());
+                        level = parent.SubMenu().get();
+                    }
                     if (level->Count() == kMaxLevelEntries) LevelLimit();
                     charge(LoadCostOfEntry());
                     ++loaded;
-                    MenuItem* item = level->Add(String(), String()).get();
-                    open.push_back({item, 0});
-                    level = item->SubMenu().get();
+                    open.push_back({level->Add(String(), String()).get(), 0});
                 } else if (tag == kEnd) {
                     if (open.empty()) Corrupt("fim de entrada sem entrada aberta");
                     open.pop_back();
-                    level = open.empty() ? root.get() : open.back().item->SubMenu().get();
                 } else if (tag == kEndOfData) {
                     if (!open.empty()) Corrupt("fim dos dados com entradas abertas");
                     if (loaded != count) Corrupt("há menos entradas do que o cabeçalho declara");
@@ -422,10 +427,16 @@ constexpr char16_t kBase64Alphabet[] =
 // Each heap block is counted with 32 bytes for the allocator's header and rounding; make_shared
 // puts a 16-byte control block in front of the object.  An entry's slot in its level's vector is
 // counted three times over: growth doubles the capacity and holds the old buffer while copying.
+namespace {
+constexpr size_t kBlock = 32, kControl = 16;
+}
+
 size_t LoadCostOfEntry() {
-    constexpr size_t kBlock = 32, kControl = 16;
-    return (kControl + sizeof(MenuItem) + kBlock) + (kControl + sizeof(MenuTree) + kBlock) +
-           3 * sizeof(std::shared_ptr<MenuItem>);
+    return (kControl + sizeof(MenuItem) + kBlock) + 3 * sizeof(std::shared_ptr<MenuItem>);
+}
+
+size_t LoadCostOfLevel() {
+    return kControl + sizeof(MenuTree) + kBlock;
 }
 
 size_t LoadCostOfString(size_t length) {

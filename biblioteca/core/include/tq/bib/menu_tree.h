@@ -1,6 +1,10 @@
 // The menu data: a tree of menu levels (MenuTree) whose entries (MenuItem) each own a child
 // level.  This is the portable core of tqBiblioteca; the COM classes are thin shells over it.
 //
+// Child levels are made on first use: SubMenu() of a leaf creates its (empty) level the first
+// time it is asked, so the many leaves of a loaded or built tree carry no level object.  Walks
+// that only read use Children(), which never creates one.
+//
 // Ownership: levels and entries are held by std::shared_ptr.  A level owns its entries; an entry
 // owns its child level and knows the level it belongs to (Parent(); null once the entry was
 // removed by Clear or its level died).  The COM shell caches its wrapper object in `peer` so that
@@ -72,8 +76,11 @@ class MenuItem : public std::enable_shared_from_this<MenuItem> {
     bool HabilitadoDefault() const { return habilitado_default_; }
     void SetHabilitadoDefault(bool v) { Put(habilitado_default_, v); }
 
-    // The child level: never null, empty for a leaf.
-    const std::shared_ptr<MenuTree>& SubMenu() const { return sub_; }
+    // The child level: never null, empty for a leaf; made on the first call (may throw
+    // std::bad_alloc then).  The same level every time after.
+    const std::shared_ptr<MenuTree>& SubMenu() const;
+    // The child level if it exists, else null (a leaf whose SubMenu was never asked for).
+    const MenuTree* Children() const { return sub_.get(); }
 
     // The level this entry belongs to, or null once it was removed by Clear (or its level died).
     std::shared_ptr<MenuTree> Parent() const;
@@ -104,8 +111,8 @@ class MenuItem : public std::enable_shared_from_this<MenuItem> {
     bool consulta_ = false;
     bool visivel_ = true, visivel_default_ = true;
     bool habilitado_ = true, habilitado_default_ = true;
-    bool hnd_linked_ = false;  // linked into level_->index_ under hnd_
-    std::shared_ptr<MenuTree> sub_;
+    bool hnd_linked_ = false;                // linked into level_->index_ under hnd_
+    mutable std::shared_ptr<MenuTree> sub_;  // made by SubMenu() on first use
     MenuTree* level_ = nullptr;  // the level holding this entry; cleared when it lets go
     size_t pos_ = 0;             // 0-based position in level_ (entries are only ever appended)
     // Links of the handle index: entries carrying the same HndMenu, oldest take first.
@@ -131,7 +138,8 @@ class MenuTree : public std::enable_shared_from_this<MenuTree> {
     // Hash lookup: no scan of the level.
     std::shared_ptr<MenuItem> Find(StringView nome) const;
 
-    // Appends an entry with that Caption and Nome and an empty SubMenu; returns it.
+    // Appends an entry with that Caption and Nome and an empty SubMenu (made when first asked);
+    // returns it.
     std::shared_ptr<MenuItem> Add(String caption, String nome);
 
     // Removes every entry.  Removed entries (and their subtrees) leave this hierarchy's handle

@@ -43,9 +43,9 @@
 //
 // Memory: every length and count read is checked against the bytes that remain before anything
 // is allocated for it, and a load may take at most kLoadMemoryFactor times its input plus
-// kLoadMemoryBase.  An entry costs far more in memory (its MenuItem, its own empty SubMenu level,
-// its slot and five strings: LoadCostOfEntry) than the two bytes that can encode it, so the
-// loader charges each entry and each string that needs its own allocation against that budget
+// kLoadMemoryBase.  An entry costs far more in memory (its MenuItem with five strings and its
+// slot: LoadCostOfEntry; a leaf gets no SubMenu level) than the two bytes that can encode it, so
+// the loader charges each entry and each string that needs its own allocation against that budget
 // as it goes and refuses the data once the budget is spent.  Only a tree of tens of thousands of
 // nearly empty entries comes near it; SaveTree applies the same rule.
 //
@@ -74,10 +74,12 @@ inline constexpr size_t kMaxLevelEntries = 32767;
 inline constexpr size_t kLoadMemoryFactor = 20;
 inline constexpr size_t kLoadMemoryBase = size_t{16} << 20;
 
-// What LoadTree charges against its memory budget for one entry, and for a string of `length`
-// code units (nothing when it fits in the string object itself).  Upper bounds of what the heap
-// really gives: each allocation is counted with its allocator's bookkeeping.
+// What LoadTree charges against its memory budget for one entry, for the level an entry with
+// children gets, and for a string of `length` code units (nothing when it fits in the string
+// object itself).  Upper bounds of what the heap really gives: each allocation is counted with
+// its allocator's bookkeeping.
 size_t LoadCostOfEntry();
+size_t LoadCostOfLevel();
 size_t LoadCostOfString(size_t length);
 
 // Every entry of `tree` and below, with all properties but HndMenu.
