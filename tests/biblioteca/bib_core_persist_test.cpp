@@ -480,6 +480,10 @@ TEST(PersistLimits, ALoadTakesAtMost20TimesItsInputPlusAConstant) {
         SCOPED_TRACE(data.size());
         EXPECT_LE(LoadPeak(data), kLoadMemoryFactor * data.size() + kLoadMemoryBase);
     }
+    // Only an entry with children gets a level.
+    auto two = LoadTree(Stream(2).Begin().Begin().End().End().Done().bytes());
+    ASSERT_NE(two->At(1)->Children(), nullptr);
+    EXPECT_EQ(two->At(1)->Children()->At(1)->Children(), nullptr);
     // A string that claims 16M characters in an 18-byte stream allocates nothing for them.
     EXPECT_LT(LoadPeak(Stream(1).Begin().U8(0x60).U32(1u << 24).bytes()), 4096u);
 }

@@ -107,7 +107,9 @@ TEST(MenuTreeStructure, NewEntryHasDocumentedDefaults) {
     EXPECT_TRUE(e->VisivelDefault());
     EXPECT_TRUE(e->Habilitado());
     EXPECT_TRUE(e->HabilitadoDefault());
+    EXPECT_EQ(e->Children(), nullptr) << "a leaf's level is made only when asked for";
     ASSERT_NE(e->SubMenu(), nullptr);
+    EXPECT_EQ(e->Children(), e->SubMenu().get()) << "and is the same level from then on";
     EXPECT_EQ(e->SubMenu()->Count(), 0u);
     EXPECT_EQ(e->Parent(), tree);
     EXPECT_EQ(e->SubMenu()->ItemPorHnd(1), nullptr);
