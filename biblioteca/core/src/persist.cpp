@@ -145,16 +145,36 @@ void Fields(Out& out, const MenuItem& e) {
     if (!e.HabilitadoDefault()) out.Bool(kHabilitadoDefault, false);
 }
 
-// Sizes the output, and what loading it back would cost in memory.
 struct Counter {
     size_t n = 0;
-    size_t cost = 0;
     void Tag(uint8_t) { ++n; }
     void Bool(uint8_t, bool) { n += 2; }
     void Str(uint8_t, const String& s) {
         if (s.size() > (kMaxBytes - 5) / 2) ByteLimit();  // so that sums cannot wrap
         n += 5 + 2 * s.size();
-        cost += LoadCostOfString(s.size());
+    }
+};
+
+// The loader's memory budget, kept exactly as LoadTree keeps it while it reads: `saved` bytes
+// read so far (as SaveTree writes them), `cost` charged so far, checked at every charge.
+struct LoadBudget {
+    size_t saved = kHeaderSize + 1;  // the header and the end of data
+    size_t cost = 0;
+    void Charge(size_t more) {
+        cost += more;
+        if (cost > MemoryBudget(saved)) MemoryLimit(saved);
+    }
+    // An entry begins (its begin and end tags); the first entry of a level also makes the level.
+    void Entry(bool makes_level) {
+        saved += 2;
+        Charge(LoadCostOfEntry() + (makes_level ? LoadCostOfLevel() : 0));
+    }
+    // As an Out of Fields: what SaveTree writes of an entry.
+    void Tag(uint8_t) {}
+    void Bool(uint8_t, bool) { saved += 2; }
+    void Str(uint8_t, const String& s) {
+        saved += 5 + 2 * s.size();
+        Charge(LoadCostOfString(s.size()));
     }
 };
 
@@ -174,8 +194,8 @@ struct Putter {
     }
 };
 
-// Depth-first pre-order walk from an explicit stack: entry(e, depth) for each entry, then
-// close() once its subtree is done.
+// Depth-first pre-order walk from an explicit stack: entry(e, depth, index) for each entry (index
+// 0-based in its level), then close() once its subtree is done.
 template <class Entry, class Close>
 void Walk(const MenuTree& tree, Entry&& entry, Close&& close) {
     struct Frame {
@@ -190,8 +210,9 @@ void Walk(const MenuTree& tree, Entry&& entry, Close&& close) {
             if (!stack.empty()) close();  // the entry whose SubMenu this was
             continue;
         }
-        const MenuItem& e = *f.level->Items()[f.next++];
-        entry(e, stack.size());
+        const size_t index = f.next++;
+        const MenuItem& e = *f.level->Items()[index];
+        entry(e, stack.size(), index);
         stack.push_back({e.Children(), 0});
     }
 }
@@ -201,24 +222,24 @@ void Walk(const MenuTree& tree, Entry&& entry, Close&& close) {
 std::vector<uint8_t> Save(const MenuTree& tree) {
     size_t entries = 0;
     Counter size{kHeaderSize};
+    LoadBudget budget;
     if (tree.Count() > kMaxLevelEntries) LevelLimit();
     Walk(
         tree,
-        [&](const MenuItem& e, size_t depth) {
+        [&](const MenuItem& e, size_t depth, size_t index) {
             if (depth > kMaxDepth) DepthLimit();
             if (++entries > kMaxEntries) EntryLimit();
             const MenuTree* children = e.Children();
             if (children && children->Count() > kMaxLevelEntries) LevelLimit();
             Fields(size, e);
             size.Tag(kEnd);
-            size.cost += LoadCostOfEntry();
-            if (children && children->Count() > 0) size.cost += LoadCostOfLevel();
             if (size.n > kMaxBytes) ByteLimit();
+            budget.Entry(depth > 1 && index == 0);
+            Fields(budget, e);
         },
         [] {});
     size.Tag(kEndOfData);
     if (size.n > kMaxBytes) ByteLimit();
-    if (size.cost > MemoryBudget(size.n)) MemoryLimit(size.n);
 
     std::vector<uint8_t> out(size.n);
     std::memcpy(out.data(), kMagic, 4);
@@ -227,7 +248,7 @@ std::vector<uint8_t> Save(const MenuTree& tree) {
     PutU32(out.data() + 8, static_cast<uint32_t>(entries));
     Putter put{out.data() + kHeaderSize};
     Walk(
-        tree, [&](const MenuItem& e, size_t) { Fields(put, e); }, [&] { put.Tag(kEnd); });
+        tree, [&](const MenuItem& e, size_t, size_t) { Fields(put, e); }, [&] { put.Tag(kEnd); });
     put.Tag(kEndOfData);
     return out;
 }
@@ -285,13 +306,11 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
     if (count > static_cast<size_t>(end - p) / 2)
         Corrupt("há menos dados do que as entradas declaradas");
 
-    // Charged before each allocation, so the load never takes more than its budget.
-    const size_t budget = MemoryBudget(data.size());
-    size_t cost = 0;
-    auto charge = [&](size_t more) {
-        cost += more;
-        if (cost > budget) MemoryLimit(data.size());
-    };
+    // Charged before each allocation, so the load never takes more than its budget.  The budget
+    // grows with the bytes of what was read so far as SaveTree writes it (never more than what
+    // was read), and SaveTree keeps the same account in the same order over its own output: so
+    // whatever loads also saves, and whatever saves also loads.
+    LoadBudget budget;
 
     auto root = MenuTree::Create();
     struct Open {
@@ -311,13 +330,15 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
                     if (loaded == count) Corrupt("há mais entradas do que o cabeçalho declara");
                     // The open entry's level is made with its first child: leaves get none.
                     MenuTree* level = root.get();
+                    bool makes_level = false;
                     if (!open.empty()) {
                         const MenuItem& parent = *open.back().item;
-                        if (!parent.Children()) charge(LoadCostOfLevel());
+                        makes_level = !parent.Children();
+                        if (makes_level) budget.Entry(true);  // before the level is made
                         level = parent.SubMenu().get();
                     }
                     if (level->Count() == kMaxLevelEntries) LevelLimit();
-                    charge(LoadCostOfEntry());
+                    if (!makes_level) budget.Entry(false);
                     ++loaded;
                     open.push_back({level->Add(String(), String()).get(), 0});
                 } else if (tag == kEnd) {
@@ -342,6 +363,8 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
                 if (o.seen & (1u << bit)) Corrupt("campo repetido numa entrada");
                 o.seen |= 1u << bit;
                 if (v > 1) Corrupt("valor lógico inválido");
+                // Saved only when it differs from a new entry's value.
+                if (v != (tag == kConsulta ? 0 : 1)) budget.Bool(tag, v);
                 MenuItem& e = *o.item;
                 switch (tag) {
                     case kConsulta:
@@ -380,7 +403,9 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
                 if (o.seen & (1u << bit)) Corrupt("campo repetido numa entrada");
                 o.seen |= 1u << bit;
                 MenuItem& e = *o.item;
-                charge(LoadCostOfString(n));
+                if (n > 0 || tag == kTextoMenu)  // saved: SaveTree writes it
+                    budget.saved += 5 + 2 * static_cast<size_t>(n);
+                budget.Charge(LoadCostOfString(n));
                 String s = GetUtf16(chars, n);
                 switch (tag) {
                     case kCaption:

@@ -45,9 +45,12 @@
 // is allocated for it, and a load may take at most kLoadMemoryFactor times its input plus
 // kLoadMemoryBase.  An entry costs far more in memory (its MenuItem with five strings and its
 // slot: LoadCostOfEntry; a leaf gets no SubMenu level) than the two bytes that can encode it, so
-// the loader charges each entry and each string that needs its own allocation against that budget
-// as it goes and refuses the data once the budget is spent.  Only a tree of tens of thousands of
-// nearly empty entries comes near it; SaveTree applies the same rule.
+// the loader charges each entry, level and string that needs its own allocation as it goes,
+// against kLoadMemoryFactor times the bytes read so far (counted as SaveTree writes them: fields
+// a writer may leave out or that this version skips add nothing) plus kLoadMemoryBase, and
+// refuses the data once that is spent.  SaveTree keeps the same account in the same order over
+// its own output, so what saves loads and what loads saves.  Only a tree of tens of thousands of
+// nearly empty entries comes near the limit.
 //
 // Errors: tq::Error with hr::kInvalidData (not a menu, corrupt, truncated, beyond a limit),
 // hr::kOldFormat (written for a newer reader) or hr::kOutOfMemory.  LoadTree builds a new tree and
