@@ -2,7 +2,7 @@
 // 10,000 and 100,000 entries saved with IPersistStreamInit::Save into a fresh HGLOBAL stream and
 // loaded back with IPersistStreamInit::Load, against the core's SaveTree/LoadTree on the same
 // tree in the same run (the baseline: what the COM shell adds is the stream copy, the length
-// prefix and the fingerprint that IsDirty compares).  Also IsDirty (a full save, by design) and
+// prefix and the change stamps).  Also IsDirty (a comparison of change stamps) and
 // building the tree entry by entry through MenuTree.Add against the core's Add.
 //
 // Prints entries/s, the ratios to the baselines, and the scaling of the time per entry from

@@ -139,7 +139,11 @@ HRESULT MenuItemObject::put_HabilitadoDefault(VARIANT_BOOL value) {
 }
 
 HRESULT MenuItemObject::get_SubMenu(::MenuTree** value) {
-    return MenuTreeObject::Wrap(item_->SubMenu(), value);
+    if (!value) return E_POINTER;
+    *value = nullptr;
+    // A leaf's level is made here, on first use.
+    return tq::com::Guard(IID_MenuItem, kErrorSource,
+                          [&] { return MenuTreeObject::Wrap(item_->SubMenu(), value); });
 }
 
 HRESULT MenuItemObject::InterfaceSupportsErrorInfo(REFIID iid) {

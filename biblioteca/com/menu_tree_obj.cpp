@@ -7,8 +7,9 @@
 // objects, arrays).  Every failure carries an error object with a Portuguese description.
 //
 // Count is a 16-bit Integer, so a level is limited to 32767 entries: Add refuses the 32768th
-// with an overflow error (CTL_E_OVERFLOW) and the level stays as it was; a level loaded from a
-// stream with more entries makes Count fail the same way (Item still reaches every entry).
+// with an overflow error (CTL_E_OVERFLOW) and the level stays as it was, and Load refuses a
+// stream with a larger level.  A larger level built through the core directly makes Count fail
+// the same way (Item still reaches every entry).
 // Add returns the new Count.
 //
 // ItemPorHnd(Id, Flag1, Flag2, Flag3) looks Id up at any depth below this level.  Id is any
@@ -23,9 +24,10 @@
 // run-time state and is not stored.  Load builds a new tree and swaps it in only when the whole
 // load succeeded: a corrupt, truncated or hostile input leaves the tree as it was.
 //
-// IsDirty compares a fingerprint of the tree's persistent state (its saved bytes) with the one
-// last loaded, saved with fClearDirty, or initialised; so it answers S_OK exactly when a save
-// would store something else (HndMenu changes do not count), whichever wrapper made the change.
+// IsDirty answers S_OK once the tree changed since it was last loaded, saved with fClearDirty,
+// or initialised: any Add or Clear, or any put of a stored property to a different value, at
+// any depth and through whichever wrapper (the core's change stamp, so IsDirty costs nothing).
+// HndMenu changes do not count.  A change undone by hand still counts.
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -91,33 +93,38 @@ tq::String VarTypeName(VARTYPE vt) {
     }
 }
 
-// A VARIANT with every level of VT_BYREF taken away.
+// A VARIANT with every level of VT_BYREF taken away.  OLE refuses a VARIANT it cannot copy (an
+// unknown VARTYPE) and a by-reference Variant that points to another by-reference one; both are
+// reported with the type found.
 Variant Dereference(const VARIANT& in) {
     Variant v;
-    tq::com::Check(VariantCopy(&v, const_cast<VARIANT*>(&in)));
+    const HRESULT copied = VariantCopy(&v, const_cast<VARIANT*>(&in));
+    if (FAILED(copied))
+        throw tq::Error(copied, u"Tipo de Variant inválido: VarType " + Num(V_VT(&in)));
     for (int depth = 0; V_VT(&v) & VT_BYREF; ++depth) {
-        if (depth == 4) throw tq::Error(hr::kTypeMismatch, u"Referência a Variant aninhada demais");
+        const bool nested = V_VT(&v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&v) &&
+                            (V_VT(V_VARIANTREF(&v)) & VT_BYREF);
+        if (depth == 4 || nested)
+            throw tq::Error(hr::kTypeMismatch,
+                            u"Tipo de Variant inválido: referência a outra referência");
         Variant inner;
-        tq::com::Check(VariantCopyInd(&inner, &v));
+        const HRESULT r = VariantCopyInd(&inner, &v);
+        if (FAILED(r)) throw tq::Error(r, u"Tipo de Variant inválido: VarType " + Num(V_VT(&v)));
         v = std::move(inner);
     }
     return v;
 }
 
-enum class NumberKind { NotNumber, Integral, Fractional };
+// Classifies a dereferenced VARIANT as a number; *integral receives an integral value, *real
+// the value of a fractional one, or of a whole one beyond the 64-bit range (Huge).
+enum class NumberKind { NotNumber, Integral, Huge, Fractional };
 
-// Classifies a dereferenced VARIANT as a number; *integral receives an integral value (clamped
-// to the 64-bit range), *real the value of a fractional one.
 NumberKind ClassifyNumber(const VARIANT& v, int64_t* integral, double* real) {
     auto from_real = [&](double d) {
         *real = d;
         if (!std::isfinite(d) || std::trunc(d) != d) return NumberKind::Fractional;
-        if (d >= 9.2e18)
-            *integral = INT64_MAX;
-        else if (d <= -9.2e18)
-            *integral = INT64_MIN;
-        else
-            *integral = static_cast<int64_t>(d);
+        if (d >= 9.2e18 || d <= -9.2e18) return NumberKind::Huge;
+        *integral = static_cast<int64_t>(d);
         return NumberKind::Integral;
     };
     switch (V_VT(&v)) {
@@ -191,6 +198,10 @@ std::shared_ptr<tq::bib::MenuItem> Lookup(const tq::bib::MenuTree& level, const 
             throw tq::Error(hr::kBadIndex, u"Índice fora do intervalo: " + Num(position) +
                                                u" (Count = " +
                                                Num(static_cast<long long>(level.Count())) + u")");
+        case NumberKind::Huge:
+            throw tq::Error(hr::kBadIndex, u"Índice fora do intervalo: " + NumReal(real) +
+                                               u" (Count = " +
+                                               Num(static_cast<long long>(level.Count())) + u")");
         case NumberKind::Fractional:
             throw tq::Error(hr::kBadIndex, u"Índice não inteiro: " + NumReal(real));
         case NumberKind::NotNumber:
@@ -212,6 +223,7 @@ int32_t HandleFrom(const VARIANT& id) {
             if (n >= INT32_MIN && n <= static_cast<int64_t>(UINT32_MAX))
                 return static_cast<int32_t>(static_cast<uint32_t>(n));
             return 0;
+        case NumberKind::Huge:
         case NumberKind::Fractional:
             return 0;
         case NumberKind::NotNumber:
@@ -272,22 +284,6 @@ std::vector<uint8_t> ReadExactly(IStream* stream, size_t size) {
 
 }  // namespace
 
-Fingerprint FingerprintOf(std::span<const uint8_t> bytes) noexcept {
-    // A multiply-xorshift hash over 64-bit words (FNV's constants), then the tail bytes: eight
-    // times fewer steps than hashing byte by byte; a save is several megabytes at most.
-    constexpr uint64_t kPrime = 0x100000001b3ull;
-    uint64_t h = 0xcbf29ce484222325ull;
-    size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        uint64_t w;
-        std::memcpy(&w, bytes.data() + i, 8);
-        h = (h ^ w) * kPrime;
-        h ^= h >> 32;
-    }
-    for (; i < bytes.size(); ++i) h = (h ^ bytes[i]) * kPrime;
-    return {h, bytes.size()};
-}
-
 std::span<const QiEntry> MenuTreeObject::Interfaces() {
     static const QiEntry table[] = {
         TQ_QI(MenuTreeObject, MenuTree),
@@ -332,17 +328,11 @@ HRESULT MenuTreeObject::Wrap(const std::shared_ptr<tq::bib::MenuTree>& level, ::
     }
 }
 
-// The persistent state of a new, empty level.
-static const Fingerprint& EmptyFingerprint() {
-    static const Fingerprint empty = FingerprintOf(tq::bib::SaveTree(*tq::bib::MenuTree::Create()));
-    return empty;
-}
-
 MenuTreeObject::MenuTreeObject(std::shared_ptr<tq::bib::MenuTree> level)
     : level_(std::move(level)) {
     // An empty level starts clean; a level that already has entries (a SubMenu reached by
     // navigation) was never saved by this object and starts dirty.
-    if (level_->Count() == 0) clean_ = EmptyFingerprint();
+    if (level_->Count() == 0) clean_ = level_->ChangeStamp();
     level_->peer = this;
 }
 
@@ -416,15 +406,13 @@ HRESULT MenuTreeObject::GetClassID(CLSID* clsid) {
 }
 
 HRESULT MenuTreeObject::IsDirty() {
-    return Guard(IID_IPersistStreamInit, kErrorSource, [&] {
-        if (!clean_) return S_OK;
-        return FingerprintOf(tq::bib::SaveTree(*level_)) == *clean_ ? S_FALSE : S_OK;
-    });
+    return Guard(IID_IPersistStreamInit, kErrorSource,
+                 [&] { return clean_ == level_->ChangeStamp() ? S_FALSE : S_OK; });
 }
 
-void MenuTreeObject::TakeLoaded(tq::bib::MenuTree& loaded, Fingerprint saved) {
+void MenuTreeObject::TakeLoaded(tq::bib::MenuTree& loaded) {
     level_->SwapContents(loaded);
-    clean_ = saved;
+    clean_ = level_->ChangeStamp();
 }
 
 HRESULT MenuTreeObject::Load(IStream* stream) {
@@ -439,7 +427,7 @@ HRESULT MenuTreeObject::Load(IStream* stream) {
                                                   Num(static_cast<long long>(size)) + u" bytes");
         const std::vector<uint8_t> data = ReadExactly(stream, size);
         const std::shared_ptr<tq::bib::MenuTree> loaded = tq::bib::LoadTree(data);
-        TakeLoaded(*loaded, FingerprintOf(data));
+        TakeLoaded(*loaded);
         return S_OK;
     });
 }
@@ -454,7 +442,7 @@ HRESULT MenuTreeObject::Save(IStream* stream, BOOL clear_dirty) {
             static_cast<uint8_t>(n >> 24)};
         WriteAll(stream, prefix, sizeof prefix);
         WriteAll(stream, data.data(), data.size());
-        if (clear_dirty) clean_ = FingerprintOf(data);
+        if (clear_dirty) clean_ = level_->ChangeStamp();
         return S_OK;
     });
 }
@@ -470,7 +458,7 @@ HRESULT MenuTreeObject::GetSizeMax(ULARGE_INTEGER* size) {
 HRESULT MenuTreeObject::InitNew() {
     return Guard(IID_IPersistStreamInit, kErrorSource, [&] {
         level_->Clear();
-        clean_ = EmptyFingerprint();
+        clean_ = level_->ChangeStamp();
         return S_OK;
     });
 }
@@ -494,18 +482,14 @@ HRESULT MenuTreeObject::Load(IPropertyBag* bag, IErrorLog* log) {
         V_VT(&data) = VT_BSTR;
         r = bag->Read(kBagData, &data, log);
         std::shared_ptr<tq::bib::MenuTree> loaded;
-        std::vector<uint8_t> bytes;
         if (r == E_INVALIDARG) {
-            // Nothing stored: an empty tree.
-            loaded = tq::bib::MenuTree::Create();
-            bytes = tq::bib::SaveTree(*loaded);
+            loaded = tq::bib::MenuTree::Create();  // nothing stored: an empty tree
         } else {
             tq::com::Check(r, L"\"Dados\" não é texto");
             tq::com::Check(VariantChangeType(&data, &data, 0, VT_BSTR), L"\"Dados\" não é texto");
-            bytes = tq::bib::DecodeBase64(tq::com::ToPortable(V_BSTR(&data)));
-            loaded = tq::bib::LoadTree(bytes);
+            loaded = tq::bib::LoadTree(tq::bib::DecodeBase64(tq::com::ToPortable(V_BSTR(&data))));
         }
-        TakeLoaded(*loaded, FingerprintOf(bytes));
+        TakeLoaded(*loaded);
         return S_OK;
     });
 }
@@ -520,7 +504,7 @@ HRESULT MenuTreeObject::Save(IPropertyBag* bag, BOOL clear_dirty, BOOL) {
         Variant data = Variant::FromString(tq::com::AsWide(text));
         if (!V_BSTR(&data)) throw std::bad_alloc();
         tq::com::Check(bag->Write(kBagData, &data));
-        if (clear_dirty) clean_ = FingerprintOf(bytes);
+        if (clear_dirty) clean_ = level_->ChangeStamp();
         return S_OK;
     });
 }

@@ -41,14 +41,6 @@ inline constexpr wchar_t kBagVersion[] = L"Versao";  // layout of the bag values
 inline constexpr wchar_t kBagData[] = L"Dados";      // base64 of the stream format (String)
 inline constexpr LONG kBagLayoutVersion = 1;
 
-// A fingerprint of the persistent state of a tree (its saved bytes): what IsDirty compares.
-struct Fingerprint {
-    uint64_t hash = 0;
-    uint64_t size = 0;
-    friend bool operator==(const Fingerprint&, const Fingerprint&) = default;
-};
-Fingerprint FingerprintOf(std::span<const uint8_t> bytes) noexcept;
-
 class MenuTreeObject final
     : public ComObject<MenuTreeObject, DispatchImpl<::MenuTree, &IID_MenuTree>, IPersistStreamInit,
                        IPersistStream, IPersistPropertyBag, ISupportErrorInfo, IProvideClassInfo> {
@@ -93,12 +85,12 @@ class MenuTreeObject final
   private:
     // Replaces the contents of the level with those of `loaded` (a fresh root) and makes the
     // loaded state the clean one.
-    void TakeLoaded(tq::bib::MenuTree& loaded, Fingerprint saved);
+    void TakeLoaded(tq::bib::MenuTree& loaded);
 
     std::shared_ptr<tq::bib::MenuTree> level_;
-    // The persistent state last loaded, saved (clearing dirty) or initialised; none when this
-    // object never had one (then IsDirty answers S_OK).
-    std::optional<Fingerprint> clean_;
+    // The level's change stamp when it was last loaded, saved (clearing dirty) or initialised;
+    // none when this object never had such a state (then IsDirty answers S_OK).
+    std::optional<uint64_t> clean_;
 };
 
 class MenuItemObject final

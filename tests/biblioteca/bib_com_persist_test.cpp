@@ -171,7 +171,7 @@ TEST_F(BibPersist, CorruptTruncatedOrHostileStreamsFailAndChangeNothing) {
     EXPECT_EQ(Dump(tree.get()), Dump(source.get()));
 }
 
-TEST_F(BibPersist, IsDirtyAnswersWhetherASaveWouldStoreSomethingElse) {
+TEST_F(BibPersist, IsDirtyAnswersWhetherTheTreeChangedSinceItWasClean) {
     ComPtr<MenuTree> tree = NewTree();
     ASSERT_TRUE(tree);
     ComPtr<IPersistStreamInit> persist = PersistOf(tree.get());
@@ -190,12 +190,16 @@ TEST_F(BibPersist, IsDirtyAnswersWhetherASaveWouldStoreSomethingElse) {
     ASSERT_HRESULT_SUCCEEDED(persist->Save(stream.get(), TRUE));
     EXPECT_EQ(persist->IsDirty(), S_FALSE);
 
-    // A change made through an entry, at depth, makes the tree dirty; undoing it, clean.
+    // Putting the value a property has changes nothing; a change made through an entry makes
+    // the tree dirty, and undoing it by hand is one more change.
     ComPtr<MenuItem> item = ItemAt(tree.get(), 1);
+    ASSERT_HRESULT_SUCCEEDED(item->put_Habilitado(VARIANT_TRUE));
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
     ASSERT_HRESULT_SUCCEEDED(item->put_Habilitado(VARIANT_FALSE));
     EXPECT_EQ(persist->IsDirty(), S_OK);
     ASSERT_HRESULT_SUCCEEDED(item->put_Habilitado(VARIANT_TRUE));
-    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+    EXPECT_EQ(persist->IsDirty(), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(persist->Save(stream.get(), TRUE));
     AddEntry(SubOf(item.get()).get(), L"&Novo", L"NOVO");
     EXPECT_EQ(persist->IsDirty(), S_OK);
     ASSERT_HRESULT_SUCCEEDED(persist->Save(stream.get(), TRUE));

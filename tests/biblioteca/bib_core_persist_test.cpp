@@ -2,6 +2,9 @@
 // a stream can be corrupt, truncated, hostile or too deep.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +16,36 @@
 
 using namespace tq;
 using namespace tq::bib;
+
+// The heap this test program uses, counted at every operator new as the block glibc's malloc
+// really takes for it (16-byte granules, 8 bytes of header, 32 bytes at least).
+namespace {
+std::atomic<size_t> g_heap_now{0}, g_heap_peak{0};
+constexpr size_t kHeader = 16;  // where each block keeps its counted size
+}  // namespace
+
+void* operator new(size_t n) {
+    void* raw = std::malloc(n + kHeader);
+    if (!raw) throw std::bad_alloc();
+    const size_t block = std::max<size_t>(32, (n + 8 + 15) & ~size_t{15});
+    *static_cast<size_t*>(raw) = block;
+    const size_t now = g_heap_now += block;
+    size_t peak = g_heap_peak.load();
+    while (now > peak && !g_heap_peak.compare_exchange_weak(peak, now)) {
+    }
+    return static_cast<char*>(raw) + kHeader;
+}
+
+void operator delete(void* p) noexcept {
+    if (!p) return;
+    void* raw = static_cast<char*>(p) - kHeader;
+    g_heap_now -= *static_cast<size_t*>(raw);
+    std::free(raw);
+}
+
+void operator delete(void* p, size_t) noexcept {
+    operator delete(p);
+}
 
 namespace {
 
@@ -45,6 +78,10 @@ class Stream {
     }
     Stream& Bool(uint8_t tag, uint8_t v) { return U8(tag).U8(v); }
     const Bytes& bytes() const { return bytes_; }
+    Stream& Zeros(size_t n) {
+        bytes_.resize(bytes_.size() + n);
+        return *this;
+    }
 
   private:
     Bytes bytes_;
@@ -403,6 +440,119 @@ TEST(PersistCorrupt, HostileLengthsAndCountsAllocateNothing) {
         ExpectLoadFails(Stream(1).Begin().U8(0x60).U32(n).U16('a').End().Done().bytes());
         ExpectLoadFails(Stream(1).Begin().U8(0x7F).U32(n).U16('a').End().Done().bytes());
         ExpectLoadFails(Stream(1).Begin().U8(0x9F).U32(n).U8(1).End().Done().bytes());
+    }
+}
+
+// The heap a load takes at its peak, success or not, beyond what was in use before it.
+size_t LoadPeak(const Bytes& data) {
+    const size_t before = g_heap_now;
+    g_heap_peak = before;
+    try {
+        LoadTree(data);
+    } catch (const Error&) {
+    }
+    return g_heap_peak - before;
+}
+
+TEST(PersistLimits, ALoadTakesAtMost20TimesItsInputPlusAConstant) {
+    // The cheapest entries the format has (two bytes each, in levels at the per-level limit and
+    // in chains at the depth limit), and entries whose strings just fit in place or just need
+    // their own blocks.
+    auto flat = [](std::u16string_view text, size_t entries) {
+        Stream s(static_cast<uint32_t>(entries));
+        for (size_t n = 0; n < entries;) {
+            s.Begin();
+            ++n;
+            for (size_t i = 0; i < kMaxLevelEntries - 1 && n < entries; ++i, ++n) {
+                s.Begin();
+                for (uint8_t tag = 0x60; !text.empty() && tag <= 0x64; ++tag) s.Str(tag, text);
+                s.End();
+            }
+            s.End();
+        }
+        return s.Done().bytes();
+    };
+    constexpr size_t kChains = kMaxEntries / kMaxDepth;
+    Stream chains(static_cast<uint32_t>(kChains * kMaxDepth));
+    for (size_t n = 0; n < kChains; ++n) {
+        for (size_t i = 0; i < kMaxDepth; ++i) chains.Begin();
+        for (size_t i = 0; i < kMaxDepth; ++i) chains.End();
+    }
+    const Bytes streams[] = {flat(u"", kMaxEntries), chains.Done().bytes(),
+                             flat(u"1234567", 100'000), flat(u"12345678", 100'000)};
+    for (const Bytes& data : streams) {
+        SCOPED_TRACE(data.size());
+        EXPECT_LE(LoadPeak(data), kLoadMemoryFactor * data.size() + kLoadMemoryBase);
+    }
+    // Only an entry with children gets a level.
+    auto two = LoadTree(Stream(2).Begin().Begin().End().End().Done().bytes());
+    ASSERT_NE(two->At(1)->Children(), nullptr);
+    EXPECT_EQ(two->At(1)->Children()->At(1)->Children(), nullptr);
+    // A string that claims 16M characters in an 18-byte stream allocates nothing for them.
+    EXPECT_LT(LoadPeak(Stream(1).Begin().U8(0x60).U32(1u << 24).bytes()), 4096u);
+}
+
+TEST(PersistLimits, WhatLoadsSavesAndWhatSavesLoads) {
+    // Empty entries paid for by padding that is not kept (a later version's field), and trees
+    // whose cheap entries come before or after the long strings that pay for them.
+    Stream padded(2 * (1 + kMaxLevelEntries));
+    padded.U8(0x9F).U32(8u << 20).Zeros(8u << 20);
+    for (int part = 0; part < 2; ++part) {
+        padded.Begin();
+        for (size_t i = 0; i < kMaxLevelEntries; ++i) padded.Begin().End();
+        padded.End();
+    }
+    auto empties_then_strings = MenuTree::Create(), strings_then_empties = MenuTree::Create();
+    for (auto& [tree, empties_first] :
+         {std::pair{empties_then_strings, true}, std::pair{strings_then_empties, false}}) {
+        for (int part = 0; part < 2; ++part) {
+            auto level = tree->Add(u"", u"")->SubMenu();
+            if ((part == 0) == empties_first) {
+                for (size_t i = 0; i < kMaxLevelEntries; ++i) level->Add(u"", u"");
+                level = tree->Add(u"", u"")->SubMenu();
+                for (size_t i = 0; i < kMaxLevelEntries; ++i) level->Add(u"", u"");
+            } else {
+                for (size_t i = 0; i < 1000; ++i) level->Add(String(1000, u'x'), u"");
+            }
+        }
+    }
+    std::vector<Bytes> streams{padded.Done().bytes()};
+    for (const auto& tree : {empties_then_strings, strings_then_empties}) {
+        try {
+            streams.push_back(SaveTree(*tree));
+        } catch (const Error&) {
+        }
+    }
+    EXPECT_GE(streams.size(), 2u) << "one of the trees saves";
+    for (size_t i = 0; i < streams.size(); ++i) {
+        std::shared_ptr<MenuTree> tree;
+        try {
+            tree = LoadTree(streams[i]);
+        } catch (const Error& e) {
+            EXPECT_EQ(i, 0u) << "a save did not load: " << ToUtf8(e.message());
+            continue;
+        }
+        EXPECT_NO_THROW(SaveTree(*tree)) << "stream " << i << " loaded but does not save";
+    }
+}
+
+TEST(PersistLimits, ALevelOfMoreThan32767EntriesIsRefused) {
+    for (size_t n : {kMaxLevelEntries, kMaxLevelEntries + 1}) {
+        Stream s(static_cast<uint32_t>(n));
+        for (size_t i = 0; i < n; ++i) s.Begin().End();
+        s.Done();
+        auto level = MenuTree::Create();
+        for (size_t i = 0; i < n; ++i) level->Add(u"", u"");
+        if (n <= kMaxLevelEntries) {
+            EXPECT_EQ(LoadTree(s.bytes())->Count(), n);
+            EXPECT_EQ(LoadTree(SaveTree(*level))->Count(), n);
+            continue;
+        }
+        ExpectLoadFails(s.bytes());
+        EXPECT_THROW(SaveTree(*level), Error) << "Save never writes what Load refuses";
+        auto parent = MenuTree::Create();
+        parent->Add(u"", u"")->SubMenu()->SwapContents(*level);
+        EXPECT_THROW(SaveTree(*parent), Error) << "at any depth";
     }
 }
 

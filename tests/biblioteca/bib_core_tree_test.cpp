@@ -32,6 +32,64 @@ ItemPtr BuildChain(const TreePtr& root, size_t depth) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
+// Change stamps
+
+TEST(MenuTreeChanges, EveryPersistentChangeAtAnyDepthAndNothingElseMovesTheStamp) {
+    struct Case {
+        const char* what;
+        bool changes;
+        void (*act)(MenuItem& e);
+    };
+    const Case cases[] = {
+        {"Caption", true, [](MenuItem& e) { e.SetCaption(u"x"); }},
+        {"TextoMenu", true, [](MenuItem& e) { e.SetTextoMenu(u"x"); }},
+        {"TextoMenu put to Caption's value", true, [](MenuItem& e) { e.SetTextoMenu(u"c"); }},
+        {"Descricao", true, [](MenuItem& e) { e.SetDescricao(u"x"); }},
+        {"Nome", true, [](MenuItem& e) { e.SetNome(u"x"); }},
+        {"TeclaExtenso", true, [](MenuItem& e) { e.SetTeclaExtenso(u"x"); }},
+        {"MenuConsulta", true, [](MenuItem& e) { e.SetMenuConsulta(true); }},
+        {"Visivel", true, [](MenuItem& e) { e.SetVisivel(false); }},
+        {"VisivelDefault", true, [](MenuItem& e) { e.SetVisivelDefault(false); }},
+        {"Habilitado", true, [](MenuItem& e) { e.SetHabilitado(false); }},
+        {"HabilitadoDefault", true, [](MenuItem& e) { e.SetHabilitadoDefault(false); }},
+        {"Add below", true, [](MenuItem& e) { e.SubMenu()->Add(u"", u""); }},
+        {"Clear below", true, [](MenuItem& e) { e.Parent()->At(2)->SubMenu()->Clear(); }},
+        {"Clear of an empty level", false, [](MenuItem& e) { e.SubMenu()->Clear(); }},
+        {"HndMenu", false, [](MenuItem& e) { e.SetHndMenu(1234); }},
+        {"the value it has", false,
+         [](MenuItem& e) {
+             e.SetCaption(u"c");
+             e.SetNome(u"c");
+             e.SetVisivel(true);
+             e.SetMenuConsulta(false);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto root = MenuTree::Create();
+        const ItemPtr deep = BuildChain(root, 3);
+        deep->Parent()->Add(u"s", u"s")->SubMenu()->Add(u"", u"");  // for Clear below
+        const uint64_t before = root->ChangeStamp();
+        c.act(*deep);
+        EXPECT_EQ(root->ChangeStamp() != before, c.changes);
+        EXPECT_EQ(deep->Parent()->ChangeStamp(), root->ChangeStamp()) << "one stamp per hierarchy";
+    }
+    // Whole-level operations, on either side.
+    auto a = MenuTree::Create(), b = MenuTree::Create();
+    uint64_t sa = a->ChangeStamp(), sb = b->ChangeStamp();
+    EXPECT_NE(sa, sb) << "stamps are never shared";
+    a->Add(u"a", u"a");
+    EXPECT_NE(a->ChangeStamp(), sa);
+    sa = a->ChangeStamp();
+    a->SwapContents(*b);
+    EXPECT_NE(a->ChangeStamp(), sa);
+    EXPECT_NE(b->ChangeStamp(), sb);
+    sb = b->ChangeStamp();
+    b->Clear();
+    EXPECT_NE(b->ChangeStamp(), sb);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Structure and defaults
 
 TEST(MenuTreeStructure, NewEntryHasDocumentedDefaults) {
@@ -49,7 +107,9 @@ TEST(MenuTreeStructure, NewEntryHasDocumentedDefaults) {
     EXPECT_TRUE(e->VisivelDefault());
     EXPECT_TRUE(e->Habilitado());
     EXPECT_TRUE(e->HabilitadoDefault());
+    EXPECT_EQ(e->Children(), nullptr) << "a leaf's level is made only when asked for";
     ASSERT_NE(e->SubMenu(), nullptr);
+    EXPECT_EQ(e->Children(), e->SubMenu().get()) << "and is the same level from then on";
     EXPECT_EQ(e->SubMenu()->Count(), 0u);
     EXPECT_EQ(e->Parent(), tree);
     EXPECT_EQ(e->SubMenu()->ItemPorHnd(1), nullptr);

@@ -156,6 +156,31 @@ t.Clear
 Confere "Count depois de Clear", t.Count, 0
 Confere "entrada guardada depois de Clear", arq.Nome, "ARQ"
 
+' Variables reach the by-reference parameters (Add's strings, ItemPorHnd's flags) as references
+' to Variants; they work like literals and parenthesised expressions, and are left as they were.
+Dim cap, nome, vazio, sim, nao
+cap = "&Ajuda"
+nome = "AJU"
+Confere "Add com variaveis", t.Add(cap, nome), 1
+t.Add cap, nome
+t.Add "&Sobre", "SOBRE"
+t.Add (cap), (nome)
+Call t.Add(cap & "2", nome & "2")
+t.Add vazio, "VAZIO"
+Confere "Count depois dos Add", t.Count, 6
+Confere "Caption do Add com variaveis", t(2).Caption, "&Ajuda"
+Confere "Nome do Add com variaveis", t(2).Nome, "AJU"
+Confere "Add com parenteses", t(4).Caption & "|" & t(4).Nome, "&Ajuda|AJU"
+Confere "Add com Call", t(5).Nome, "AJU2"
+Confere "variavel vazia como Caption", t("VAZIO").Caption, ""
+Confere "variaveis intactas", cap & "|" & nome, "&Ajuda|AJU"
+ConfereVerdade "variavel vazia intacta", IsEmpty(vazio)
+sim = True
+nao = False
+t(3).HndMenu = 3001
+ConfereVerdade "ItemPorHnd com variaveis", t.ItemPorHnd(3001, sim, nao, sim) Is t(3)
+Confere "flag intacta", nao, False
+
 If falhas = 0 Then
     WScript.Echo "VBS OK"
     WScript.Quit 0

@@ -38,17 +38,28 @@ uint64_t NextTake() {
     return g_take_clock.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
+// Change stamps, across all hierarchies, so that no two states ever share one.
+std::atomic<uint64_t> g_change_clock{0};
+
+uint64_t NextChange() {
+    return g_change_clock.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 }  // namespace
 
 // Entries by HndMenu.  Each value maps to a doubly linked chain through the entries themselves,
 // oldest take first, so that taking, giving up and moving a handle never allocate per entry
-// beyond the map node of a value.
+// beyond the map node of a value.  The index is shared by every level of one hierarchy, so it
+// also carries the hierarchy's change stamp: a new index is a new state.
 struct HndIndex {
     struct Chain {
         MenuItem* head = nullptr;
         MenuItem* tail = nullptr;
     };
     std::unordered_map<int32_t, Chain> chains;
+    uint64_t stamp = NextChange();
+
+    void Changed() noexcept { stamp = NextChange(); }
 };
 
 // Entries of one level by Nome.  The key views the Nome of the chain's head entry, whose string
@@ -197,7 +208,7 @@ struct TreeImpl {
                         linked.push_back(e.get());
                         fresh->chains.try_emplace(e->hnd_);
                     }
-                    levels.push_back(e->sub_.get());
+                    if (e->sub_) levels.push_back(e->sub_.get());
                 }
             }
             // Nothing below allocates.
@@ -223,6 +234,7 @@ struct TreeImpl {
         while (!stack.empty()) {
             std::shared_ptr<MenuItem> x = std::move(stack.back());
             stack.pop_back();
+            if (!x->sub_) continue;  // a leaf that never had a level: nothing below it
             MenuTree& sub = *x->sub_;
             if (x.use_count() == 1 && x->sub_.use_count() == 1) {
                 if (sub.items_.empty()) continue;
@@ -274,6 +286,7 @@ struct TreeImpl {
                             if (target.chains.try_emplace(e->hnd_).second)
                                 made.emplace_back(&target, e->hnd_);
                         }
+                        if (!e->sub_) continue;
                         side.below.push_back(e->sub_.get());
                         todo.push_back(e->sub_.get());
                     }
@@ -327,12 +340,44 @@ MenuItem::~MenuItem() {
     if (sub_) sub_->owner_ = nullptr;
 }
 
+const std::shared_ptr<MenuTree>& MenuItem::SubMenu() const {
+    if (!sub_) {
+        // The level joins the hierarchy of the entry's level; an entry no level holds any more
+        // heads a hierarchy of its own.
+        auto sub = std::make_shared<MenuTree>(MenuTree::Private{});
+        sub->index_ = level_ ? level_->index_ : std::make_shared<HndIndex>();
+        sub->owner_ = const_cast<MenuItem*>(this);
+        sub_ = std::move(sub);
+    }
+    return sub_;
+}
+
+void MenuItem::Changed() noexcept {
+    if (level_) level_->index_->Changed();
+}
+
+void MenuItem::Put(String& field, String v) {
+    if (field == v) return;
+    field = std::move(v);
+    Changed();
+}
+
+void MenuItem::Put(bool& field, bool v) {
+    if (field == v) return;
+    field = v;
+    Changed();
+}
+
 void MenuItem::SetTextoMenu(String v) {
+    if (texto_set_ && texto_ == v) return;
     texto_ = std::move(v);
     texto_set_ = true;
+    Changed();
 }
 
 void MenuItem::SetNome(String v) {
+    if (nome_ == v) return;
+    Changed();
     if (!level_ || !level_->names_) {
         nome_ = std::move(v);
         return;
@@ -400,15 +445,12 @@ std::shared_ptr<MenuItem> MenuTree::Find(StringView nome) const {
 
 std::shared_ptr<MenuItem> MenuTree::Add(String caption, String nome) {
     auto item = std::make_shared<MenuItem>(MenuItem::Private{});
-    auto sub = std::make_shared<MenuTree>(Private{});
-    sub->index_ = index_;
-    sub->owner_ = item.get();
-    item->sub_ = std::move(sub);
     item->caption_ = std::move(caption);
     item->nome_ = std::move(nome);
     item->pos_ = items_.size();
     items_.push_back(item);  // on failure nothing changed
     item->level_ = this;
+    index_->Changed();
     if (names_) {
         try {
             TreeImpl::NameInsert(*names_, *item);
@@ -430,9 +472,10 @@ void MenuTree::Clear() {
     std::vector<std::shared_ptr<MenuItem>> removed;
     removed.swap(items_);
     if (top) {
-        index_.swap(fresh);
+        index_.swap(fresh);  // a new index: a new state
         TreeImpl::Release(std::move(removed), nullptr);
     } else {
+        index_->Changed();
         TreeImpl::Release(std::move(removed), index_.get());
     }
 }
@@ -455,7 +498,7 @@ size_t MenuTree::TotalCount() const {
         todo.pop_back();
         n += l->items_.size();
         for (const auto& e : l->items_)
-            if (!e->sub_->items_.empty()) todo.push_back(e->sub_.get());
+            if (e->sub_ && !e->sub_->items_.empty()) todo.push_back(e->sub_.get());
     }
     return n;
 }
@@ -476,10 +519,18 @@ void MenuTree::SwapContents(MenuTree& other) {
         index_.swap(other.index_);
     } else {
         TreeImpl::SwapAcrossIndices(*this, other);
+        index_->Changed();
+        other.index_->Changed();
         return;
     }
     TreeImpl::FixLevels(*this);
     TreeImpl::FixLevels(other);
+    index_->Changed();
+    other.index_->Changed();
+}
+
+uint64_t MenuTree::ChangeStamp() const {
+    return index_->stamp;
 }
 
 }  // namespace tq::bib

@@ -60,6 +60,25 @@ String Text(const std::string& utf8) {
                                        " entradas, o limite suportado."));
 }
 
+[[noreturn]] void LevelLimit() {
+    throw Error(hr::kInvalidData,
+                Text("Um nível do menu tem mais de " + std::to_string(kMaxLevelEntries) +
+                     " entradas, o limite suportado."));
+}
+
+[[noreturn]] void MemoryLimit(size_t bytes) {
+    throw Error(hr::kInvalidData,
+                Text("O menu tem entradas demais para o tamanho dos seus dados: carregar " +
+                     std::to_string(bytes) + " bytes tomaria mais de " +
+                     std::to_string(kLoadMemoryFactor) + " vezes esse tamanho (mais " +
+                     std::to_string(kLoadMemoryBase >> 20) + " MB) de memória."));
+}
+
+// The most a load of `bytes` bytes may take.
+size_t MemoryBudget(size_t bytes) {
+    return kLoadMemoryFactor * bytes + kLoadMemoryBase;
+}
+
 [[noreturn]] void ByteLimit() {
     throw Error(hr::kInvalidData,
                 Text("Os dados do menu passam de " + std::to_string(kMaxBytes >> 20) +
@@ -136,6 +155,29 @@ struct Counter {
     }
 };
 
+// The loader's memory budget, kept exactly as LoadTree keeps it while it reads: `saved` bytes
+// read so far (as SaveTree writes them), `cost` charged so far, checked at every charge.
+struct LoadBudget {
+    size_t saved = kHeaderSize + 1;  // the header and the end of data
+    size_t cost = 0;
+    void Charge(size_t more) {
+        cost += more;
+        if (cost > MemoryBudget(saved)) MemoryLimit(saved);
+    }
+    // An entry begins (its begin and end tags); the first entry of a level also makes the level.
+    void Entry(bool makes_level) {
+        saved += 2;
+        Charge(LoadCostOfEntry() + (makes_level ? LoadCostOfLevel() : 0));
+    }
+    // As an Out of Fields: what SaveTree writes of an entry.
+    void Tag(uint8_t) {}
+    void Bool(uint8_t, bool) { saved += 2; }
+    void Str(uint8_t, const String& s) {
+        saved += 5 + 2 * s.size();
+        Charge(LoadCostOfString(s.size()));
+    }
+};
+
 struct Putter {
     uint8_t* p;
     void Tag(uint8_t tag) { *p++ = tag; }
@@ -152,8 +194,8 @@ struct Putter {
     }
 };
 
-// Depth-first pre-order walk from an explicit stack: entry(e, depth) for each entry, then
-// close() once its subtree is done.
+// Depth-first pre-order walk from an explicit stack: entry(e, depth, index) for each entry (index
+// 0-based in its level), then close() once its subtree is done.
 template <class Entry, class Close>
 void Walk(const MenuTree& tree, Entry&& entry, Close&& close) {
     struct Frame {
@@ -163,14 +205,15 @@ void Walk(const MenuTree& tree, Entry&& entry, Close&& close) {
     std::vector<Frame> stack{{&tree, 0}};
     while (!stack.empty()) {
         Frame& f = stack.back();
-        if (f.next == f.level->Count()) {
+        if (!f.level || f.next == f.level->Count()) {
             stack.pop_back();
             if (!stack.empty()) close();  // the entry whose SubMenu this was
             continue;
         }
-        const MenuItem& e = *f.level->Items()[f.next++];
-        entry(e, stack.size());
-        stack.push_back({e.SubMenu().get(), 0});
+        const size_t index = f.next++;
+        const MenuItem& e = *f.level->Items()[index];
+        entry(e, stack.size(), index);
+        stack.push_back({e.Children(), 0});
     }
 }
 
@@ -179,14 +222,20 @@ void Walk(const MenuTree& tree, Entry&& entry, Close&& close) {
 std::vector<uint8_t> Save(const MenuTree& tree) {
     size_t entries = 0;
     Counter size{kHeaderSize};
+    LoadBudget budget;
+    if (tree.Count() > kMaxLevelEntries) LevelLimit();
     Walk(
         tree,
-        [&](const MenuItem& e, size_t depth) {
+        [&](const MenuItem& e, size_t depth, size_t index) {
             if (depth > kMaxDepth) DepthLimit();
             if (++entries > kMaxEntries) EntryLimit();
+            const MenuTree* children = e.Children();
+            if (children && children->Count() > kMaxLevelEntries) LevelLimit();
             Fields(size, e);
             size.Tag(kEnd);
             if (size.n > kMaxBytes) ByteLimit();
+            budget.Entry(depth > 1 && index == 0);
+            Fields(budget, e);
         },
         [] {});
     size.Tag(kEndOfData);
@@ -199,7 +248,7 @@ std::vector<uint8_t> Save(const MenuTree& tree) {
     PutU32(out.data() + 8, static_cast<uint32_t>(entries));
     Putter put{out.data() + kHeaderSize};
     Walk(
-        tree, [&](const MenuItem& e, size_t) { Fields(put, e); }, [&] { put.Tag(kEnd); });
+        tree, [&](const MenuItem& e, size_t, size_t) { Fields(put, e); }, [&] { put.Tag(kEnd); });
     put.Tag(kEndOfData);
     return out;
 }
@@ -257,6 +306,12 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
     if (count > static_cast<size_t>(end - p) / 2)
         Corrupt("há menos dados do que as entradas declaradas");
 
+    // Charged before each allocation, so the load never takes more than its budget.  The budget
+    // grows with the bytes of what was read so far as SaveTree writes it (never more than what
+    // was read), and SaveTree keeps the same account in the same order over its own output: so
+    // whatever loads also saves, and whatever saves also loads.
+    LoadBudget budget;
+
     auto root = MenuTree::Create();
     struct Open {
         MenuItem* item;
@@ -264,7 +319,6 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
     };
     std::vector<Open> open;
     open.reserve(std::min<size_t>(count, 16));
-    MenuTree* level = root.get();
     size_t loaded = 0;
     for (;;) {
         if (p == end) Truncated();
@@ -274,14 +328,22 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
                 if (tag == kBegin) {
                     if (open.size() == kMaxDepth) DepthLimit();
                     if (loaded == count) Corrupt("há mais entradas do que o cabeçalho declara");
+                    // The open entry's level is made with its first child: leaves get none.
+                    MenuTree* level = root.get();
+                    bool makes_level = false;
+                    if (!open.empty()) {
+                        const MenuItem& parent = *open.back().item;
+                        makes_level = !parent.Children();
+                        if (makes_level) budget.Entry(true);  // before the level is made
+                        level = parent.SubMenu().get();
+                    }
+                    if (level->Count() == kMaxLevelEntries) LevelLimit();
+                    if (!makes_level) budget.Entry(false);
                     ++loaded;
-                    MenuItem* item = level->Add(String(), String()).get();
-                    open.push_back({item, 0});
-                    level = item->SubMenu().get();
+                    open.push_back({level->Add(String(), String()).get(), 0});
                 } else if (tag == kEnd) {
                     if (open.empty()) Corrupt("fim de entrada sem entrada aberta");
                     open.pop_back();
-                    level = open.empty() ? root.get() : open.back().item->SubMenu().get();
                 } else if (tag == kEndOfData) {
                     if (!open.empty()) Corrupt("fim dos dados com entradas abertas");
                     if (loaded != count) Corrupt("há menos entradas do que o cabeçalho declara");
@@ -301,6 +363,8 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
                 if (o.seen & (1u << bit)) Corrupt("campo repetido numa entrada");
                 o.seen |= 1u << bit;
                 if (v > 1) Corrupt("valor lógico inválido");
+                // Saved only when it differs from a new entry's value.
+                if (v != (tag == kConsulta ? 0 : 1)) budget.Bool(tag, v);
                 MenuItem& e = *o.item;
                 switch (tag) {
                     case kConsulta:
@@ -339,6 +403,9 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
                 if (o.seen & (1u << bit)) Corrupt("campo repetido numa entrada");
                 o.seen |= 1u << bit;
                 MenuItem& e = *o.item;
+                if (n > 0 || tag == kTextoMenu)  // saved: SaveTree writes it
+                    budget.saved += 5 + 2 * static_cast<size_t>(n);
+                budget.Charge(LoadCostOfString(n));
                 String s = GetUtf16(chars, n);
                 switch (tag) {
                     case kCaption:
@@ -381,6 +448,26 @@ constexpr char16_t kBase64Alphabet[] =
 }
 
 }  // namespace
+
+// Each heap block is counted with 32 bytes for the allocator's header and rounding; make_shared
+// puts a 16-byte control block in front of the object.  An entry's slot in its level's vector is
+// counted three times over: growth doubles the capacity and holds the old buffer while copying.
+namespace {
+constexpr size_t kBlock = 32, kControl = 16;
+}
+
+size_t LoadCostOfEntry() {
+    return (kControl + sizeof(MenuItem) + kBlock) + 3 * sizeof(std::shared_ptr<MenuItem>);
+}
+
+size_t LoadCostOfLevel() {
+    return kControl + sizeof(MenuTree) + kBlock;
+}
+
+size_t LoadCostOfString(size_t length) {
+    static const size_t in_place = String().capacity();
+    return length <= in_place ? 0 : 2 * (length + 1) + 32;
+}
 
 std::vector<uint8_t> SaveTree(const MenuTree& tree) {
     try {

@@ -1,6 +1,10 @@
 // The menu data: a tree of menu levels (MenuTree) whose entries (MenuItem) each own a child
 // level.  This is the portable core of tqBiblioteca; the COM classes are thin shells over it.
 //
+// Child levels are made on first use: SubMenu() of a leaf creates its (empty) level the first
+// time it is asked, so the many leaves of a loaded or built tree carry no level object.  Walks
+// that only read use Children(), which never creates one.
+//
 // Ownership: levels and entries are held by std::shared_ptr.  A level owns its entries; an entry
 // owns its child level and knows the level it belongs to (Parent(); null once the entry was
 // removed by Clear or its level died).  The COM shell caches its wrapper object in `peer` so that
@@ -43,13 +47,16 @@ class MenuItem : public std::enable_shared_from_this<MenuItem> {
     // Properties.  A new entry is visible and enabled (both current and default values true),
     // not a "Consulta" entry, with HndMenu 0 and empty strings; TextoMenu reads as Caption until
     // it is put.
+    //
+    // Putting a persistent property (all but HndMenu) to a different value counts as a change
+    // of the hierarchy (MenuTree::ChangeStamp); putting the value it has does not.
     const String& Caption() const { return caption_; }
-    void SetCaption(String v) { caption_ = std::move(v); }
+    void SetCaption(String v) { Put(caption_, std::move(v)); }
     const String& TextoMenu() const { return texto_set_ ? texto_ : caption_; }
     void SetTextoMenu(String v);
     bool TextoMenuWasSet() const { return texto_set_; }
     const String& Descricao() const { return descricao_; }
-    void SetDescricao(String v) { descricao_ = std::move(v); }
+    void SetDescricao(String v) { Put(descricao_, std::move(v)); }
     const String& Nome() const { return nome_; }  // read-only through COM; set by Add
     void SetNome(String v);                       // keeps the level's name index in step
     int32_t HndMenu() const { return hnd_; }
@@ -57,20 +64,23 @@ class MenuItem : public std::enable_shared_from_this<MenuItem> {
     // over earlier holders of the same value (putting the same value again counts as taking it).
     void SetHndMenu(int32_t v);
     const String& TeclaExtenso() const { return tecla_; }
-    void SetTeclaExtenso(String v) { tecla_ = std::move(v); }
+    void SetTeclaExtenso(String v) { Put(tecla_, std::move(v)); }
     bool MenuConsulta() const { return consulta_; }
-    void SetMenuConsulta(bool v) { consulta_ = v; }
+    void SetMenuConsulta(bool v) { Put(consulta_, v); }
     bool Visivel() const { return visivel_; }
-    void SetVisivel(bool v) { visivel_ = v; }
+    void SetVisivel(bool v) { Put(visivel_, v); }
     bool VisivelDefault() const { return visivel_default_; }
-    void SetVisivelDefault(bool v) { visivel_default_ = v; }
+    void SetVisivelDefault(bool v) { Put(visivel_default_, v); }
     bool Habilitado() const { return habilitado_; }
-    void SetHabilitado(bool v) { habilitado_ = v; }
+    void SetHabilitado(bool v) { Put(habilitado_, v); }
     bool HabilitadoDefault() const { return habilitado_default_; }
-    void SetHabilitadoDefault(bool v) { habilitado_default_ = v; }
+    void SetHabilitadoDefault(bool v) { Put(habilitado_default_, v); }
 
-    // The child level: never null, empty for a leaf.
-    const std::shared_ptr<MenuTree>& SubMenu() const { return sub_; }
+    // The child level: never null, empty for a leaf; made on the first call (may throw
+    // std::bad_alloc then).  The same level every time after.
+    const std::shared_ptr<MenuTree>& SubMenu() const;
+    // The child level if it exists, else null (a leaf whose SubMenu was never asked for).
+    const MenuTree* Children() const { return sub_.get(); }
 
     // The level this entry belongs to, or null once it was removed by Clear (or its level died).
     std::shared_ptr<MenuTree> Parent() const;
@@ -87,6 +97,10 @@ class MenuItem : public std::enable_shared_from_this<MenuItem> {
     friend struct TreeImpl;
     struct Private {};
 
+    void Put(String& field, String v);
+    void Put(bool& field, bool v);
+    void Changed() noexcept;  // a persistent property changed: stamps the hierarchy
+
   public:
     explicit MenuItem(Private) {}
 
@@ -97,8 +111,8 @@ class MenuItem : public std::enable_shared_from_this<MenuItem> {
     bool consulta_ = false;
     bool visivel_ = true, visivel_default_ = true;
     bool habilitado_ = true, habilitado_default_ = true;
-    bool hnd_linked_ = false;  // linked into level_->index_ under hnd_
-    std::shared_ptr<MenuTree> sub_;
+    bool hnd_linked_ = false;                // linked into level_->index_ under hnd_
+    mutable std::shared_ptr<MenuTree> sub_;  // made by SubMenu() on first use
     MenuTree* level_ = nullptr;  // the level holding this entry; cleared when it lets go
     size_t pos_ = 0;             // 0-based position in level_ (entries are only ever appended)
     // Links of the handle index: entries carrying the same HndMenu, oldest take first.
@@ -124,7 +138,8 @@ class MenuTree : public std::enable_shared_from_this<MenuTree> {
     // Hash lookup: no scan of the level.
     std::shared_ptr<MenuItem> Find(StringView nome) const;
 
-    // Appends an entry with that Caption and Nome and an empty SubMenu; returns it.
+    // Appends an entry with that Caption and Nome and an empty SubMenu (made when first asked);
+    // returns it.
     std::shared_ptr<MenuItem> Add(String caption, String nome);
 
     // Removes every entry.  Removed entries (and their subtrees) leave this hierarchy's handle
@@ -139,6 +154,12 @@ class MenuTree : public std::enable_shared_from_this<MenuTree> {
 
     // All entries of this level and below, depth-first pre-order.
     size_t TotalCount() const;
+
+    // A value that changes whenever what SaveTree would write for this level may have changed:
+    // every Add, Clear and SwapContents, and every change of a persistent property of an entry,
+    // anywhere in the hierarchy this level belongs to.  HndMenu does not count.  Values are
+    // never reused, so a client keeps the value of its clean state and compares (IsDirty).
+    uint64_t ChangeStamp() const;
 
     // Exchanges the whole contents (entries and subtrees) of two levels, fixing parent links and
     // handle indices; the levels keep their identities.  Used to load into a fresh tree and swap

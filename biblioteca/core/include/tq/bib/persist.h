@@ -37,10 +37,20 @@
 // kOldFormat instead of misreading it.
 //
 // Limits: at most kMaxDepth nested levels (an entry of the root level is at depth 1),
-// kMaxEntries entries and kMaxBytes of data.  SaveTree refuses a tree beyond them so that it never
-// writes what LoadTree would refuse.  Every length and count read is checked against the bytes
-// that remain before anything is allocated for it, so the memory a load takes is bounded by the
-// size of its input (at most about 200 times it, for a stream of empty entries).
+// kMaxLevelEntries entries in one level (what COM clients can count), kMaxEntries entries in all
+// and kMaxBytes of data.  SaveTree refuses a tree beyond them so that it never writes what
+// LoadTree would refuse.
+//
+// Memory: every length and count read is checked against the bytes that remain before anything
+// is allocated for it, and a load may take at most kLoadMemoryFactor times its input plus
+// kLoadMemoryBase.  An entry costs far more in memory (its MenuItem with five strings and its
+// slot: LoadCostOfEntry; a leaf gets no SubMenu level) than the two bytes that can encode it, so
+// the loader charges each entry, level and string that needs its own allocation as it goes,
+// against kLoadMemoryFactor times the bytes read so far (counted as SaveTree writes them: fields
+// a writer may leave out or that this version skips add nothing) plus kLoadMemoryBase, and
+// refuses the data once that is spent.  SaveTree keeps the same account in the same order over
+// its own output, so what saves loads and what loads saves.  Only a tree of tens of thousands of
+// nearly empty entries comes near the limit.
 //
 // Errors: tq::Error with hr::kInvalidData (not a menu, corrupt, truncated, beyond a limit),
 // hr::kOldFormat (written for a newer reader) or hr::kOutOfMemory.  LoadTree builds a new tree and
@@ -63,6 +73,17 @@ inline constexpr uint16_t kFormatVersion = 1;
 inline constexpr size_t kMaxDepth = 256;
 inline constexpr size_t kMaxEntries = 1'000'000;
 inline constexpr size_t kMaxBytes = size_t{256} << 20;
+inline constexpr size_t kMaxLevelEntries = 32767;
+inline constexpr size_t kLoadMemoryFactor = 20;
+inline constexpr size_t kLoadMemoryBase = size_t{16} << 20;
+
+// What LoadTree charges against its memory budget for one entry, for the level an entry with
+// children gets, and for a string of `length` code units (nothing when it fits in the string
+// object itself).  Upper bounds of what the heap really gives: each allocation is counted with
+// its allocator's bookkeeping.
+size_t LoadCostOfEntry();
+size_t LoadCostOfLevel();
+size_t LoadCostOfString(size_t length);
 
 // Every entry of `tree` and below, with all properties but HndMenu.
 std::vector<uint8_t> SaveTree(const MenuTree& tree);
