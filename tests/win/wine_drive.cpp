@@ -29,12 +29,14 @@ bool Exists(const std::wstring& path) {
 
 DWORD CloseProcess(PROCESS_INFORMATION& pi, DWORD wait_ms) {
     DWORD code = STILL_ACTIVE;
+    // No process handle means Wine started a Unix program, and then hThread is whatever was in
+    // the structure or worse (seen: the handle of the caller's stdout): it is not ours to close.
     if (pi.hProcess) {
         WaitForSingleObject(pi.hProcess, wait_ms);
         if (!GetExitCodeProcess(pi.hProcess, &code)) code = STILL_ACTIVE;
         CloseHandle(pi.hProcess);
+        if (pi.hThread) CloseHandle(pi.hThread);
     }
-    if (pi.hThread) CloseHandle(pi.hThread);
     pi = PROCESS_INFORMATION{};
     return code;
 }
@@ -48,7 +50,7 @@ bool RunUnix(const std::wstring& program, const std::wstring& args) {
                         nullptr, &si, &pi))
         return false;
     // Wine 8 starts a Unix program without a process or thread handle: hProcess comes back
-    // NULL, and hThread is not written at all (zeroed above, so closing it stays harmless).
+    // NULL and hThread is garbage; CloseProcess closes neither then.
     CloseProcess(pi, 10000);
     return true;
 }

@@ -38,9 +38,9 @@ class WineDrive {
 };
 
 // Waits up to `wait_ms` for a process started with CreateProcess, then closes the handles it
-// holds (only the non-null ones) and clears `pi`.  Returns its exit code, STILL_ACTIVE when it
-// has none (still running, or no process handle).  `pi` must have been zero-initialised before
-// CreateProcess: Wine leaves hThread unwritten for a Unix program.
+// holds and clears `pi`.  Returns its exit code, STILL_ACTIVE when it has none (still running,
+// or no process handle).  Without a process handle (Wine's answer for a Unix program) it closes
+// nothing: hThread is then not a handle of ours.
 DWORD CloseProcess(PROCESS_INFORMATION& pi, DWORD wait_ms);
 
 // Runs a Unix program (absolute path) with arguments under /bin/sh -c quoting rules of Wine's
