@@ -34,7 +34,10 @@ ctl.ReloadDefault
 If ctl.MenuTree.Item(1).SubMenu.Item(2).Habilitado <> False Then Falha "Abrir deveria ficar desabilitado"
 If ctl.MenuTree.Item("mnuAjuda").Habilitado <> True Then Falha "Ajuda deveria voltar a habilitado"
 
-ctl.ExibirMenu = True
+' A variable reaches a by-reference parameter as a by-reference Variant.
+Dim exibir
+exibir = True
+ctl.ExibirMenu = exibir
 If ctl.ExibirMenu <> True Then Falha "ExibirMenu deveria ser True"
 
 ' Without a form there is no menu bar to build: the control says so with a COM error.
