@@ -104,11 +104,12 @@ start_xvfb() {
         # (services.exe, winedevice, rpcss, explorer...), which inherit its descriptors and live
         # as long as the server.  Start them here, writing to a file: a caller reading our
         # output through a pipe (CTest's test discovery) would otherwise wait for them forever.
-        boot=()
-        [ -f "$state/ready" ] || boot=(-i)
+        # Plain wineboot, also for a new prefix: the loader creates a missing prefix itself
+        # before it runs anything, and an explicit `wineboot -i` on top of that left two
+        # services.exe in the prefix, after which every COM call waited about 20 s for RpcSs.
         # Their own session, too: a caller whose process group is killed (a test runner's
         # timeout, Ctrl+C) must not take the prefix's services down with it.
-        setsid -w "$WINELOADER_BIN" wineboot "${boot[@]}" 9>&- </dev/null >>"$state/wineboot.log" 2>&1
+        setsid -w "$WINELOADER_BIN" wineboot 9>&- </dev/null >>"$state/wineboot.log" 2>&1
         if [ ! -f "$state/ready" ]; then
             # Without a window manager, unmanaged top-level windows are destroyed in
             # milliseconds instead of about two seconds each.
