@@ -117,6 +117,7 @@ void MenuBar::MontarMenu() {
     ids_.NovaBarra();
     shortcuts_ = ShortcutTable();
     hnd_menu_ = LongFromMenu(CreateMenu());
+    shortcuts_.SetBar(MenuFromLong(hnd_menu_));
     SetMenu(owner_.HostWindow(), MenuFromLong(hnd_menu_));
     ComPtr<::MenuTree> tree = owner_.Tree();
     if (Count(tree.get()) == 0) {
@@ -192,7 +193,8 @@ void MenuBar::DefineMenu(::MenuTree* level, LONG hnd_pai) {
         const bool enabled = f.enabled && habilitado;
         if (!tem_filhos && r != 0 && enabled && (texto.empty() || texto.front() != L'-')) {
             if (const std::optional<Shortcut> key = ParseShortcut(com::AsPortable(tecla.view())))
-                shortcuts_.Add(key->Code(), static_cast<UINT>(r));
+                shortcuts_.Add(key->Code(), static_cast<UINT>(r), MenuFromLong(f.hnd_pai),
+                               static_cast<UINT>(GetMenuItemCount(MenuFromLong(f.hnd_pai)) - 1));
         }
 
         ComPtr<::MenuTree> sub = SubMenu(Item(lv, i).get());
