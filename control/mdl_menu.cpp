@@ -11,6 +11,7 @@
 #include "tq/com/strings.h"
 #include "tq/com/variant.h"
 #include "tq/error.h"
+#include "shortcut_keys.h"
 #include "tq_menu.h"
 
 namespace tq::ctl {
@@ -199,6 +200,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     const LRESULT result = CallWindowProcA(st->previous, hwnd, msg, wparam, lparam);
     try {
         if (msg == WM_NCDESTROY) {
+            RemoveFormShortcuts(hwnd, nullptr);
             RestoreIfSafe(hwnd, st, true);
         } else if (msg == WM_COMMAND) {
             Dispatch(st, wparam);

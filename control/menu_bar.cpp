@@ -1,6 +1,7 @@
 #include "menu_bar.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "tq/com/strings.h"
 #include "tq/com/variant.h"
 #include "tq/error.h"
+#include "tq/shortcut.h"
 
 namespace tq::ctl {
 
@@ -113,7 +115,9 @@ void MenuBar::MontarMenu() {
     // A fresh bar every time, attached before it is filled: an error while filling leaves the
     // bar attached as far as it was built.  The old bar is gone, and its identifiers with it.
     ids_.NovaBarra();
+    shortcuts_ = ShortcutTable();
     hnd_menu_ = LongFromMenu(CreateMenu());
+    shortcuts_.SetBar(MenuFromLong(hnd_menu_));
     SetMenu(owner_.HostWindow(), MenuFromLong(hnd_menu_));
     ComPtr<::MenuTree> tree = owner_.Tree();
     if (Count(tree.get()) == 0) {
@@ -143,9 +147,10 @@ void MenuBar::DefineMenu(::MenuTree* level, LONG hnd_pai) {
         LONG hnd_pai;
         short count;  // read once, when the level's loop starts
         short i;
+        bool enabled;  // every entry above the level is enabled
     };
     std::vector<Frame> stack;
-    stack.push_back({ComPtr<::MenuTree>(level), hnd_pai, Count(level), 0});
+    stack.push_back({ComPtr<::MenuTree>(level), hnd_pai, Count(level), 0, true});
     const int appended_from = GetMenuItemCount(MenuFromLong(hnd_pai));
     while (!stack.empty()) {
         Frame& f = stack.back();
@@ -161,11 +166,20 @@ void MenuBar::DefineMenu(::MenuTree* level, LONG hnd_pai) {
         const ComPtr<::MenuItem> pin = Item(lv, i);
         if (!Visivel(Item(lv, i).get())) continue;
 
-        com::Bstr texto;
-        Check(Item(lv, i)->get_TextoMenu(texto.put()));
+        com::Bstr texto_menu;
+        Check(Item(lv, i)->get_TextoMenu(texto_menu.put()));
         const bool habilitado = Habilitado(Item(lv, i).get());
         const ComPtr<::MenuTree> sub_pin = SubMenu(Item(lv, i).get());
         const bool tem_filhos = Count(sub_pin.get()) > 0;
+        // With shortcuts on, a leaf with a TeclaExtenso shows it in the shortcut column.
+        com::Bstr tecla;
+        if (atalhos_ && !tem_filhos) Check(Item(lv, i)->get_TeclaExtenso(tecla.put()));
+        std::wstring texto(texto_menu.view());
+        if (!tecla.view().empty()) {
+            com::Bstr caption;
+            Check(Item(lv, i)->get_Caption(caption.put()));
+            texto.assign(caption.view()).append(L"\t").append(tecla.view());
+        }
         if (tem_filhos && stack.size() >= kMaxBarDepth) {
             // Too deep: take back every entry added to `hnd_pai` (with its popups) and refuse.
             HMENU target = MenuFromLong(hnd_pai);
@@ -174,15 +188,22 @@ void MenuBar::DefineMenu(::MenuTree* level, LONG hnd_pai) {
             throw TooDeep();
         }
 
-        const LONG r = CriarItemMenu(f.hnd_pai, texto.view(), habilitado, tem_filhos);
+        const LONG r = CriarItemMenu(f.hnd_pai, texto, habilitado, tem_filhos);
         Check(Item(lv, i)->put_HndMenu(r));
+        const bool enabled = f.enabled && habilitado;
+        if (!tem_filhos && r != 0 && enabled && (texto.empty() || texto.front() != L'-')) {
+            if (const std::optional<Shortcut> key = ParseShortcut(com::AsPortable(tecla.view())))
+                shortcuts_.Add(key->Code(), static_cast<UINT>(r), MenuFromLong(f.hnd_pai),
+                               static_cast<UINT>(GetMenuItemCount(MenuFromLong(f.hnd_pai)) - 1));
+        }
 
         ComPtr<::MenuTree> sub = SubMenu(Item(lv, i).get());
         const short sub_count = Count(sub.get());
         if (sub_count > 0) {
             LONG hnd = 0;
             Check(Item(lv, i)->get_HndMenu(&hnd));
-            stack.push_back({std::move(sub), hnd, sub_count, 0});  // `f` is not used after this
+            stack.push_back(
+                {std::move(sub), hnd, sub_count, 0, enabled});  // `f` is not used after this
         }
     }
 }

@@ -9,6 +9,13 @@
 //
 // Menu and window handles are kept as 32-bit signed values on both targets, as the control's
 // callers see them (HandleToLong/LongToHandle: user handles fit in 32 bits on Win64 too).
+//
+// With shortcuts on (AtalhosAtivos), a leaf whose TeclaExtenso is not empty shows its Caption, a
+// tab and TeclaExtenso, so Windows puts the key in the bar's right-aligned shortcut column;
+// every other entry, and every entry with shortcuts off, shows TextoMenu.  The build also
+// collects the bar's shortcut table: each leaf whose TeclaExtenso is a shortcut and whose whole
+// path is enabled (hidden entries are not on the bar at all), the first in menu order winning
+// a key used twice.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +25,7 @@
 #include <string_view>
 
 #include "command_ids.h"
+#include "shortcut_keys.h"
 #include "tqMenuCtl.h"
 #include "tq/com/com_ptr.h"
 
@@ -55,6 +63,10 @@ class MenuBar {
     // Every entry's Habilitado := HabilitadoDefault, at every depth; the bar shows it after the
     // next ReExibirMenu.
     void ReloadDefault();
+    // Whether the next builds show shortcuts in the shortcut column and collect them.
+    void SetAtalhos(bool on) { atalhos_ = on; }
+    // The shortcuts of the entries built since the last rebuild (empty with shortcuts off).
+    const ShortcutTable& Shortcuts() const { return shortcuts_; }
 
     LONG HndMenu() const { return hnd_menu_; }
     LONG UltimoId() const { return ids_.Ultimo(); }
@@ -73,6 +85,8 @@ class MenuBar {
     LONG hnd_menu_ = 0;  // the bar last read from the window or created
     CommandIds ids_;     // the identifiers handed out, and those the current bar uses
     std::string ansi_;   // the entry text being inserted
+    bool atalhos_ = false;
+    ShortcutTable shortcuts_;
 };
 
 // Bridges between the 32-bit handle values and Win32 handles.

@@ -60,6 +60,22 @@ LRESULT CALLBACK KeyboardHook(int code, WPARAM wparam, LPARAM lparam) {
     return CallNextHookEx(State().hook, code, wparam, lparam);
 }
 
+// The state of `entry` on `form`'s current bar, MF_DISABLED when it is not there.  Read at the
+// place the entry was put, when the form still has that bar and the place still holds the
+// command (the flat path); otherwise by searching the bar for the command.
+UINT StateOnBar(HWND form, const ShortcutTable& table, const ShortcutTable::Entry& entry) {
+    const HMENU bar = GetMenu(form);
+    if (entry.menu && bar && bar == table.Bar()) {
+        MENUITEMINFOW mii{};
+        mii.cbSize = sizeof(mii);
+        mii.fMask = MIIM_ID | MIIM_STATE;
+        if (GetMenuItemInfoW(entry.menu, entry.pos, TRUE, &mii) && mii.wID == entry.id)
+            return mii.fState;
+    }
+    const UINT state = GetMenuState(bar, entry.id, MF_BYCOMMAND);
+    return state == static_cast<UINT>(-1) ? MF_DISABLED : state;
+}
+
 void DropHookIfIdle(ThreadShortcuts& s) {
     if (s.forms.empty() && s.hook) {
         UnhookWindowsHookEx(s.hook);
@@ -69,9 +85,9 @@ void DropHookIfIdle(ThreadShortcuts& s) {
 
 }  // namespace
 
-void ShortcutTable::Add(uint16_t code, UINT id) {
-    if (code >= ids_.size() || id == 0 || ids_[code] != 0) return;
-    ids_[code] = id;
+void ShortcutTable::Add(uint16_t code, UINT id, HMENU menu, UINT pos) {
+    if (code >= entries_.size() || id == 0 || entries_[code].id != 0) return;
+    entries_[code] = {id, menu, pos};
     ++count_;
 }
 
@@ -121,12 +137,11 @@ bool FindShortcut(HWND focus, UINT vk, bool ctrl, bool shift, HWND* form, UINT* 
     const uint16_t code = Shortcut{static_cast<uint16_t>(vk), ctrl, shift}.Code();
     for (const FormShortcuts& f : State().forms) {
         if (f.form != focus && !IsChild(f.form, focus)) continue;
-        const UINT cmd = f.table->Find(code);
+        const ShortcutTable::Entry entry = f.table->At(code);
+        const UINT cmd = entry.id;
         if (cmd == 0) return false;
         // The entry as the bar shows it now: on the bar, and enabled.
-        const UINT state = GetMenuState(GetMenu(f.form), cmd, MF_BYCOMMAND);
-        if (state == static_cast<UINT>(-1) || (state & (MF_GRAYED | MF_DISABLED)) != 0)
-            return false;
+        if ((StateOnBar(f.form, *f.table, entry) & (MF_GRAYED | MF_DISABLED)) != 0) return false;
         *form = f.form;
         *id = cmd;
         return true;

@@ -27,15 +27,29 @@ namespace tq::ctl {
 // same with 10 entries as with 10,000.
 class ShortcutTable {
   public:
-    // Binds `code` to command `id`, unless an earlier entry (in menu order) has the code.
-    void Add(uint16_t code, UINT id);
+    // Where a bound entry sits: its command, and the menu (the bar or a popup of it) and 0-based
+    // position it was put at, so a key press reads its state there instead of searching the
+    // whole bar for the command.
+    struct Entry {
+        UINT id = 0;
+        HMENU menu = nullptr;
+        UINT pos = 0;
+    };
+    // Binds `code` to command `id` at `menu`/`pos`, unless an earlier entry (in menu order) has
+    // the code.
+    void Add(uint16_t code, UINT id, HMENU menu = nullptr, UINT pos = 0);
     // The command bound to `code`, or 0.
-    UINT Find(uint16_t code) const { return code < ids_.size() ? ids_[code] : 0; }
+    UINT Find(uint16_t code) const { return At(code).id; }
+    Entry At(uint16_t code) const { return code < entries_.size() ? entries_[code] : Entry{}; }
     bool empty() const { return count_ == 0; }
+    // The bar the entries were put on (the places above hold only while it is the form's).
+    void SetBar(HMENU bar) { bar_ = bar; }
+    HMENU Bar() const { return bar_; }
 
   private:
-    std::array<UINT, 0x400> ids_{};
+    std::array<Entry, 0x400> entries_{};
     size_t count_ = 0;
+    HMENU bar_ = nullptr;
 };
 
 // Gives `form` the shortcuts of `table` on behalf of `owner` (the control whose bar it is),

@@ -3,6 +3,7 @@
 #include "tq_menu.h"
 
 #include "mdl_menu.h"
+#include "shortcut_keys.h"
 
 #include "tq/com/error_info.h"
 #include "tq/com/variant.h"
@@ -25,8 +26,9 @@ TqMenu::TqMenu()
       notify_(Identity(), static_cast<IConnectionPointContainer*>(this), IID_IPropertyNotifySink) {}
 
 TqMenu::~TqMenu() {
-    // First of all: no window procedure may reach this control from now on.
+    // First of all: no window procedure or key may reach this control from now on.
     ForgetControl(this);
+    RemoveOwnerShortcuts(this);
 }
 
 std::span<const com::QiEntry> TqMenu::Interfaces() {
@@ -98,6 +100,20 @@ HRESULT TqMenu::put_ExibirMenu(VARIANT_BOOL* newExibirMenu) {
     return S_OK;
 }
 
+HRESULT TqMenu::get_AtalhosAtivos(VARIANT_BOOL* value) {
+    if (!value) return E_POINTER;
+    *value = atalhos_ativos_;
+    return S_OK;
+}
+
+// Takes effect with the next build of the bar (Show or ReExibirMenu), like ExibirMenu.
+HRESULT TqMenu::put_AtalhosAtivos(VARIANT_BOOL* newAtalhosAtivos) {
+    if (!newAtalhosAtivos) return E_POINTER;
+    atalhos_ativos_ = *newAtalhosAtivos ? VARIANT_TRUE : VARIANT_FALSE;
+    PropertyChanged(kDispidAtalhosAtivos);
+    return S_OK;
+}
+
 void TqMenu::PropertyChanged(DISPID id) {
     dirty_ = true;
     for (const ComPtr<IUnknown>& sink : notify_.Snapshot())
@@ -109,9 +125,32 @@ void TqMenu::PropertyChanged(DISPID id) {
 HRESULT TqMenu::ReExibirMenu(VARIANT* result) {
     if (result) VariantInit(result);
     return Guard(IID__tqMenu, kSource, [&] {
-        bar_.ReExibirMenu(exibir_menu_ != VARIANT_FALSE);
+        RebuildBar();
         return S_OK;
     });
+}
+
+void TqMenu::RebuildBar() {
+    const bool exibir = exibir_menu_ != VARIANT_FALSE;
+    bar_.SetAtalhos(atalhos_ativos_ != VARIANT_FALSE);
+    try {
+        bar_.ReExibirMenu(exibir);
+    } catch (...) {
+        // The keys of the old bar must not fire into whatever part of the new one was built.
+        if (run_time_) RemoveOwnerShortcuts(this);
+        throw;
+    }
+    if (!exibir || !run_time_) return;  // no new bar, or not at run time: the keys stay as they are
+    PublishShortcuts(link_.HostWindow());
+}
+
+// Only on a form that has WindowProc: it carries the keys' commands to MenuClick, and it takes
+// the keys away when the form is destroyed.
+void TqMenu::PublishShortcuts(HWND host) {
+    if (atalhos_ativos_ != VARIANT_FALSE && HasWindowProc(host))
+        SetFormShortcuts(host, this, bar_.Shortcuts());
+    else
+        RemoveFormShortcuts(host, this);
 }
 
 HRESULT TqMenu::ReloadDefault() {
@@ -154,18 +193,22 @@ HWND TqMenu::DialogOwner() noexcept {
 // ---- UserControl_Show ----
 
 // In this order: the host window and the control go into the module state (for a window that
-// gets WindowProc), the bar is rebuilt, and then, at run time only, the control hides itself and
-// (with ExibirMenu True) WindowProc is installed on the form.
+// gets WindowProc), the bar is rebuilt, and then, at run time only, the control hides itself,
+// (with ExibirMenu True) WindowProc is installed on the form, and (with AtalhosAtivos True) the
+// form gets the bar's shortcuts.
 void TqMenu::Show() {
     const HWND host = link_.HostWindow();
     SetShownControl(this);
+    bar_.SetAtalhos(atalhos_ativos_ != VARIANT_FALSE);
     bar_.ReExibirMenu(exibir_menu_ != VARIANT_FALSE);
-    if (!link_.UserMode()) return;  // design time: the control stays visible, no subclass
+    run_time_ = link_.UserMode();
+    if (!run_time_) return;  // design time: the control stays visible, no subclass, no keys
     if (!link_.HideThroughExtender()) {
         hidden_ = true;
         if (window_) ShowWindow(window_.get(), SW_HIDE);
     }
     if (exibir_menu_ != VARIANT_FALSE) InstallWindowProc(host, this);
+    PublishShortcuts(host);
 }
 
 // ---- events ----

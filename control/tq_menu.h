@@ -1,5 +1,6 @@
-// tqMenu, the ActiveX control: holds a MenuTree and the ExibirMenu flag, persists both in the
-// form, and gives the form that holds it a Win32 menu bar built from the tree (menu_bar.h).
+// tqMenu, the ActiveX control: holds a MenuTree and the ExibirMenu and AtalhosAtivos flags,
+// persists them in the form, and gives the form that holds it a Win32 menu bar built from the tree
+// (menu_bar.h).
 //
 // Interfaces a container uses: IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject,
 // IOleControl, IViewObject2, IPersistStreamInit (and IPersistStream), IPersistPropertyBag,
@@ -40,6 +41,7 @@ inline constexpr LONG kSizeHimetric = 900;
 // DISPIDs of the persisted properties (tqMenuCtl.idl).
 inline constexpr DISPID kDispidMenuTree = 1;
 inline constexpr DISPID kDispidExibirMenu = 2;
+inline constexpr DISPID kDispidAtalhosAtivos = 7;
 // DISPID of __tqMenu::MenuClick.
 inline constexpr DISPID kDispidMenuClick = 1;
 
@@ -64,6 +66,8 @@ class TqMenu final
     IFACEMETHODIMP ReloadDefault() override;
     IFACEMETHODIMP DefineMenu(::MenuTree** gmtMenu, LONG* lngHndPai, VARIANT* result) override;
     IFACEMETHODIMP GerarScript(VARIANT* result) override;
+    IFACEMETHODIMP get_AtalhosAtivos(VARIANT_BOOL* value) override;
+    IFACEMETHODIMP put_AtalhosAtivos(VARIANT_BOOL* newAtalhosAtivos) override;
 
     // IOleObject
     IFACEMETHODIMP SetClientSite(IOleClientSite* site) override;
@@ -174,11 +178,17 @@ class TqMenu final
     struct StoredState {
         com::ComPtr<::MenuTree> tree;
         VARIANT_BOOL exibir_menu = VARIANT_TRUE;
+        VARIANT_BOOL atalhos_ativos = VARIANT_FALSE;
     };
     StoredState ReadProperties(IPropertyBag* bag, IErrorLog* log);
     void Commit(StoredState state) noexcept;
     void WriteProperties(IPropertyBag* bag);
     void PropertyChanged(DISPID id);
+    // Rebuilds the bar (ReExibirMenu) and, once shown at run time on a form that has
+    // WindowProc, hands the form the shortcuts of the new bar (none with AtalhosAtivos False).
+    void RebuildBar();
+    // Gives `host` the bar's shortcuts, or takes this control's away from it.
+    void PublishShortcuts(HWND host);
     HRESULT InPlaceActivate(IOleClientSite* site, LPCRECT pos);
     // Asks the container for the control's own size when `pos` is another one.
     void AskForOwnSize(const RECT& pos);
@@ -186,6 +196,7 @@ class TqMenu final
     // Persisted state and the bar.
     com::ComPtr<::MenuTree> tree_;  // may be empty until first read
     VARIANT_BOOL exibir_menu_ = VARIANT_FALSE;
+    VARIANT_BOOL atalhos_ativos_ = VARIANT_FALSE;
     MenuBar bar_{*this};
     bool dirty_ = false;
 
@@ -195,6 +206,7 @@ class TqMenu final
     ControlWindow window_;
     bool hidden_ = false;       // hidden at run time: stays hidden across activations
     bool shown_ = false;        // Show ran, and no hide or deactivation came since
+    bool run_time_ = false;     // the last Show was at run time (UserMode True)
     bool asking_size_ = false;  // inside a size request to the container
     com::ComPtr<IOleAdviseHolder> advise_holder_;
     com::ComPtr<IAdviseSink> view_sink_;

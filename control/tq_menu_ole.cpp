@@ -1,6 +1,7 @@
 // tqMenu as an embedded OLE object: client site, verbs, in-place activation, size, drawing.
 #include <algorithm>
 
+#include "shortcut_keys.h"
 #include "tq_menu.h"
 #include "tq/com/error_info.h"
 
@@ -46,6 +47,7 @@ HRESULT TqMenu::SetHostNames(LPCOLESTR, LPCOLESTR) {
 
 HRESULT TqMenu::Close(DWORD save_option) {
     InPlaceDeactivate();
+    RemoveOwnerShortcuts(this);  // a closed control's keys fire no more
     if (dirty_ && link_.Site() &&
         (save_option == OLECLOSE_SAVEIFDIRTY || save_option == OLECLOSE_PROMPTSAVE))
         link_.Site()->SaveObject();

@@ -1,8 +1,11 @@
-// tqMenu's persisted properties: "MenuTree" (an object; empty by default) and "ExibirMenu"
-// (a Boolean; True by default), in a container's property bag or in a stream.
+// tqMenu's persisted properties: "MenuTree" (an object; empty by default), "ExibirMenu" (a
+// Boolean; True by default) and "AtalhosAtivos" (a Boolean; False by default, and written only
+// when True, so a control without shortcuts saves exactly as before the property existed), in a
+// container's property bag or in a stream.
 #include "property_bag.h"
 #include "tq_menu.h"
 #include "tq/com/error_info.h"
+#include "tq/com/strings.h"
 #include "tq/error.h"
 
 namespace tq::ctl {
@@ -17,10 +20,27 @@ namespace {
 constexpr wchar_t kSource[] = L"tqMenuCtl.tqMenu";
 constexpr wchar_t kMenuTree[] = L"MenuTree";
 constexpr wchar_t kExibirMenu[] = L"ExibirMenu";
+constexpr wchar_t kAtalhosAtivos[] = L"AtalhosAtivos";
 
 // IPropertyBag::Read's answer for a name the bag does not hold.
 bool IsMissing(HRESULT hr) {
     return hr == E_INVALIDARG;
+}
+
+// The Boolean `name`, or `missing` when the bag does not hold it.
+VARIANT_BOOL ReadBool(IPropertyBag* bag, IErrorLog* log, const wchar_t* name,
+                      VARIANT_BOOL missing) {
+    Variant value;
+    V_VT(&value) = VT_BOOL;
+    const HRESULT hr = bag->Read(name, &value, log);
+    if (IsMissing(hr)) return missing;
+    const std::wstring mismatch =
+        std::wstring(L"Tipos incompatíveis: a propriedade \"") + name + L"\" não é um Boolean";
+    if (hr == DISP_E_TYPEMISMATCH)
+        throw tq::Error(tq::hr::kTypeMismatch, String(com::AsPortable(mismatch)));
+    Check(hr);
+    Check(VariantChangeType(&value, &value, 0, VT_BOOL), mismatch);
+    return V_BOOL(&value) ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
 }  // namespace
@@ -36,16 +56,18 @@ HRESULT TqMenu::IsDirty() {
 }
 
 HRESULT TqMenu::InitNew() {
-    // A control dropped on a form: no tree, ExibirMenu False.
+    // A control dropped on a form: no tree, ExibirMenu and AtalhosAtivos False.
     tree_ = nullptr;
     exibir_menu_ = VARIANT_FALSE;
+    atalhos_ativos_ = VARIANT_FALSE;
     dirty_ = false;
     return S_OK;
 }
 
-// Reads "MenuTree" with the empty default, then "ExibirMenu" with the default True.  A stored
-// tree that is not a MenuTree stops the load before "ExibirMenu" is read.  Nothing of the
-// control changes here: the caller commits both values once both were read.
+// Reads "MenuTree" with the empty default, then "ExibirMenu" with the default True, then
+// "AtalhosAtivos" with the default False.  A stored tree that is not a MenuTree stops the load
+// before the Booleans are read.  Nothing of the control changes here: the caller commits the
+// values once all were read.
 TqMenu::StoredState TqMenu::ReadProperties(IPropertyBag* bag, IErrorLog* log) {
     StoredState state;
     Variant tree_value;
@@ -71,26 +93,15 @@ TqMenu::StoredState TqMenu::ReadProperties(IPropertyBag* bag, IErrorLog* log) {
     }
     state.tree = std::move(tree);
 
-    Variant exibir;
-    V_VT(&exibir) = VT_BOOL;
-    hr = bag->Read(kExibirMenu, &exibir, log);
-    if (IsMissing(hr)) {
-        state.exibir_menu = VARIANT_TRUE;
-    } else {
-        if (hr == DISP_E_TYPEMISMATCH)
-            throw tq::Error(tq::hr::kTypeMismatch,
-                            u"Tipos incompatíveis: a propriedade \"ExibirMenu\" não é um Boolean");
-        Check(hr);
-        Check(VariantChangeType(&exibir, &exibir, 0, VT_BOOL),
-              L"Tipos incompatíveis: a propriedade \"ExibirMenu\" não é um Boolean");
-        state.exibir_menu = V_BOOL(&exibir) ? VARIANT_TRUE : VARIANT_FALSE;
-    }
+    state.exibir_menu = ReadBool(bag, log, kExibirMenu, VARIANT_TRUE);
+    state.atalhos_ativos = ReadBool(bag, log, kAtalhosAtivos, VARIANT_FALSE);
     return state;
 }
 
 void TqMenu::Commit(StoredState state) noexcept {
     tree_ = std::move(state.tree);
     exibir_menu_ = state.exibir_menu;
+    atalhos_ativos_ = state.atalhos_ativos;
     dirty_ = false;
 }
 
@@ -104,6 +115,10 @@ void TqMenu::WriteProperties(IPropertyBag* bag) {
     if (exibir_menu_ != VARIANT_TRUE) {
         Variant v = Variant::FromBool(false);
         Check(bag->Write(kExibirMenu, &v));
+    }
+    if (atalhos_ativos_ != VARIANT_FALSE) {
+        Variant v = Variant::FromBool(true);
+        Check(bag->Write(kAtalhosAtivos, &v));
     }
 }
 

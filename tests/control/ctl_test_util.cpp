@@ -68,6 +68,11 @@ void SetExibir(_tqMenu* ctl, bool value) {
     EXPECT_EQ(ctl->put_ExibirMenu(&v), S_OK);
 }
 
+void SetAtalhos(_tqMenu* ctl, bool value) {
+    VARIANT_BOOL v = value ? VARIANT_TRUE : VARIANT_FALSE;
+    EXPECT_EQ(ctl->put_AtalhosAtivos(&v), S_OK);
+}
+
 void SetTree(_tqMenu* ctl, MenuTree* tree) {
     MenuTree* t = tree;
     EXPECT_EQ(ctl->putref_MenuTree(&t), S_OK);
@@ -117,6 +122,7 @@ LRESULT CALLBACK Form::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (self->on_command) self->on_command(LOWORD(wp));
         return kCommandResult;
     }
+    if (msg == WM_KEYDOWN && self) self->keys.push_back(static_cast<UINT>(wp));
     if (msg == kAppMessage && self) {
         ++self->app_calls;
         return kAppResult;
@@ -205,10 +211,11 @@ HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control, int x, int
     return host;
 }
 
-ComPtr<IStream> SavedControl(MenuTree* tree, bool exibir) {
+ComPtr<IStream> SavedControl(MenuTree* tree, bool exibir, bool atalhos) {
     ComPtr<_tqMenu> ctl = NewControl();
     SetTree(ctl.get(), tree);
     SetExibir(ctl.get(), exibir);
+    if (atalhos) SetAtalhos(ctl.get(), true);
     ComPtr<IPersistStreamInit> ps;
     EXPECT_EQ(ctl.As(IID_IPersistStreamInit, &ps), S_OK);
     ComPtr<IStream> s = StreamOf("");
@@ -395,13 +402,13 @@ DWORD Connect(IUnknown* control, REFIID iid, IUnknown* sink) {
 // ---- DesignerControl ----
 
 DesignerControl::DesignerControl(HWND form_window, MenuTree* tree, bool exibir, bool user_mode,
-                                 const std::wstring& name)
+                                 const std::wstring& name, bool atalhos)
     : form(form_window) {
     site = TestSite::Make();
     site->window = form;
     site->ambient[DISPID_AMBIENT_USERMODE] = Variant::FromBool(user_mode);
     site->extender = MakeExtender(name, form);
-    ComPtr<IStream> saved = SavedControl(tree, exibir);
+    ComPtr<IStream> saved = SavedControl(tree, exibir, atalhos);
     ctl = NewControl();
     if (!ctl) return;
     EXPECT_EQ(ctl.As(IID_IOleObject, &ole), S_OK);

@@ -50,6 +50,7 @@ ComPtr<MenuTree> SubOf(MenuItem* item);
 LONG HndOf(MenuItem* item);
 ComPtr<_tqMenu> NewControl();  // through the ProgID, as a client does it
 void SetExibir(_tqMenu* ctl, bool value);
+void SetAtalhos(_tqMenu* ctl, bool value);
 void SetTree(_tqMenu* ctl, MenuTree* tree);
 // Description of the thread's error object (and clears it); "" when there is none.
 std::wstring TakeErrorText();
@@ -75,6 +76,8 @@ class Form {
     HWND hwnd() const { return hwnd_; }
     // WM_COMMAND identifiers that reached the form's own window procedure.
     std::vector<UINT> commands;
+    // Virtual keys of the WM_KEYDOWNs that reached the form's own window procedure.
+    std::vector<UINT> keys;
     // What the form's own procedure answers to WM_COMMAND and to kAppMessage.
     static constexpr UINT kAppMessage = WM_APP + 1;
     static constexpr LRESULT kCommandResult = 77;
@@ -100,8 +103,8 @@ HMODULE AtlModule();
 // Creates tqMenuCtl.tqMenu in a new child window of `form`, loaded from `stream` (InitNew when
 // null), as AtlAxCreateControlEx does for a form loaded from its file.  Returns the host window.
 HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control, int x = 10, int y = 10);
-// A control saved into a stream with `tree` and `exibir`, ready for HostInAtl.
-ComPtr<IStream> SavedControl(MenuTree* tree, bool exibir);
+// A control saved into a stream with `tree`, `exibir` and `atalhos`, ready for HostInAtl.
+ComPtr<IStream> SavedControl(MenuTree* tree, bool exibir, bool atalhos = false);
 
 // ---- late-bound objects of a container (extender, parent form) ----
 // An IDispatch with named properties; every put is recorded.
@@ -219,7 +222,7 @@ DWORD Connect(IUnknown* control, REFIID iid, IUnknown* sink);
 class DesignerControl {
   public:
     DesignerControl(HWND form, MenuTree* tree, bool exibir, bool user_mode,
-                    const std::wstring& name = L"tqMenu1");
+                    const std::wstring& name = L"tqMenu1", bool atalhos = false);
     ~DesignerControl();  // the form closes the control and lets it go
     DesignerControl(const DesignerControl&) = delete;
     DesignerControl& operator=(const DesignerControl&) = delete;

@@ -68,13 +68,15 @@ TEST_F(PersistenceTest, FreshAndLoadedControlsTakeTheirDefaults) {
     EXPECT_EQ(V_VT(&saved->values[L"ExibirMenu"]), VT_BOOL);
     EXPECT_EQ(V_BOOL(&saved->values[L"ExibirMenu"]), VARIANT_FALSE);
 
-    // Loaded from a bag that holds nothing: MenuTree read first, then ExibirMenu, which is True.
+    // Loaded from a bag that holds nothing: MenuTree read first, then ExibirMenu, which is True,
+    // then AtalhosAtivos.
     ComPtr<_tqMenu> loaded = NewControl();
     ComPtr<IPersistPropertyBag> lb;
     ASSERT_EQ(loaded.As(IID_IPersistPropertyBag, &lb), S_OK);
     ComPtr<TestBag> empty = TestBag::Make();
     ASSERT_EQ(lb->Load(empty.get(), nullptr), S_OK) << TakeErrorText();
-    EXPECT_EQ(empty->reads, (std::vector<std::wstring>{L"MenuTree", L"ExibirMenu"}));
+    EXPECT_EQ(empty->reads,
+              (std::vector<std::wstring>{L"MenuTree", L"ExibirMenu", L"AtalhosAtivos"}));
     EXPECT_TRUE(Exibir(loaded.get()));
 
     // Saving writes the field: nothing while no tree was read, the (empty) tree once the getter
@@ -145,6 +147,52 @@ TEST_F(PersistenceTest, TreeAndFlagRoundTripThroughAStream) {
     short n = -1;
     TreeOf(d.get())->get_Count(&n);
     EXPECT_EQ(n, 0);
+}
+
+bool Atalhos(_tqMenu* ctl) {
+    VARIANT_BOOL v = VARIANT_FALSE;
+    EXPECT_EQ(ctl->get_AtalhosAtivos(&v), S_OK);
+    return v != VARIANT_FALSE;
+}
+
+// AtalhosAtivos: False on a fresh control, written only when True (a False control saves the
+// same bytes as one that never heard of it), and read back as False when missing.
+TEST_F(PersistenceTest, AtalhosAtivosRoundTripsAndReadsFalseWhenMissing) {
+    ComPtr<_tqMenu> fresh = NewControl();
+    EXPECT_FALSE(Atalhos(fresh.get()));
+    ComPtr<IPersistStreamInit> pf;
+    ASSERT_EQ(fresh.As(IID_IPersistStreamInit, &pf), S_OK);
+    ComPtr<IStream> plain = StreamOf("");
+    ASSERT_EQ(pf->Save(plain.get(), TRUE), S_OK);
+    for (const bool on : {false, true}) {
+        SCOPED_TRACE(on ? "True" : "False");
+        ComPtr<_tqMenu> a = NewControl();
+        SetAtalhos(a.get(), on);
+        ComPtr<IPersistStreamInit> pa;
+        ASSERT_EQ(a.As(IID_IPersistStreamInit, &pa), S_OK);
+        ComPtr<IStream> stream = StreamOf("");
+        ASSERT_EQ(pa->Save(stream.get(), TRUE), S_OK) << TakeErrorText();
+        EXPECT_EQ(StreamBytes(stream.get()) == StreamBytes(plain.get()), !on);
+        ComPtr<IPersistPropertyBag> pab;
+        ASSERT_EQ(a.As(IID_IPersistPropertyBag, &pab), S_OK);
+        ComPtr<TestBag> bag = TestBag::Make();
+        ASSERT_EQ(pab->Save(bag.get(), TRUE, FALSE), S_OK) << TakeErrorText();
+        EXPECT_EQ(bag->values.count(L"AtalhosAtivos"), on ? 1u : 0u);
+
+        // Loaded into controls that hold the opposite value.
+        ComPtr<_tqMenu> b = NewControl(), c = NewControl();
+        SetAtalhos(b.get(), !on);
+        SetAtalhos(c.get(), !on);
+        ComPtr<IPersistStreamInit> pb;
+        ASSERT_EQ(b.As(IID_IPersistStreamInit, &pb), S_OK);
+        ComPtr<IStream> in = StreamOf(StreamBytes(stream.get()));
+        ASSERT_EQ(pb->Load(in.get()), S_OK) << TakeErrorText();
+        EXPECT_EQ(Atalhos(b.get()), on);
+        ComPtr<IPersistPropertyBag> pc;
+        ASSERT_EQ(c.As(IID_IPersistPropertyBag, &pc), S_OK);
+        ASSERT_EQ(pc->Load(bag.get(), nullptr), S_OK) << TakeErrorText();
+        EXPECT_EQ(Atalhos(c.get()), on);
+    }
 }
 
 TEST_F(PersistenceTest, StoredMenuTreeOfTheWrongTypeFailsBeforeExibirMenuIsRead) {

@@ -106,7 +106,17 @@ TEST_F(RegistrationTest, ControlClassIsRegisteredAsAControlWithItsTypeLibrary) {
     for (auto& s : slots) order.push_back(s.second);
     EXPECT_EQ(order, (std::vector<std::wstring>{L"MenuTree get", L"MenuTree set", L"ExibirMenu get",
                                                 L"ExibirMenu let", L"ReExibirMenu",
-                                                L"ReloadDefault", L"DefineMenu", L"GerarScript"}));
+                                                L"ReloadDefault", L"DefineMenu", L"GerarScript",
+                                                L"AtalhosAtivos get", L"AtalhosAtivos let"}));
+    // The type library documents AtalhosAtivos' default, and what a form saved without it reads.
+    BSTR help = nullptr;
+    ASSERT_EQ(iface->GetDocumentation(7, nullptr, &help, nullptr, nullptr), S_OK);
+    const std::wstring text = help ? help : L"";
+    SysFreeString(help);
+    // (Only the unaccented words: the library's accented help text reaches Wine's oleaut32 in
+    // another code page.)
+    EXPECT_NE(text.find(L"o False, e um formul"), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"gravado sem o valor"), std::wstring::npos) << text;
 }
 
 // The page the control names in ISpecifyPropertyPages is served by the same library.

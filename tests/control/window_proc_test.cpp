@@ -67,10 +67,11 @@ struct HostedForm {
         ComPtr<MenuTree> mine;
         if (ctl && SUCCEEDED(ctl->get_MenuTree(mine.put()))) t.Bind(mine.get());
     }
-    explicit HostedForm(MenuTree* tree, bool exibir = true, const wchar_t* title = L"Form1")
+    explicit HostedForm(MenuTree* tree, bool exibir = true, const wchar_t* title = L"Form1",
+                        bool atalhos = false)
         : form(title) {
         original_proc = ProcOf(form.hwnd());
-        host = HostInAtl(form.hwnd(), SavedControl(tree, exibir).get(), &control);
+        host = HostInAtl(form.hwnd(), SavedControl(tree, exibir, atalhos).get(), &control);
         EXPECT_TRUE(control);
         if (!control) return;
         sink = EventSink::Make();
@@ -493,6 +494,170 @@ TEST_F(WindowProcTest, AfterTwoThousandRebuildsPicksReachTheirEntriesAndNeverAHi
     ASSERT_TRUE(f.WaitClicks(before + 3));
     EXPECT_EQ(std::vector<std::wstring>(f.sink->clicks.begin() + before, f.sink->clicks.end()),
               (std::vector<std::wstring>{L"mnuItem1", L"mnuItem3", L"mnuSair"}));
+}
+
+// ---- shortcuts that fire (AtalhosAtivos) ----
+
+// Arquivo (Novo Ctrl+N, Abrir F2 disabled, Salvar Shift+F3 hidden, Copia Ctrl+N again),
+// Editar disabled (Colar F5), Ajuda F1.
+ComPtr<MenuTree> ShortcutTree() {
+    ComPtr<MenuTree> tree = NewTree();
+    const auto add = [](MenuTree* level, const wchar_t* caption, const wchar_t* nome,
+                        const wchar_t* tecla) {
+        ComPtr<MenuItem> item = AddEntry(level, caption, nome);
+        EXPECT_EQ(item->put_TeclaExtenso(Bstr(std::wstring_view(tecla)).get()), S_OK);
+        return item;
+    };
+    ComPtr<MenuTree> arquivo = SubOf(add(tree.get(), L"&Arquivo", L"mnuArquivo", L"").get());
+    add(arquivo.get(), L"&Novo", L"mnuNovo", L"Ctrl+N");
+    add(arquivo.get(), L"A&brir", L"mnuAbrir", L"F2")->put_Habilitado(VARIANT_FALSE);
+    add(arquivo.get(), L"&Salvar", L"mnuSalvar", L"Shift+F3")->put_Visivel(VARIANT_FALSE);
+    add(arquivo.get(), L"&Copia", L"mnuCopia", L"Ctrl+N");
+    ComPtr<MenuItem> editar = add(tree.get(), L"&Editar", L"mnuEditar", L"");
+    editar->put_Habilitado(VARIANT_FALSE);
+    add(SubOf(editar.get()).get(), L"C&olar", L"mnuColar", L"F5");
+    add(tree.get(), L"Aj&uda", L"mnuAjuda", L"F1");
+    return tree;
+}
+
+// Presses `vks` together, as a user presses Ctrl+Shift+F5: down in order, up in reverse.
+void Chord(std::initializer_list<WORD> vks) {
+    std::vector<INPUT> in;
+    for (WORD vk : vks) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = vk;
+        in.push_back(i);
+    }
+    for (auto it = vks.end(); it != vks.begin();) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = *--it;
+        i.ki.dwFlags = KEYEVENTF_KEYUP;
+        in.push_back(i);
+    }
+    EXPECT_EQ(SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)), in.size());
+}
+
+// Gives `window` (the form or a window inside it) the keyboard.
+void FocusOn(HWND form, HWND window) {
+    SetForegroundWindow(form);
+    SetFocus(window);
+    Pump(100);
+}
+
+// The keys of ShortcutTree on `form`, with the focus in an edit box on it: only the enabled
+// entries on the bar fire, once each, and every other key reaches the box.
+void ExpectShortcutsFire(HWND form, const EventSink* sink) {
+    std::vector<MenuEntry> bar = ReadMenu(GetMenu(form));
+    ASSERT_EQ(bar.size(), 3u);
+    EXPECT_EQ(bar[2].text, "Aj&uda\tF1");
+    EXPECT_EQ(ReadMenu(bar[0].sub)[0].text, "&Novo\tCtrl+N");
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 60, 10, 120, 24, form,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+    FocusOn(form, edit);
+    const struct {
+        std::initializer_list<WORD> keys;
+        const wchar_t* fires;  // null: nothing
+    } cases[] = {
+        {{VK_CONTROL, 'N'}, L"mnuNovo"},  // the first of two entries with the key
+        {{VK_F1}, L"mnuAjuda"},
+        {{VK_F2}, nullptr},                      // disabled
+        {{VK_SHIFT, VK_F3}, nullptr},            // hidden
+        {{VK_F5}, nullptr},                      // inside a disabled submenu
+        {{VK_CONTROL, VK_SHIFT, 'N'}, nullptr},  // no entry's key
+    };
+    std::vector<std::wstring> expected;
+    for (const auto& c : cases) {
+        Chord(c.keys);
+        if (c.fires) expected.push_back(c.fires);
+        ASSERT_TRUE(WaitClicks(sink, expected.size())) << "after key " << *c.keys.begin();
+    }
+    EXPECT_EQ(sink->clicks, expected);
+    Tap({'X'});  // typing still reaches the box
+    Pump(200, [&] { return GetWindowTextLengthW(edit) > 0; });
+    EXPECT_EQ(GetWindowTextLengthW(edit), 1);
+    DestroyWindow(edit);
+}
+
+TEST_F(WindowProcTest, ShortcutsFireInTheAtlHostAndInAClassicDesignerWithFocusInAnEditBox) {
+    {
+        SCOPED_TRACE("ATL host");
+        HostedForm f(ShortcutTree().get(), true, L"Form1", true);
+        ASSERT_TRUE(f.control);
+        ExpectShortcutsFire(f.form.hwnd(), f.sink.get());
+    }
+    {
+        SCOPED_TRACE("classic designer");
+        Form form;
+        DesignerControl c(form.hwnd(), ShortcutTree().get(), true, true, L"mnuAtalhos", true);
+        ExpectShortcutsFire(form.hwnd(), c.sink.get());
+    }
+}
+
+TEST_F(WindowProcTest, ShortcutsAreEachFormsOwnFollowARebuildAndNeedAtalhosAtivos) {
+    HostedForm a(ShortcutTree().get(), true, L"FormA", true);
+    HostedForm b(ShortcutTree().get(), true, L"FormB", true);
+    HostedForm off(ShortcutTree().get(), true, L"FormC", false);
+    ASSERT_TRUE(a.control && b.control && off.control);
+    // B's Ajuda moves to F6: after the rebuild B answers F6 and no longer F1.
+    ComPtr<MenuItem> ajuda_b = ItemAt(Bound(b.ctl.get()).get(), 3);
+    ASSERT_EQ(ajuda_b->put_TeclaExtenso(Bstr(std::wstring_view(L"F6")).get()), S_OK);
+    VARIANT r;
+    ASSERT_EQ(b.ctl->ReExibirMenu(&r), S_OK) << TakeErrorText();
+    const struct {
+        HostedForm* form;
+        WORD key;
+        size_t a, b;  // MenuClicks of A and B so far
+    } presses[] = {{&b, VK_F1, 0, 0},
+                   {&b, VK_F6, 0, 1},
+                   {&a, VK_F6, 0, 1},
+                   {&a, VK_F1, 1, 1},
+                   {&off, VK_F1, 1, 1}};
+    for (const auto& p : presses) {
+        SCOPED_TRACE(::testing::Message() << "form " << p.form->form.hwnd() << " key " << p.key);
+        FocusOn(p.form->form.hwnd(), p.form->form.hwnd());
+        ASSERT_EQ(GetFocus(), p.form->form.hwnd());
+        Tap({p.key});
+        EXPECT_TRUE(WaitClicks(a.sink.get(), p.a));
+        EXPECT_TRUE(WaitClicks(b.sink.get(), p.b));
+    }
+    EXPECT_TRUE(off.sink->clicks.empty());
+    // A key no entry of the focused form uses reaches the form itself.
+    EXPECT_EQ(b.form.keys, std::vector<UINT>{VK_F1});
+    EXPECT_EQ(a.form.keys, std::vector<UINT>{VK_F6});
+    EXPECT_EQ(off.form.keys, std::vector<UINT>{VK_F1});
+    // With AtalhosAtivos False the bar shows TextoMenu exactly.
+    ComPtr<MenuItem> novo_off = ItemAt(SubOf(ItemAt(Bound(off.ctl.get()).get(), 1).get()).get(), 1);
+    Bstr texto;
+    ASSERT_EQ(novo_off->get_TextoMenu(texto.put()), S_OK);
+    const std::vector<MenuEntry> sub = ReadMenu(ReadMenu(GetMenu(off.form.hwnd()))[0].sub);
+    EXPECT_EQ(sub[0].text, tq::com::ToAnsi(texto.view()));
+}
+
+TEST_F(WindowProcTest, ShortcutsStopWhenTheControlIsReleasedOrItsFormDestroyed) {
+    HostedForm f(ShortcutTree().get(), true, L"Form1", true);
+    ASSERT_TRUE(f.control);
+    FocusOn(f.form.hwnd(), f.form.hwnd());
+    Tap({VK_F1});
+    ASSERT_TRUE(f.WaitClicks(1));
+    auto sink = f.sink;
+    f.Release();
+    Tap({VK_F1});  // now an ordinary key of the form
+    Pump(1000, [&] { return !f.form.keys.empty(); });
+    EXPECT_EQ(f.form.keys, std::vector<UINT>{VK_F1});
+    EXPECT_EQ(sink->clicks.size(), 1u);
+
+    // The form goes first, the control lives on; then another form's F1 is its own.
+    auto doomed = std::make_unique<Form>(L"FormA");
+    DesignerControl c(doomed->hwnd(), ShortcutTree().get(), true, true, L"mnuA", true);
+    doomed.reset();
+    Form other(L"FormB");
+    FocusOn(other.hwnd(), other.hwnd());
+    Tap({VK_F1});
+    Pump(1000, [&] { return !other.keys.empty(); });
+    EXPECT_EQ(other.keys, std::vector<UINT>{VK_F1});
+    EXPECT_TRUE(c.sink->clicks.empty());
 }
 
 }  // namespace
