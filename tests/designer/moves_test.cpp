@@ -7,25 +7,7 @@ namespace {
 
 class Moves : public PageTest {
   protected:
-    void SetUp() override {
-        Load({E{u"&Arquivo",
-                u"Arq",
-                u"",
-                u"",
-                false,
-                true,
-                true,
-                {E{u"&Novo",
-                   u"ArqNov",
-                   u"",
-                   u"",
-                   false,
-                   true,
-                   true,
-                   {E{u"&Documento", u"ArqNovDoc", u"Ctrl+F5", u"texto", true, false, true}}},
-                 E{u"&Abrir", u"ArqAbr", u"", u"", false, true, false}, E{u"&Sair", u"ArqSai"}}},
-              E{u"&Editar", u"Edi"}, E{u"&Ajuda", u"Aju"}});
-    }
+    void SetUp() override { LoadSample(); }
     void Up(StringView key) {
         Click(key);
         page.btnSobe_Click();

@@ -282,6 +282,28 @@ class PageTest : public ::testing::Test {
         page.PropertyPage_SelectionChanged(model::WrapMenuTree(tree));
     }
 
+    // Arquivo (Novo > Documento, Abrir, Sair), Editar, Ajuda: three levels, a shortcut, a
+    // hidden and a disabled entry..
+    void LoadSample() {
+        Load({E{u"&Arquivo",
+                u"Arq",
+                u"",
+                u"",
+                false,
+                true,
+                true,
+                {E{u"&Novo",
+                   u"ArqNov",
+                   u"",
+                   u"",
+                   false,
+                   true,
+                   true,
+                   {E{u"&Documento", u"ArqNovDoc", u"Ctrl+F5", u"texto", true, false, true}}},
+                 E{u"&Abrir", u"ArqAbr", u"", u"", false, true, false}, E{u"&Sair", u"ArqSai"}}},
+              E{u"&Editar", u"Edi"}, E{u"&Ajuda", u"Aju"}});
+    }
+
     NodeTree& trv() { return page.trvMenu(); }
     Node& N(StringView key) { return trv().Item(key); }
     const Form& form() const { return page.form(); }
