@@ -38,7 +38,7 @@ String Digits(int n) {
 
 }  // namespace
 
-PageModel::PageModel(PageServices services, IPageView* view) : services_(services), view_(view) {
+PageModel::PageModel(IPageHost* host, IPageView* view) : host_(host), view_(view) {
     trv_.SetObserver(view);
 }
 
@@ -72,7 +72,7 @@ void PageModel::RunPosted() {
 
 void PageModel::DoEvents() {
     RunPosted();
-    if (services_.pump) services_.pump->ProcessPendingMessages();
+    if (host_) host_->ProcessPendingMessages();
     RunPosted();
 }
 
@@ -254,7 +254,11 @@ void PageModel::SetForeColor(Control c, uint32_t color) {
 
 void PageModel::SetChanged(bool changed) {
     changed_ = changed;
-    if (services_.changed) services_.changed->SetChanged(changed);
+    if (host_) host_->SetChanged(changed);
+}
+
+int32_t PageModel::MsgBox(const String& texto, int32_t estilo) {
+    return host_ ? host_->MsgBox(texto, estilo, kTitulo) : kMsgNo;
 }
 
 // ---- What the user does ------------------------------------------------------------------
@@ -579,8 +583,8 @@ void PageModel::btnDesce_Click() {
 
 void PageModel::btnScript_Click() {
     Run([&] {
-        if (!services_.script) ThrowObjectNotSet();
-        services_.script->GerarScript();
+        if (!host_) ThrowObjectNotSet();
+        host_->GerarScript();
     });
 }
 
@@ -827,9 +831,7 @@ void PageModel::btnExcluir_Click() {
         Node& s = Selecionado();
         if (s.Tag() == kTagRaiz) return;
         const String texto = u"Exclui o Menu '" + s.Text() + u"' ?";
-        const int32_t resposta =
-            services_.msgbox ? services_.msgbox->MsgBox(texto, kEstiloPergunta, kTitulo) : kMsgNo;
-        if (resposta == kMsgYes) {
+        if (MsgBox(texto, kEstiloPergunta) == kMsgYes) {
             trv_.Remove(String(s.Key()));
             SetChanged(true);
         }
@@ -893,8 +895,7 @@ void PageModel::btnConfirma_Click() {
                 TrimSpaces(NomeDaCaption(form_.txtCaption.Text, s)).substr(0, model::kTamanhoNome);
             derivado = true;
             if (nome.empty()) {
-                if (services_.msgbox)
-                    services_.msgbox->MsgBox(u"Informe o Nome do Menu", kEstiloAviso, kTitulo);
+                MsgBox(u"Informe o Nome do Menu", kEstiloAviso);
                 PutFocus(Control::txtNome);
                 return;
             }
@@ -921,9 +922,7 @@ void PageModel::btnConfirma_Click() {
             }
         }
         if (recusa) {
-            if (services_.msgbox)
-                services_.msgbox->MsgBox(u"Já Existe um Menu com o Nome '" + nome + u"'",
-                                         kEstiloAviso, kTitulo);
+            MsgBox(u"Já Existe um Menu com o Nome '" + nome + u"'", kEstiloAviso);
             PutFocus(Control::txtNome);
             return;
         }

@@ -145,7 +145,7 @@ TEST_F(States, ScriptButtonCallsTheShownControlEvenWhileEditing) {
     EXPECT_TRUE(Editing());
     EXPECT_FALSE(page.Changed());
 
-    PageModel alone(PageServices{});
+    PageModel alone;
     ExpectError(hr::kObjectNotSet, [&] { alone.btnScript_Click(); });
 }
 

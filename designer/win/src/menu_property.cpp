@@ -12,6 +12,7 @@
 #include "tq/com/error_info.h"
 #include "tq/com/late_bind.h"
 #include "tq/com/object.h"
+#include "tq/com/strings.h"
 #include "tq/com/variant.h"
 #include "tq/designer/errors.h"
 #include "tq/designer/win/com_menu_level.h"
@@ -27,17 +28,14 @@ using com::ComPtr;
 constexpr wchar_t kSource[] = L"tqMenuCtl.tqMenuProperty";
 constexpr DISPID kDispidMenuTree = 1;  // _tqMenu::MenuTree
 
-ScriptControlSource g_script_source = nullptr;
-
 [[noreturn]] void ThrowObjectNotSet() {
     throw Error(hr::kObjectNotSet, u"Object variable or With block variable not set");
 }
 
-class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IPropertyPage2> {
+class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IPropertyPage2>,
+                               private IPageHost {
   public:
-    MenuPropertyPage()
-        : page_(std::make_unique<win::PageWindow>(win::PageHost{
-              [this](bool changed) { OnChanged(changed); }, [] { GerarScriptNoControle(); }})) {}
+    MenuPropertyPage() : page_(std::make_unique<win::PageWindow>(static_cast<IPageHost&>(*this))) {}
     ~MenuPropertyPage() {
         page_->Destroy();
         page_->model().PropertyPage_Terminate();
@@ -179,20 +177,36 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
         return win::WrapComMenuTree(std::move(tree));
     }
 
-    void OnChanged(bool changed) {
+    // IPageHost
+    int32_t MsgBox(const String& texto, int32_t estilo, const String& titulo) override {
+        const std::wstring text(com::AsWide(texto)), title(com::AsWide(titulo));
+        HWND owner = page_->hwnd() ? GetAncestor(page_->hwnd(), GA_ROOT) : nullptr;
+        return MessageBoxW(owner, text.c_str(), title.c_str(), static_cast<UINT>(estilo));
+    }
+
+    void ProcessPendingMessages() override {
+        // One pass over what is waiting, as the form's DoEvents does: bounded in count and time
+        // so that a stream of new messages cannot keep the command from going on.
+        constexpr int kMaxMessages = 500;
+        constexpr DWORD kMaxMillis = 250;
+        const DWORD start = GetTickCount();
+        MSG m;
+        for (int n = 0; n < kMaxMessages && GetTickCount() - start < kMaxMillis; ++n) {
+            if (!PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) break;
+            if (m.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(m.wParam));  // for the loop that owns it
+                break;
+            }
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+    }
+
+    void SetChanged(bool changed) override {
         if (changed && site_) site_->OnStatusChange(PROPPAGESTATUS_DIRTY);
     }
 
-    static void GerarScriptNoControle() {
-        ComPtr<IDispatch> control;
-        if (g_script_source) control = ComPtr<IDispatch>::Attach(g_script_source());
-        if (!control)  // no tqMenu shown on this thread, or the one shown last is gone
-            throw Error(hr::kObjectNotSet,
-                        u"Nenhum controle tqMenu está ativo para gerar o script.");
-        com::Variant ignored;
-        win::ThrowIfFailed(com::CallMethod(control.get(), L"GerarScript", {}, &ignored),
-                           L"GerarScript");
-    }
+    void GerarScript() override { GenerateScriptOnShownControl(); }
 
     ComPtr<IPropertyPageSite> site_;
     std::vector<ComPtr<IUnknown>> objects_;
@@ -225,10 +239,6 @@ std::vector<com::RegValue> MenuPropertyRegistryValues(const std::wstring& module
         {progid, L"", L"tqMenuProperty"},
         {progid + L"\\CLSID", L"", com::GuidString(kClsidMenuProperty)},
     };
-}
-
-void SetScriptControlSource(ScriptControlSource source) {
-    g_script_source = source;
 }
 
 }  // namespace tq::designer

@@ -205,11 +205,8 @@ SIZE PageSizePixels() {
     return {TwipsToPixels(kPageWidthTwips), TwipsToPixels(kPageHeightTwips)};
 }
 
-PageWindow::PageWindow(PageHost host)
-    : host_(std::move(host)),
-      model_(PageServices{static_cast<IMessageBox*>(this), static_cast<IMessagePump*>(this),
-                          static_cast<IChangedFlag*>(this), static_cast<IScriptTarget*>(this)},
-             static_cast<IPageView*>(this)) {}
+PageWindow::PageWindow(IPageHost& host)
+    : host_(host), model_(&host, static_cast<IPageView*>(this)) {}
 
 PageWindow::~PageWindow() {
     Destroy();
@@ -698,46 +695,10 @@ void PageWindow::OnFocusMoved(Control c) {
     if (HWND h = Handle(c)) SetFocus(h);
 }
 
-// ---- Services --------------------------------------------------------------------------------
-
-int32_t PageWindow::MsgBox(const String& texto, int32_t estilo, const String& titulo) {
-    const std::wstring text(AsWide(texto)), title(AsWide(titulo));
-    HWND owner = hwnd_ ? GetAncestor(hwnd_, GA_ROOT) : nullptr;
-    return MessageBoxW(owner, text.c_str(), title.c_str(), static_cast<UINT>(estilo));
-}
-
-void PageWindow::ProcessPendingMessages() {
-    // One pass over what is waiting, as the form's DoEvents does: bounded in count and time so
-    // that a stream of new messages cannot keep the command from going on.
-    constexpr int kMaxMessages = 500;
-    constexpr DWORD kMaxMillis = 250;
-    const DWORD start = GetTickCount();
-    MSG m;
-    for (int n = 0; n < kMaxMessages && GetTickCount() - start < kMaxMillis; ++n) {
-        if (!PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) break;
-        if (m.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(m.wParam));  // for the loop that owns it
-            break;
-        }
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-}
-
-void PageWindow::SetChanged(bool changed) {
-    if (host_.set_changed) host_.set_changed(changed);
-}
-
-void PageWindow::GerarScript() {
-    if (!host_.gerar_script)
-        throw Error(hr::kObjectNotSet, u"Object variable or With block variable not set");
-    host_.gerar_script();
-}
+// ---- Errors ----------------------------------------------------------------------------------
 
 void PageWindow::ShowError(const String& text) {
-    const std::wstring t(AsWide(text));
-    MessageBoxW(hwnd_ ? GetAncestor(hwnd_, GA_ROOT) : nullptr, t.c_str(), L"tqMenuProperty",
-                MB_OK | MB_ICONEXCLAMATION);
+    host_.MsgBox(text, kEstiloAviso, u"tqMenuProperty");
 }
 
 template <class F>
@@ -747,7 +708,14 @@ void PageWindow::Safely(F&& f) {
     } catch (const Error& e) {
         ShowError(e.message());
     } catch (const com::ComFailure& e) {
-        ShowError(u"Erro " + FromUtf8(std::to_string(static_cast<unsigned long>(e.hr()))));
+        // The callee's own text when it left one, else the bare error number.
+        String text;
+        BSTR d = nullptr;
+        if (e.info() && SUCCEEDED(e.info()->GetDescription(&d)) && d) text = com::ToPortable(d);
+        SysFreeString(d);
+        ShowError(text.empty()
+                      ? u"Erro " + FromUtf8(std::to_string(static_cast<unsigned long>(e.hr())))
+                      : text);
     } catch (const std::exception& e) {
         ShowError(FromUtf8(e.what()));
     }

@@ -79,7 +79,7 @@
 
 #include "tq/designer/form.h"
 #include "tq/designer/node_tree.h"
-#include "tq/designer/page_services.h"
+#include "tq/designer/page_host.h"
 #include "tq/designer/tree_history.h"
 #include "tq/model/menu_source.h"
 #include "tq/ustring.h"
@@ -88,7 +88,7 @@ namespace tq::designer {
 
 class PageModel {
   public:
-    explicit PageModel(PageServices services = {}, IPageView* view = nullptr);
+    explicit PageModel(IPageHost* host = nullptr, IPageView* view = nullptr);
     PageModel(const PageModel&) = delete;
     PageModel& operator=(const PageModel&) = delete;
 
@@ -195,6 +195,8 @@ class PageModel {
     void SetEnabled(Control control, bool enabled);
     void SetForeColor(Control label, uint32_t color);
     void SetChanged(bool changed);
+    // The host's message box with the page's title; kMsgNo with no host.
+    int32_t MsgBox(const String& texto, int32_t estilo);
     void Notify(Control control);
 
     TextBox& Text(Control c);
@@ -211,7 +213,7 @@ class PageModel {
     // without "&"; on an add, after the Nome of the entry added to (none under the root).
     String NomeDaCaption(const String& caption, const Node& selecionado) const;
 
-    PageServices services_;
+    IPageHost* host_;
     IPageView* view_;
     NodeTree trv_;
     TreeHistory historico_{trv_};

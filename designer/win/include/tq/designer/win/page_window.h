@@ -29,7 +29,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -53,19 +52,11 @@ SIZE PageSizePixels();
 // Twips to pixels at the system DPI.
 int TwipsToPixels(int twips);
 
-// What the view needs from the COM page around it.
-struct PageHost {
-    std::function<void(bool)> set_changed;  // the model's Changed flag
-    std::function<void()> gerar_script;     // GerarScript on the control of gctlMenu
-};
-
-class PageWindow final : private IPageView,
-                         private IMessageBox,
-                         private IMessagePump,
-                         private IChangedFlag,
-                         private IScriptTarget {
+class PageWindow final : private IPageView {
   public:
-    explicit PageWindow(PageHost host);
+    // The page model runs with `host` (message boxes, the message pump, Changed, the script);
+    // the window is its view.
+    explicit PageWindow(IPageHost& host);
     ~PageWindow();
     PageWindow(const PageWindow&) = delete;
     PageWindow& operator=(const PageWindow&) = delete;
@@ -95,12 +86,6 @@ class PageWindow final : private IPageView,
     void OnSelectionChanged(const Node* selected) override;
     void OnControlChanged(Control control) override;
     void OnFocusMoved(Control control) override;
-    // Services
-    int32_t MsgBox(const String& texto, int32_t estilo, const String& titulo) override;
-    void ProcessPendingMessages() override;
-    void SetChanged(bool changed) override;
-    void GerarScript() override;
-
     static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     static LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
                                       DWORD_PTR data);
@@ -145,7 +130,7 @@ class PageWindow final : private IPageView,
     void Safely(F&& f);
     void ShowError(const String& text);
 
-    PageHost host_;
+    IPageHost& host_;
     PageModel model_;
     HWND hwnd_ = nullptr;
     std::unordered_map<int, HWND> controls_;  // by Control
