@@ -869,89 +869,102 @@ void PageModel::btnConfirma_Click() {
         PutFocus(Control::btnConfirma);
         DoEvents();
 
-        String t;
-        if (form_.chkCtrl.Value == 1) t = u"Ctrl";
-        if (form_.chkShift.Value == 1) {
-            if (!t.empty()) t += u'+';
-            t += u"Shift";
-        }
-        const int32_t tecla = form_.cmbTeclaAcesso.ListIndex;
-        if (tecla != -1) {
-            t += u'+';
-            t += form_.cmbTeclaAcesso.List.at(static_cast<size_t>(tecla));
-        } else {
-            t = u"00";
-        }
-
-        // The name as the record will hold it, so that key and record agree.
-        String nome = TrimSpaces(form_.txtNome.Text).substr(0, model::kTamanhoNome);
-        bool derivado = nome_derivado_;
-        Node& s = Selecionado();
-        if (nome.empty()) {
-            // An entry needs a name: the next load keys it "A" + name, and with none it would
-            // take the root's key and vanish.  An empty box gets the name the caption gives,
-            // as when the focus leaves the caption; when that is empty too, the user is asked.
-            nome =
-                TrimSpaces(NomeDaCaption(form_.txtCaption.Text, s)).substr(0, model::kTamanhoNome);
-            derivado = true;
-            if (nome.empty()) {
-                MsgBox(u"Informe o Nome do Menu", kEstiloAviso);
-                PutFocus(Control::txtNome);
-                return;
-            }
-        }
-        String p, k;
-        bool recusa = false;
-        if (mintOperacao_ == 1) {
-            p = s.Key();
-            if (derivado)
-                nome = NomeUnico(nome, nullptr, true);
-            else
-                recusa = trv_.Find(kChaveRaiz + nome) || NomeEmUso(nome, nullptr);
-            k = kChaveRaiz + nome;
-        } else {
-            Node* pai = s.Parent();
-            if (!pai) ThrowObjectNotSet();
-            p = pai->Key();
-            k = s.Key();
-            if (nome != LeCampo(s.Tag(), u"Nome").ToText()) {
-                if (derivado)
-                    nome = NomeUnico(nome, &s, false);
-                else
-                    recusa = NomeEmUso(nome, &s);
-            }
-        }
-        if (recusa) {
-            MsgBox(u"Já Existe um Menu com o Nome '" + nome + u"'", kEstiloAviso);
+        const String shortcut = ShortcutText();
+        ConfirmTarget target;
+        if (!ResolveConfirmTarget(Selecionado(), target)) {
             PutFocus(Control::txtNome);
             return;
         }
-
-        String r;
-        r = DefineCampo(Value(t), u"Tecla", std::move(r));
-        r = DefineCampo(Value::Integer(form_.chkConsulta.Value), u"MenuConsulta", std::move(r));
-        r = DefineCampo(Value(nome), u"Nome", std::move(r));
-        r = DefineCampo(Value(form_.txtDescricao.Text), u"Descricao", std::move(r));
-
-        AdicionaNo(trv_, form_.txtCaption.Text, p, k, r, form_.chkEnabled.Value != 0, true);
-        trv_.SetBold(trv_.Item(k), form_.chkVisible.Value != 0);
-
-        SetText(Control::txtCaption, String());
-        SetText(Control::txtNome, String());
-        nome_derivado_ = false;
-        SetText(Control::txtDescricao, String());
-        SetListIndex(-1);
-        SetValue(Control::chkCtrl, 0);
-        SetValue(Control::chkShift, 0);
-        SetValue(Control::chkConsulta, 0);
+        WriteConfirmedEntry(target, shortcut);
+        ClearEditFields();
 
         PutFocus(Control::trvMenu);
-        Node& pai = trv_.Item(p);
-        trv_.SetSelected(pai, true);
-        trv_.SetExpanded(pai, true);
-        trvMenu_NodeClick(pai);
+        Node& parent = trv_.Item(target.parentKey);
+        trv_.SetSelected(parent, true);
+        trv_.SetExpanded(parent, true);
+        trvMenu_NodeClick(parent);
         SetChanged(true);
     });
+}
+
+String PageModel::ShortcutText() const {
+    String t;
+    if (form_.chkCtrl.Value == 1) t = u"Ctrl";
+    if (form_.chkShift.Value == 1) {
+        if (!t.empty()) t += u'+';
+        t += u"Shift";
+    }
+    const int32_t key = form_.cmbTeclaAcesso.ListIndex;
+    if (key == -1) return u"00";
+    t += u'+';
+    t += form_.cmbTeclaAcesso.List.at(static_cast<size_t>(key));
+    return t;
+}
+
+bool PageModel::ResolveConfirmTarget(Node& selected, ConfirmTarget& target) {
+    // The name as the record will hold it, so that key and record agree.
+    String name = TrimSpaces(form_.txtNome.Text).substr(0, model::kTamanhoNome);
+    bool derived = nome_derivado_;
+    if (name.empty()) {
+        // An entry needs a name: the next load keys it "A" + name, and with none it would take
+        // the root's key and vanish.  An empty box gets the name the caption gives, as when the
+        // focus leaves the caption; when that is empty too, the user is asked.
+        name = TrimSpaces(NomeDaCaption(form_.txtCaption.Text, selected))
+                   .substr(0, model::kTamanhoNome);
+        derived = true;
+        if (name.empty()) {
+            MsgBox(u"Informe o Nome do Menu", kEstiloAviso);
+            return false;
+        }
+    }
+    bool refused = false;
+    if (mintOperacao_ == 1) {
+        target.parentKey = selected.Key();
+        if (derived)
+            name = NomeUnico(name, nullptr, true);
+        else
+            refused = trv_.Find(kChaveRaiz + name) || NomeEmUso(name, nullptr);
+        target.key = kChaveRaiz + name;
+    } else {
+        Node* parent = selected.Parent();
+        if (!parent) ThrowObjectNotSet();
+        target.parentKey = parent->Key();
+        target.key = selected.Key();
+        if (name != LeCampo(selected.Tag(), u"Nome").ToText()) {
+            if (derived)
+                name = NomeUnico(name, &selected, false);
+            else
+                refused = NomeEmUso(name, &selected);
+        }
+    }
+    if (refused) {
+        MsgBox(u"Já Existe um Menu com o Nome '" + name + u"'", kEstiloAviso);
+        return false;
+    }
+    target.name = std::move(name);
+    return true;
+}
+
+void PageModel::WriteConfirmedEntry(const ConfirmTarget& target, const String& shortcut) {
+    String r;
+    r = DefineCampo(Value(shortcut), u"Tecla", std::move(r));
+    r = DefineCampo(Value::Integer(form_.chkConsulta.Value), u"MenuConsulta", std::move(r));
+    r = DefineCampo(Value(target.name), u"Nome", std::move(r));
+    r = DefineCampo(Value(form_.txtDescricao.Text), u"Descricao", std::move(r));
+    AdicionaNo(trv_, form_.txtCaption.Text, target.parentKey, target.key, r,
+               form_.chkEnabled.Value != 0, true);
+    trv_.SetBold(trv_.Item(target.key), form_.chkVisible.Value != 0);
+}
+
+void PageModel::ClearEditFields() {
+    SetText(Control::txtCaption, String());
+    SetText(Control::txtNome, String());
+    nome_derivado_ = false;
+    SetText(Control::txtDescricao, String());
+    SetListIndex(-1);
+    SetValue(Control::chkCtrl, 0);
+    SetValue(Control::chkShift, 0);
+    SetValue(Control::chkConsulta, 0);
 }
 
 String PageModel::NomeDaCaption(const String& caption, const Node& selecionado) const {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,17 @@
 #include "tq/error.h"
 
 namespace tq::designer::win {
+
+// One control of the form: where it goes, how it is made.
+struct ControlSpec {
+    Control control;
+    Control container;  // Control::None: the page itself
+    const wchar_t* cls;
+    DWORD style;
+    DWORD ex_style;
+    const wchar_t* text;
+    int x, y, w, h;  // twips, relative to the container
+};
 
 namespace {
 
@@ -29,16 +41,6 @@ constexpr int kMaxNome = 50;
 constexpr int kMaxDescricao = 50;
 
 constexpr UINT_PTR kSubclassId = 0x7451;
-
-struct ControlSpec {
-    Control control;
-    Control container;  // Control::None: the page itself
-    const wchar_t* cls;
-    DWORD style;
-    DWORD ex_style;
-    const wchar_t* text;
-    int x, y, w, h;  // twips, relative to the container
-};
 
 constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY;
 constexpr DWORD kCheck = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_NOTIFY;
@@ -195,6 +197,46 @@ int16_t ShiftState() {
     return s;
 }
 
+// The Enabled flag of a command button or a frame of the form; null for any other control.
+const bool* ButtonOrFrameEnabled(const Form& f, Control c) {
+    const std::pair<Control, const bool*> flags[] = {
+        {Control::btnIncluir, &f.btnIncluir.Enabled},
+        {Control::btnAlterar, &f.btnAlterar.Enabled},
+        {Control::btnExcluir, &f.btnExcluir.Enabled},
+        {Control::btnSobe, &f.btnSobe.Enabled},
+        {Control::btnDesce, &f.btnDesce.Enabled},
+        {Control::btnScript, &f.btnScript.Enabled},
+        {Control::btnConfirma, &f.btnConfirma.Enabled},
+        {Control::fraObjetos, &f.fraObjetos.Enabled},
+        {Control::fraAtalho, &f.fraAtalho.Enabled},
+    };
+    for (const auto& [control, flag] : flags)
+        if (control == c) return flag;
+    return nullptr;
+}
+
+// The handler of a command button's click; null for any other control.
+void (PageModel::*ClickHandler(Control c))() {
+    switch (c) {
+        case Control::btnIncluir:
+            return &PageModel::btnIncluir_Click;
+        case Control::btnAlterar:
+            return &PageModel::btnAlterar_Click;
+        case Control::btnExcluir:
+            return &PageModel::btnExcluir_Click;
+        case Control::btnSobe:
+            return &PageModel::btnSobe_Click;
+        case Control::btnDesce:
+            return &PageModel::btnDesce_Click;
+        case Control::btnScript:
+            return &PageModel::btnScript_Click;
+        case Control::btnConfirma:
+            return &PageModel::btnConfirma_Click;
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace
 
 int TwipsToPixels(int twips) {
@@ -252,7 +294,28 @@ void PageWindow::Create(HWND parent, const RECT& rect) {
 void PageWindow::CreateControls() {
     font_ = MessageFont();
     HFONT font = font_ ? font_ : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    CreatePictures();
+    for (const ControlSpec& s : kSpecs) CreateControl(s, font);
 
+    const std::pair<Control, int> pictures[] = {{Control::btnIncluir, 0},
+                                                {Control::btnAlterar, 1},
+                                                {Control::btnExcluir, 2},
+                                                {Control::btnConfirma, 3}};
+    for (auto [c, i] : pictures)
+        SendMessageW(Handle(c), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icons_[i]));
+
+    SendMessageW(Handle(Control::txtCaption), EM_LIMITTEXT, kMaxCaption, 0);
+    SendMessageW(Handle(Control::txtNome), EM_LIMITTEXT, kMaxNome, 0);
+    SendMessageW(Handle(Control::txtDescricao), EM_LIMITTEXT, kMaxDescricao, 0);
+
+    SetWindowSubclass(Handle(Control::trvMenu), &PageWindow::TreeProc, kSubclassId,
+                      reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(Handle(Control::cmbTeclaAcesso), &PageWindow::ComboProc, kSubclassId,
+                      reinterpret_cast<DWORD_PTR>(this));
+    AddListColumns();
+}
+
+void PageWindow::CreatePictures() {
     // The arrows are "5" and "6" in Webdings 8.25 pt; without that font the buttons draw them.
     if (HasFont(L"Webdings")) {
         LOGFONTW lf{};
@@ -270,53 +333,37 @@ void PageWindow::CreateControls() {
     icons_[1] = MakePageIcon(PageIcon::PastaAberta, icon);
     icons_[2] = MakePageIcon(PageIcon::Cruz, icon);
     icons_[3] = MakePageIcon(PageIcon::Confirma, icon);
+}
 
-    for (const ControlSpec& s : kSpecs) {
-        HWND parent = s.container == Control::None ? hwnd_ : Handle(s.container);
-        DWORD style = s.style;
-        const bool arrow = s.control == Control::btnSobe || s.control == Control::btnDesce;
-        if (arrow && draws_arrows_) style = (style & ~BS_TYPEMASK) | BS_OWNERDRAW;
-        int h = TwipsToPixels(s.h);
-        if (s.control == Control::cmbTeclaAcesso) h += TwipsToPixels(3000);  // the drop-down
-        HWND c =
-            CreateWindowExW(s.ex_style, s.cls, s.text, style, TwipsToPixels(s.x),
-                            TwipsToPixels(s.y), TwipsToPixels(s.w), h, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(s.control))),
-                            ThisModule(), nullptr);
-        if (!c)
-            throw Error(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())),
-                        u"CreateWindowEx falhou");
-        controls_[static_cast<int>(s.control)] = c;
-        // A label's text must end above the box it names, which its window reaches into.
-        int height = h;
-        if (const ControlSpec* box = LabelledBox(s.control))
-            height = TwipsToPixels(box->y) - TwipsToPixels(s.y);
-        SendMessageW(c, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(arrow && arrow_font_
-                                                  ? arrow_font_
-                                                  : FittingFont(c, s.control, font, height)),
-                     FALSE);
-        if (s.control == Control::fraObjetos || s.control == Control::fraAtalho)
-            SetWindowSubclass(c, &PageWindow::FrameProc, kSubclassId,
-                              reinterpret_cast<DWORD_PTR>(this));
-    }
+void PageWindow::CreateControl(const ControlSpec& s, HFONT font) {
+    HWND parent = s.container == Control::None ? hwnd_ : Handle(s.container);
+    DWORD style = s.style;
+    const bool arrow = s.control == Control::btnSobe || s.control == Control::btnDesce;
+    if (arrow && draws_arrows_) style = (style & ~BS_TYPEMASK) | BS_OWNERDRAW;
+    int h = TwipsToPixels(s.h);
+    if (s.control == Control::cmbTeclaAcesso) h += TwipsToPixels(3000);  // the drop-down
+    HWND c = CreateWindowExW(s.ex_style, s.cls, s.text, style, TwipsToPixels(s.x),
+                             TwipsToPixels(s.y), TwipsToPixels(s.w), h, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(s.control))),
+                             ThisModule(), nullptr);
+    if (!c)
+        throw Error(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())),
+                    u"CreateWindowEx falhou");
+    controls_[static_cast<int>(s.control)] = c;
+    // A label's text must end above the box it names, which its window reaches into.
+    int height = h;
+    if (const ControlSpec* box = LabelledBox(s.control))
+        height = TwipsToPixels(box->y) - TwipsToPixels(s.y);
+    SendMessageW(c, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(
+                     arrow && arrow_font_ ? arrow_font_ : FittingFont(c, s.control, font, height)),
+                 FALSE);
+    if (s.control == Control::fraObjetos || s.control == Control::fraAtalho)
+        SetWindowSubclass(c, &PageWindow::FrameProc, kSubclassId,
+                          reinterpret_cast<DWORD_PTR>(this));
+}
 
-    const std::pair<Control, int> pictures[] = {{Control::btnIncluir, 0},
-                                                {Control::btnAlterar, 1},
-                                                {Control::btnExcluir, 2},
-                                                {Control::btnConfirma, 3}};
-    for (auto [c, i] : pictures)
-        SendMessageW(Handle(c), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icons_[i]));
-
-    SendMessageW(Handle(Control::txtCaption), EM_LIMITTEXT, kMaxCaption, 0);
-    SendMessageW(Handle(Control::txtNome), EM_LIMITTEXT, kMaxNome, 0);
-    SendMessageW(Handle(Control::txtDescricao), EM_LIMITTEXT, kMaxDescricao, 0);
-
-    HWND trv = Handle(Control::trvMenu);
-    SetWindowSubclass(trv, &PageWindow::TreeProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-    SetWindowSubclass(Handle(Control::cmbTeclaAcesso), &PageWindow::ComboProc, kSubclassId,
-                      reinterpret_cast<DWORD_PTR>(this));
-
+void PageWindow::AddListColumns() {
     HWND lst = Handle(Control::lstMenu);
     ListView_SetExtendedListViewStyle(lst, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     for (size_t i = 0; i < kColunasLista.size(); ++i) {
@@ -620,34 +667,12 @@ void PageWindow::OnControlChanged(Control c) {
     if (!h) return;
     const Form& f = model_.form();
     ++updating_;
+    if (const bool* enabled = ButtonOrFrameEnabled(f, c)) {
+        EnableWindow(h, *enabled);
+        --updating_;
+        return;
+    }
     switch (c) {
-        case Control::btnIncluir:
-            EnableWindow(h, f.btnIncluir.Enabled);
-            break;
-        case Control::btnAlterar:
-            EnableWindow(h, f.btnAlterar.Enabled);
-            break;
-        case Control::btnExcluir:
-            EnableWindow(h, f.btnExcluir.Enabled);
-            break;
-        case Control::btnSobe:
-            EnableWindow(h, f.btnSobe.Enabled);
-            break;
-        case Control::btnDesce:
-            EnableWindow(h, f.btnDesce.Enabled);
-            break;
-        case Control::btnScript:
-            EnableWindow(h, f.btnScript.Enabled);
-            break;
-        case Control::btnConfirma:
-            EnableWindow(h, f.btnConfirma.Enabled);
-            break;
-        case Control::fraObjetos:
-            EnableWindow(h, f.fraObjetos.Enabled);
-            break;
-        case Control::fraAtalho:
-            EnableWindow(h, f.fraAtalho.Enabled);
-            break;
         case Control::lblCaption:
         case Control::lblNome:
         case Control::lblDescricao:
@@ -844,24 +869,7 @@ LRESULT CALLBACK PageWindow::TreeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
             }
             break;
         case WM_KEYDOWN:
-            if (self->dragging_) {
-                if (wp == VK_ESCAPE) self->EndDrag(false, POINT{});
-                return 0;
-            }
-            if (self->updating_) break;
-            if (wp == VK_APPS) {
-                self->ShowTreeMenu(self->TreeMenuPoint());
-                return 0;
-            }
-            // The new keys go to the page's key handler alone: the tree view would scroll on
-            // Ctrl+Left and Ctrl+Right.
-            if (GetKeyState(VK_CONTROL) < 0 &&
-                (wp == VK_LEFT || wp == VK_RIGHT || wp == 'Z' || wp == 'Y')) {
-                int16_t key = static_cast<int16_t>(wp);
-                int16_t shift = ShiftState();
-                self->Safely([&] { self->model_.trvMenu_KeyDown(key, shift); });
-                return 0;
-            }
+            if (self->OnTreeKeyDown(wp)) return 0;
             break;
         case WM_SYSKEYDOWN:
             if (wp == VK_F10 && GetKeyState(VK_SHIFT) < 0 && !self->dragging_) {
@@ -900,6 +908,28 @@ LRESULT CALLBACK PageWindow::TreeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
     return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
+bool PageWindow::OnTreeKeyDown(WPARAM wp) {
+    if (dragging_) {
+        if (wp == VK_ESCAPE) EndDrag(false, POINT{});
+        return true;
+    }
+    if (updating_) return false;
+    if (wp == VK_APPS) {
+        ShowTreeMenu(TreeMenuPoint());
+        return true;
+    }
+    // The new keys go to the page's key handler alone: the tree view would scroll on
+    // Ctrl+Left and Ctrl+Right.
+    if (GetKeyState(VK_CONTROL) < 0 &&
+        (wp == VK_LEFT || wp == VK_RIGHT || wp == 'Z' || wp == 'Y')) {
+        int16_t key = static_cast<int16_t>(wp);
+        int16_t shift = ShiftState();
+        Safely([&] { model_.trvMenu_KeyDown(key, shift); });
+        return true;
+    }
+    return false;
+}
+
 LRESULT CALLBACK PageWindow::ComboProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
                                        DWORD_PTR data) {
     auto* self = reinterpret_cast<PageWindow*>(data);
@@ -926,31 +956,7 @@ void PageWindow::OnCommand(int id, int code, HWND ctl) {
             } else if (code == BN_CLICKED || code == BN_DOUBLECLICKED) {
                 // With BS_NOTIFY a second click in quick succession arrives as a double
                 // click; a command button takes every click as a click.
-                switch (c) {
-                    case Control::btnIncluir:
-                        m.btnIncluir_Click();
-                        break;
-                    case Control::btnAlterar:
-                        m.btnAlterar_Click();
-                        break;
-                    case Control::btnExcluir:
-                        m.btnExcluir_Click();
-                        break;
-                    case Control::btnSobe:
-                        m.btnSobe_Click();
-                        break;
-                    case Control::btnDesce:
-                        m.btnDesce_Click();
-                        break;
-                    case Control::btnScript:
-                        m.btnScript_Click();
-                        break;
-                    case Control::btnConfirma:
-                        m.btnConfirma_Click();
-                        break;
-                    default:
-                        break;
-                }
+                if (auto click = ClickHandler(c)) (m.*click)();
             }
         } else if (IsCheckBox(c)) {
             if (code == BN_SETFOCUS)
@@ -1004,43 +1010,20 @@ LRESULT PageWindow::OnNotify(NMHDR* nm) {
             break;
         }
         case NM_CLICK: {
-            TVHITTESTINFO ht{};
-            const DWORD pos = GetMessagePos();
-            ht.pt = {GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
-            ScreenToClient(nm->hwndFrom, &ht.pt);
-            HTREEITEM item = TreeView_HitTest(nm->hwndFrom, &ht);
-            if (!item || !(ht.flags & TVHT_ONITEM)) break;
-            TVITEMW tvi{};
-            tvi.mask = TVIF_PARAM;
-            tvi.hItem = item;
-            if (!SendMessageW(nm->hwndFrom, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvi))) break;
-            auto* node = reinterpret_cast<Node*>(tvi.lParam);
-            if (!node || items_.find(node) == items_.end()) break;
-            Safely([&] { m.ClickNode(*node); });
+            POINT screen;
+            if (Node* node = NodeAtCursor(screen)) Safely([&] { m.ClickNode(*node); });
             break;
         }
         case NM_RCLICK: {
             // A right click on an entry selects it as a click does, then opens the menu there.
-            const DWORD pos = GetMessagePos();
-            POINT screen{GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
-            TVHITTESTINFO ht{};
-            ht.pt = screen;
-            ScreenToClient(nm->hwndFrom, &ht.pt);
-            HTREEITEM item = TreeView_HitTest(nm->hwndFrom, &ht);
-            Node* node = item && (ht.flags & TVHT_ONITEM) ? NodeOf(item) : nullptr;
-            if (node) Safely([&] { m.ClickNode(*node); });
+            POINT screen;
+            if (Node* node = NodeAtCursor(screen)) Safely([&] { m.ClickNode(*node); });
             ShowTreeMenu(screen);
             return TRUE;  // no WM_CONTEXTMENU after it
         }
-        case TVN_BEGINDRAGW: {
-            const auto* tv = reinterpret_cast<NMTREEVIEWW*>(nm);
-            Node* node = NodeOf(tv->itemNew.hItem);
-            if (!node || !node->Parent()) break;  // the root stays where it is
-            dragging_ = node;
-            SetCapture(nm->hwndFrom);
-            DragOver(tv->ptDrag);
+        case TVN_BEGINDRAGW:
+            BeginDrag(*reinterpret_cast<NMTREEVIEWW*>(nm));
             break;
-        }
         case TVN_KEYDOWN: {
             const auto* kd = reinterpret_cast<NMTVKEYDOWN*>(nm);
             int16_t key = static_cast<int16_t>(kd->wVKey);
@@ -1056,22 +1039,6 @@ LRESULT PageWindow::OnNotify(NMHDR* nm) {
 
 // ---- Context menu and drag and drop -----------------------------------------------------------
 
-namespace {
-
-enum MenuCommand : UINT {
-    kCmdIncluir = 1,
-    kCmdAlterar,
-    kCmdExcluir,
-    kCmdSubir,
-    kCmdDescer,
-    kCmdRecuar,
-    kCmdAvancar,
-    kCmdDesfazer,
-    kCmdRefazer,
-};
-
-}  // namespace
-
 Node* PageWindow::NodeOf(HTREEITEM item) const {
     if (!item) return nullptr;
     TVITEMW tvi{};
@@ -1081,6 +1048,17 @@ Node* PageWindow::NodeOf(HTREEITEM item) const {
         return nullptr;
     auto* node = reinterpret_cast<Node*>(tvi.lParam);
     return node && items_.count(node) ? node : nullptr;
+}
+
+Node* PageWindow::NodeAtCursor(POINT& screen) const {
+    const DWORD pos = GetMessagePos();
+    screen = {GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
+    HWND trv = Handle(Control::trvMenu);
+    TVHITTESTINFO ht{};
+    ht.pt = screen;
+    ScreenToClient(trv, &ht.pt);
+    HTREEITEM item = TreeView_HitTest(trv, &ht);
+    return item && (ht.flags & TVHT_ONITEM) ? NodeOf(item) : nullptr;
 }
 
 POINT PageWindow::TreeMenuPoint() {
@@ -1099,72 +1077,41 @@ POINT PageWindow::TreeMenuPoint() {
 
 void PageWindow::ShowTreeMenu(POINT screen) {
     if (!hwnd_ || dragging_) return;
-    const PageModel& m = model_;
+    // The entries in order (null text: a separator); an entry's id is its position + 1.
     struct Entry {
-        UINT id;
         const wchar_t* text;  // caption, a tab, the shortcut
-        bool enabled;
+        bool (PageModel::*can)() const;
+        void (PageModel::*run)();
     };
-    const Entry entries[] = {
-        {kCmdIncluir, L"&Incluir\tIns", m.PodeIncluir()},
-        {kCmdAlterar, L"&Alterar\tCtrl+Enter", m.PodeAlterar()},
-        {kCmdExcluir, L"&Excluir\tDel", m.PodeExcluir()},
-        {0, nullptr, false},
-        {kCmdSubir, L"&Subir", m.PodeSubir()},
-        {kCmdDescer, L"&Descer", m.PodeDescer()},
-        {kCmdRecuar, L"&Recuar\tCtrl+\u2190", m.PodeRecuar()},
-        {kCmdAvancar, L"A&vançar\tCtrl+\u2192", m.PodeAvancar()},
-        {0, nullptr, false},
-        {kCmdDesfazer, L"Des&fazer\tCtrl+Z", m.PodeDesfazer()},
-        {kCmdRefazer, L"Refa&zer\tCtrl+Y", m.PodeRefazer()},
+    static const Entry kEntries[] = {
+        {L"&Incluir\tIns", &PageModel::PodeIncluir, &PageModel::btnIncluir_Click},
+        {L"&Alterar\tCtrl+Enter", &PageModel::PodeAlterar, &PageModel::btnAlterar_Click},
+        {L"&Excluir\tDel", &PageModel::PodeExcluir, &PageModel::btnExcluir_Click},
+        {nullptr, nullptr, nullptr},
+        {L"&Subir", &PageModel::PodeSubir, &PageModel::btnSobe_Click},
+        {L"&Descer", &PageModel::PodeDescer, &PageModel::btnDesce_Click},
+        {L"&Recuar\tCtrl+\u2190", &PageModel::PodeRecuar, &PageModel::Recuar},
+        {L"A&vançar\tCtrl+\u2192", &PageModel::PodeAvancar, &PageModel::Avancar},
+        {nullptr, nullptr, nullptr},
+        {L"Des&fazer\tCtrl+Z", &PageModel::PodeDesfazer, &PageModel::Desfazer},
+        {L"Refa&zer\tCtrl+Y", &PageModel::PodeRefazer, &PageModel::Refazer},
     };
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
-    for (const Entry& e : entries) {
+    UINT id = 0;
+    for (const Entry& e : kEntries) {
+        ++id;
         if (!e.text)
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         else
-            AppendMenuW(menu, MF_STRING | (e.enabled ? MF_ENABLED : MF_GRAYED), e.id, e.text);
+            AppendMenuW(menu, MF_STRING | ((model_.*e.can)() ? MF_ENABLED : MF_GRAYED), id, e.text);
     }
     const UINT cmd = static_cast<UINT>(TrackPopupMenu(
         menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
         screen.x, screen.y, 0, hwnd_, nullptr));
     DestroyMenu(menu);
-    if (!hwnd_) return;
-    PageModel& pm = model_;
-    Safely([&] {
-        switch (cmd) {
-            case kCmdIncluir:
-                pm.btnIncluir_Click();
-                break;
-            case kCmdAlterar:
-                pm.btnAlterar_Click();
-                break;
-            case kCmdExcluir:
-                pm.btnExcluir_Click();
-                break;
-            case kCmdSubir:
-                pm.btnSobe_Click();
-                break;
-            case kCmdDescer:
-                pm.btnDesce_Click();
-                break;
-            case kCmdRecuar:
-                pm.Recuar();
-                break;
-            case kCmdAvancar:
-                pm.Avancar();
-                break;
-            case kCmdDesfazer:
-                pm.Desfazer();
-                break;
-            case kCmdRefazer:
-                pm.Refazer();
-                break;
-            default:
-                break;  // dismissed
-        }
-    });
+    if (!hwnd_ || cmd == 0 || cmd > std::size(kEntries)) return;  // dismissed
+    if (auto run = kEntries[cmd - 1].run) Safely([&] { (model_.*run)(); });
 }
 
 Node* PageWindow::DropTarget(POINT client, Relationship& onde) {
@@ -1202,6 +1149,14 @@ void PageWindow::ShowDropMark(Node* target, Relationship onde, bool allowed) {
         TreeView_SetInsertMark(trv, item, onde == Relationship::Next);
     --updating_;
     SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(allowed ? IDC_ARROW : IDC_NO)));
+}
+
+void PageWindow::BeginDrag(const NMTREEVIEWW& tv) {
+    Node* node = NodeOf(tv.itemNew.hItem);
+    if (!node || !node->Parent()) return;  // the root stays where it is
+    dragging_ = node;
+    SetCapture(tv.hdr.hwndFrom);
+    DragOver(tv.ptDrag);
 }
 
 void PageWindow::DragOver(POINT client) {

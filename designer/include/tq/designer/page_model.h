@@ -209,6 +209,16 @@ class PageModel {
     void Segue(const String& chave);
     bool NomeEmUso(const String& nome, const Node* exceto) const;
     String NomeUnico(const String& nome, const Node* exceto, bool checaChave) const;
+    // btnConfirma_Click's steps.  The shortcut as the record holds it ("00" with no key); where
+    // the entry goes and the name it takes (false: refused, the user told why); the record
+    // written into the tree; the edit fields emptied.
+    struct ConfirmTarget {
+        String parentKey, key, name;
+    };
+    String ShortcutText() const;
+    bool ResolveConfirmTarget(Node& selected, ConfirmTarget& target);
+    void WriteConfirmedEntry(const ConfirmTarget& target, const String& shortcut);
+    void ClearEditFields();
     // The name the caption gives: "Sep" for a separator ("-"), else its first three characters
     // without "&"; on an add, after the Nome of the entry added to (none under the root).
     String NomeDaCaption(const String& caption, const Node& selecionado) const;

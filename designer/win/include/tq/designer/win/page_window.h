@@ -37,6 +37,8 @@
 
 namespace tq::designer::win {
 
+struct ControlSpec;
+
 // Window class of the page window.
 inline constexpr wchar_t kPageWindowClass[] = L"tqMenuPropertyPage";
 
@@ -94,6 +96,9 @@ class PageWindow final : private IPageView {
     static LRESULT CALLBACK ComboProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
                                       DWORD_PTR data);
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
+    // A key pressed in the tree: true when the page took it (drags, the menu key, the level
+    // moves and the history keys).
+    bool OnTreeKeyDown(WPARAM wp);
     void OnCommand(int id, int code, HWND ctl);
     LRESULT OnNotify(NMHDR* nm);
     LRESULT OnTreeCustomDraw(NMTVCUSTOMDRAW* cd);
@@ -107,12 +112,18 @@ class PageWindow final : private IPageView {
     // Drag and drop in the tree: the node under `client`, and where a drop there would put the
     // dragged node (Child onto it, Previous / Next in the top / bottom third of its row).
     Node* DropTarget(POINT client, Relationship& onde);
+    void BeginDrag(const NMTREEVIEWW& tv);
     void DragOver(POINT client);
     void EndDrag(bool drop, POINT client);
     void ShowDropMark(Node* target, Relationship onde, bool allowed);
     Node* NodeOf(HTREEITEM item) const;
+    // The node under the mouse when the current message was sent (null: none), and that point.
+    Node* NodeAtCursor(POINT& screen) const;
 
     void CreateControls();
+    void CreatePictures();  // the arrow font and the buttons' pictures
+    void CreateControl(const ControlSpec& spec, HFONT font);
+    void AddListColumns();
     // The page's font: the system's message font at the page's DPI.
     static HFONT MessageFont();
     // `font`, or for a caption too wide for its control in it (for a label: or taller than
