@@ -19,9 +19,9 @@ using model::Value;
 
 namespace {
 
-const String kChaveRaiz = u"A";
-const String kTagRaiz = u"Raiz";
-const String kTitulo = u"Alerta!";
+const String kRootKey = u"A";
+const String kRootTag = u"Raiz";
+const String kTitle = u"Alerta!";
 
 [[noreturn]] void ThrowObjectNotSet() {
     throw Error(hr::kObjectNotSet, u"Object variable or With block variable not set");
@@ -57,7 +57,7 @@ void PageModel::Run(F&& body) {
         ~Depth() {
             if (--d == 0) h.Close(t.SelectedItem());
         }
-    } depth(depth_, historico_, trv_);
+    } depth(depth_, history_, trv_);
     if (depth_ == 1) RunPosted();
     body();
     if (depth_ == 1) RunPosted();
@@ -77,8 +77,8 @@ void PageModel::DoEvents() {
 }
 
 bool PageModel::CanFocus(Control c) const {
-    const bool objetos = form_.fraObjetos.Enabled;
-    const bool atalho = objetos && form_.fraAtalho.Enabled;
+    const bool editing = form_.fraObjetos.Enabled;
+    const bool shortcut = editing && form_.fraAtalho.Enabled;
     switch (c) {
         case Control::btnIncluir:
             return form_.btnIncluir.Enabled;
@@ -96,25 +96,25 @@ bool PageModel::CanFocus(Control c) const {
         case Control::lstMenu:
             return true;
         case Control::txtCaption:
-            return objetos && form_.txtCaption.Enabled;
+            return editing && form_.txtCaption.Enabled;
         case Control::txtNome:
-            return objetos && form_.txtNome.Enabled;
+            return editing && form_.txtNome.Enabled;
         case Control::txtDescricao:
-            return objetos && form_.txtDescricao.Enabled;
+            return editing && form_.txtDescricao.Enabled;
         case Control::chkConsulta:
-            return objetos && form_.chkConsulta.Enabled;
+            return editing && form_.chkConsulta.Enabled;
         case Control::chkVisible:
-            return objetos && form_.chkVisible.Enabled;
+            return editing && form_.chkVisible.Enabled;
         case Control::chkEnabled:
-            return objetos && form_.chkEnabled.Enabled;
+            return editing && form_.chkEnabled.Enabled;
         case Control::btnConfirma:
-            return objetos && form_.btnConfirma.Enabled;
+            return editing && form_.btnConfirma.Enabled;
         case Control::chkCtrl:
-            return atalho && form_.chkCtrl.Enabled;
+            return shortcut && form_.chkCtrl.Enabled;
         case Control::chkShift:
-            return atalho && form_.chkShift.Enabled;
+            return shortcut && form_.chkShift.Enabled;
         case Control::cmbTeclaAcesso:
-            return atalho && form_.cmbTeclaAcesso.Enabled;
+            return shortcut && form_.cmbTeclaAcesso.Enabled;
         default:
             return false;  // frames, labels
     }
@@ -123,13 +123,13 @@ bool PageModel::CanFocus(Control c) const {
 void PageModel::PutFocus(Control c) {
     if (!CanFocus(c)) throw Error(hr::kInvalidCall, u"Invalid procedure call or argument");
     if (focus_ == c) return;
-    const Control antes = focus_;
+    const Control before = focus_;
     focus_ = c;
     if (view_) view_->OnFocusMoved(c);
-    if (antes == Control::txtCaption) posted_.push_back(Posted::txtCaption_LostFocus);
+    if (before == Control::txtCaption) posted_.push_back(Posted::txtCaption_LostFocus);
 }
 
-Node& PageModel::Selecionado() const {
+Node& PageModel::Selected() const {
     Node* s = trv_.SelectedItem();
     if (!s) ThrowObjectNotSet();
     return *s;
@@ -257,8 +257,8 @@ void PageModel::SetChanged(bool changed) {
     if (host_) host_->SetChanged(changed);
 }
 
-int32_t PageModel::MsgBox(const String& texto, int32_t estilo) {
-    return host_ ? host_->MsgBox(texto, estilo, kTitulo) : kMsgNo;
+int32_t PageModel::MsgBox(const String& text, int32_t style) {
+    return host_ ? host_->MsgBox(text, style, kTitle) : kMsgNo;
 }
 
 // ---- What the user does ------------------------------------------------------------------
@@ -269,7 +269,7 @@ void PageModel::TypeText(Control c, String text) {
         if (box.Text == text) return;  // the view's echo of what the model set
         if (!CanFocus(c)) throw Error(hr::kInvalidCall, u"the text box is disabled");
         box.Text = std::move(text);
-        if (c == Control::txtNome) nome_derivado_ = false;
+        if (c == Control::txtNome) name_derived_ = false;
     });
 }
 
@@ -297,9 +297,9 @@ void PageModel::ChooseKey(int32_t index) {
 void PageModel::FocusChanged(Control c) {
     Run([&] {
         if (focus_ == c) return;
-        const Control antes = focus_;
+        const Control before = focus_;
         focus_ = c;
-        if (antes == Control::txtCaption) posted_.push_back(Posted::txtCaption_LostFocus);
+        if (before == Control::txtCaption) posted_.push_back(Posted::txtCaption_LostFocus);
     });
 }
 
@@ -327,7 +327,7 @@ void PageModel::PropertyPage_SelectionChanged(std::unique_ptr<model::IMenuLevel>
 void PageModel::PropertyPage_ApplyChanges() {
     Run([&] {
         MontaMenuTree();
-        historico_.Clear();  // a new history starts from the tree just applied
+        history_.Clear();  // a new history starts from the tree just applied
         SetChanged(false);
     });
 }
@@ -338,14 +338,14 @@ void PageModel::PropertyPage_Terminate() {
 
 void PageModel::CarregaPagina() {
     trv_.Clear();
-    AdicionaNo(trv_, u"Menu Principal", u"", kChaveRaiz, kTagRaiz, false, false);
+    AdicionaNo(trv_, u"Menu Principal", u"", kRootKey, kRootTag, false, false);
     if (!mMenuTree_) ThrowObjectNotSet();
-    if (mMenuTree_->Count() > 0) CarregaArvore(*mMenuTree_, kChaveRaiz);
+    if (mMenuTree_->Count() > 0) CarregaArvore(*mMenuTree_, kRootKey);
     // Emptied first, so that a page loaded again lists every key once.
     form_.cmbTeclaAcesso.Clear();
     CarregaTeclas(form_.cmbTeclaAcesso);
     Notify(Control::cmbTeclaAcesso);
-    Node& raiz = trv_.Item(kChaveRaiz);
+    Node& raiz = trv_.Item(kRootKey);
     trv_.SetSelected(raiz, true);
     trvMenu_NodeClick(raiz);
     SetEnabled(Control::btnScript, mMenuTree_->Count() > 0);
@@ -381,7 +381,7 @@ void PageModel::CarregaArvore(model::IMenuLevel& nivel, const String& chavePai) 
         r = DefineCampo(Value::Boolean(item->MenuConsulta()), u"MenuConsulta", std::move(r));
         r = DefineCampo(Value(nome), u"Nome", std::move(r));
         r = DefineCampo(Value(item->Descricao()), u"Descricao", std::move(r));
-        String chave = kChaveRaiz + nome;
+        String chave = kRootKey + nome;
         AdicionaNo(trv_, item->Caption(), topo.chavePai, chave, r, false, false);
         // With a Nome used twice, the add above was skipped and this is the earlier node.
         Node& no = trv_.Item(chave);
@@ -399,7 +399,7 @@ void PageModel::CarregaArvore(model::IMenuLevel& nivel, const String& chavePai) 
 void PageModel::MontaMenuTree() {
     if (!mMenuTree_) ThrowObjectNotSet();
     mMenuTree_->Clear();
-    Node& raiz = trv_.Item(kChaveRaiz);
+    Node& raiz = trv_.Item(kRootKey);
     if (raiz.Children() > 0) MontaItens(raiz.Child(), *mMenuTree_);
     // The menu bar's own titles get no layout; every submenu below them does.
     const int32_t n = mMenuTree_->Count();
@@ -508,7 +508,7 @@ void PageModel::MontaTextoMenu(model::IMenuLevel& nivel) {
 void PageModel::CopiaNo(Node& no, const String& prefixo, const NodeTree::Relative& relativo,
                         Relationship relacao) {
     const String nova = prefixo + no.Key();
-    copia_ = &trv_.Add(relativo, relacao, nova, no.Text());
+    copy_ = &trv_.Add(relativo, relacao, nova, no.Text());
     Node& copia = trv_.Item(nova);
     trv_.SetTag(copia, no.Tag());
     trv_.SetBold(copia, no.Bold());
@@ -550,27 +550,27 @@ void PageModel::CopiaFilhos(Node* primeiro, const String& chavePai, const String
 
 void PageModel::Move(bool up) {
     Run([&] {
-        copia_ = nullptr;
-        size_t marca = historico_.Mark();
+        copy_ = nullptr;
+        size_t mark = history_.Mark();
         try {
-            Node& n = Selecionado();
+            Node& n = Selected();
             const String k = n.Key();
             Node* r = up ? n.Previous() : n.Next();
             if (!r) ThrowObjectNotSet();  // no sibling that way: nothing to do
             const int32_t i = trv_.IndexOf(*r);
-            marca = historico_.Mark();
+            mark = history_.Mark();
             CopiaNo(n, u"tmp", NodeTree::Relative::ByIndex(i),
                     up ? Relationship::Previous : Relationship::Next);
-            copia_ = nullptr;  // complete: from here on nothing is undone
+            copy_ = nullptr;  // complete: from here on nothing is undone
             trv_.Remove(k);
             SetChanged(true);
         } catch (const Error&) {
             // Silent, as the page's moves are; a partial copy goes, so the tree is as before
             // and the history keeps nothing of it.
-            if (copia_) trv_.Remove(*copia_);
-            historico_.Discard(marca);
+            if (copy_) trv_.Remove(*copy_);
+            history_.Discard(mark);
         }
-        copia_ = nullptr;
+        copy_ = nullptr;
     });
 }
 
@@ -590,129 +590,130 @@ void PageModel::btnScript_Click() {
 
 // ---- Level moves, drops, undo and redo -----------------------------------------------------
 
-bool PageModel::PodeTransferir(const Node& no, const Node& alvo, Relationship onde) const {
-    if (!no.Parent()) return false;                                   // the root stays where it is
-    if (onde != Relationship::Child && !alvo.Parent()) return false;  // beside the root
-    for (const Node* a = &alvo; a; a = a->Parent())
-        if (a == &no) return false;  // onto itself or into its own subtree
+bool PageModel::CanTransfer(const Node& node, const Node& target, Relationship where) const {
+    if (!node.Parent()) return false;  // the root stays where it is
+    if (where != Relationship::Child && !target.Parent()) return false;  // beside the root
+    for (const Node* a = &target; a; a = a->Parent())
+        if (a == &node) return false;  // onto itself or into its own subtree
     // Already there: the move would change nothing but the keys.
-    if (onde == Relationship::Child && no.Parent() == &alvo && !no.Next()) return false;
-    if (onde == Relationship::Previous && alvo.Previous() == &no) return false;
-    if (onde == Relationship::Next && alvo.Next() == &no) return false;
-    if (onde != Relationship::Child && onde != Relationship::Previous && onde != Relationship::Next)
+    if (where == Relationship::Child && node.Parent() == &target && !node.Next()) return false;
+    if (where == Relationship::Previous && target.Previous() == &node) return false;
+    if (where == Relationship::Next && target.Next() == &node) return false;
+    if (where != Relationship::Child && where != Relationship::Previous &&
+        where != Relationship::Next)
         return false;
     // Every key of the copy must be free, or the copy would fail part-way.
-    const String prefixo = u"tmp";
-    const Node* n = &no;
+    const String prefix = u"tmp";
+    const Node* n = &node;
     while (n) {
-        if (trv_.Find(prefixo + n->Key())) return false;
+        if (trv_.Find(prefix + n->Key())) return false;
         if (n->Child()) {
             n = n->Child();
             continue;
         }
-        while (n != &no && !n->Next()) n = n->Parent();
-        n = n == &no ? nullptr : n->Next();
+        while (n != &node && !n->Next()) n = n->Parent();
+        n = n == &node ? nullptr : n->Next();
     }
     return true;
 }
 
-void PageModel::Transfere(Node& no, Node& alvo, Relationship onde) {
-    if (!PodeTransferir(no, alvo, onde)) return;
-    const size_t marca = historico_.Mark();
-    copia_ = nullptr;
+void PageModel::Transfer(Node& node, Node& target, Relationship where) {
+    if (!CanTransfer(node, target, where)) return;
+    const size_t mark = history_.Mark();
+    copy_ = nullptr;
     try {
-        const String k = no.Key();
-        CopiaNo(no, u"tmp", NodeTree::Relative::Of(alvo), onde);
-        copia_ = nullptr;
+        const String k = node.Key();
+        CopiaNo(node, u"tmp", NodeTree::Relative::Of(target), where);
+        copy_ = nullptr;
         trv_.Remove(k);
         SetChanged(true);
     } catch (const Error&) {
         // As the up and down moves: silent, and nothing half-moved.
-        if (copia_) trv_.Remove(*copia_);
-        historico_.Discard(marca);
+        if (copy_) trv_.Remove(*copy_);
+        history_.Discard(mark);
     }
-    copia_ = nullptr;
+    copy_ = nullptr;
 }
 
-bool PageModel::PodeIncluir() const {
+bool PageModel::CanAdd() const {
     return trv_.SelectedItem() != nullptr;
 }
 
-bool PageModel::PodeAlterar() const {
+bool PageModel::CanChange() const {
     // btnAlterar_Click refuses an entry whose text is the root's.
     Node* s = trv_.SelectedItem();
     return s && s->Text() != trv_.Root(*s).Text();
 }
 
-bool PageModel::PodeExcluir() const {
+bool PageModel::CanDelete() const {
     const Node* s = trv_.SelectedItem();
-    return s && s->Tag() != kTagRaiz;
+    return s && s->Tag() != kRootTag;
 }
 
-bool PageModel::PodeSubir() const {
+bool PageModel::CanMoveUp() const {
     const Node* s = trv_.SelectedItem();
-    return s && s->Previous() && PodeTransferir(*s, *s->Previous(), Relationship::Previous);
+    return s && s->Previous() && CanTransfer(*s, *s->Previous(), Relationship::Previous);
 }
 
-bool PageModel::PodeDescer() const {
+bool PageModel::CanMoveDown() const {
     const Node* s = trv_.SelectedItem();
-    return s && s->Next() && PodeTransferir(*s, *s->Next(), Relationship::Next);
+    return s && s->Next() && CanTransfer(*s, *s->Next(), Relationship::Next);
 }
 
-bool PageModel::PodeRecuar() const {
+bool PageModel::CanOutdent() const {
     const Node* s = trv_.SelectedItem();
-    return s && s->Parent() && PodeTransferir(*s, *s->Parent(), Relationship::Next);
+    return s && s->Parent() && CanTransfer(*s, *s->Parent(), Relationship::Next);
 }
 
-bool PageModel::PodeAvancar() const {
+bool PageModel::CanIndent() const {
     const Node* s = trv_.SelectedItem();
-    return s && s->Previous() && PodeTransferir(*s, *s->Previous(), Relationship::Child);
+    return s && s->Previous() && CanTransfer(*s, *s->Previous(), Relationship::Child);
 }
 
-bool PageModel::PodeSoltar(const Node& arrastado, const Node& alvo, Relationship onde) const {
-    return PodeTransferir(arrastado, alvo, onde);
+bool PageModel::CanDrop(const Node& dragged, const Node& target, Relationship where) const {
+    return CanTransfer(dragged, target, where);
 }
 
-void PageModel::Recuar() {
+void PageModel::Outdent() {
     Run([&] {
         Node* s = trv_.SelectedItem();
-        if (s && s->Parent()) Transfere(*s, *s->Parent(), Relationship::Next);
+        if (s && s->Parent()) Transfer(*s, *s->Parent(), Relationship::Next);
     });
 }
 
-void PageModel::Avancar() {
+void PageModel::Indent() {
     Run([&] {
         Node* s = trv_.SelectedItem();
-        if (s && s->Previous()) Transfere(*s, *s->Previous(), Relationship::Child);
+        if (s && s->Previous()) Transfer(*s, *s->Previous(), Relationship::Child);
     });
 }
 
-void PageModel::Soltar(Node& arrastado, Node& alvo, Relationship onde) {
-    Run([&] { Transfere(arrastado, alvo, onde); });
+void PageModel::Drop(Node& dragged, Node& target, Relationship where) {
+    Run([&] { Transfer(dragged, target, where); });
 }
 
-void PageModel::Segue(const String& chave) {
-    Node* n = trv_.Find(chave);
-    if (!n) n = trv_.Find(kChaveRaiz);
+void PageModel::SelectAfterStep(const String& key) {
+    Node* n = trv_.Find(key);
+    if (!n) n = trv_.Find(kRootKey);
     if (!n) n = trv_.FirstTop();
     if (!n) return;
     trv_.SetSelected(*n, true);
     trvMenu_NodeClick(*n);
 }
 
-void PageModel::Desfazer() {
+void PageModel::Undo() {
     Run([&] {
-        if (!historico_.CanUndo()) return;
-        Segue(historico_.Undo());
-        SetChanged(!historico_.Clean());
+        if (!history_.CanUndo()) return;
+        SelectAfterStep(history_.Undo());
+        SetChanged(!history_.Clean());
     });
 }
 
-void PageModel::Refazer() {
+void PageModel::Redo() {
     Run([&] {
-        if (!historico_.CanRedo()) return;
-        Segue(historico_.Redo());
-        SetChanged(!historico_.Clean());
+        if (!history_.CanRedo()) return;
+        SelectAfterStep(history_.Redo());
+        SetChanged(!history_.Clean());
     });
 }
 
@@ -736,12 +737,12 @@ void PageModel::CarregaLista(Node& no) {
 void PageModel::HabilitaControles(bool navegando) {
     Run([&] {
         SetEnabled(Control::btnIncluir, navegando);
-        const bool raiz = Selecionado().Tag() == kTagRaiz;
+        const bool raiz = Selected().Tag() == kRootTag;
         SetEnabled(Control::btnAlterar, navegando && !raiz);
         SetEnabled(Control::btnExcluir, navegando && !raiz);
         SetEnabled(Control::fraObjetos, !navegando);
         const bool e = form_.fraObjetos.Enabled;
-        const uint32_t cor = e ? kCorTextoMenu : kCorTextoCinza;
+        const uint32_t cor = e ? kColorMenuText : kColorGrayText;
         SetForeColor(Control::lblCaption, cor);
         SetForeColor(Control::lblNome, cor);
         SetForeColor(Control::lblDescricao, cor);
@@ -774,13 +775,13 @@ void PageModel::trvMenu_KeyDown(int16_t& keyCode, int16_t& shift) {
         else if (keyCode == 46)
             btnExcluir_Click();
         else if (shift == 2 && keyCode == 37)
-            Recuar();
+            Outdent();
         else if (shift == 2 && keyCode == 39)
-            Avancar();
+            Indent();
         else if (shift == 2 && keyCode == 90)
-            Desfazer();
+            Undo();
         else if ((shift == 2 && keyCode == 89) || (shift == 3 && keyCode == 90))
-            Refazer();
+            Redo();
     });
 }
 
@@ -791,19 +792,19 @@ void PageModel::btnIncluir_Click() {
         HabilitaControles(false);
         SetText(Control::txtCaption, String());
         SetText(Control::txtNome, String());
-        nome_derivado_ = false;
+        name_derived_ = false;
         SetListIndex(-1);
         SetValue(Control::chkVisible, 1);
         SetValue(Control::chkEnabled, 1);
         SetValue(Control::chkConsulta, 0);
         PutFocus(Control::txtCaption);
-        mintOperacao_ = 1;
+        mintOperacao_ = EditOperation::Add;
     });
 }
 
 void PageModel::btnAlterar_Click() {
     Run([&] {
-        Node& s = Selecionado();
+        Node& s = Selected();
         if (s.Text() == trv_.Root(s).Text()) {
             PutFocus(Control::trvMenu);
             return;
@@ -812,7 +813,7 @@ void PageModel::btnAlterar_Click() {
         const String& r = s.Tag();
         SetText(Control::txtCaption, s.Text());
         SetText(Control::txtNome, LeCampo(r, u"Nome").ToText());
-        nome_derivado_ = false;
+        name_derived_ = false;
         SetText(Control::txtDescricao, LeCampo(r, u"Descricao").ToText());
         SetValue(Control::chkCtrl, LeCampo(r, u"TeclaCtrl").ToInt16());
         SetValue(Control::chkShift, LeCampo(r, u"TeclaShift").ToInt16());
@@ -822,44 +823,44 @@ void PageModel::btnAlterar_Click() {
         SetValue(Control::chkConsulta,
                  static_cast<int16_t>(std::abs(LeCampo(r, u"MenuConsulta").ToInt16())));
         PutFocus(Control::txtCaption);
-        mintOperacao_ = 2;
+        mintOperacao_ = EditOperation::Change;
     });
 }
 
 void PageModel::btnExcluir_Click() {
     Run([&] {
-        Node& s = Selecionado();
-        if (s.Tag() == kTagRaiz) return;
+        Node& s = Selected();
+        if (s.Tag() == kRootTag) return;
         const String texto = u"Exclui o Menu '" + s.Text() + u"' ?";
-        if (MsgBox(texto, kEstiloPergunta) == kMsgYes) {
+        if (MsgBox(texto, kStyleQuestion) == kMsgYes) {
             trv_.Remove(String(s.Key()));
             SetChanged(true);
         }
     });
 }
 
-bool PageModel::NomeEmUso(const String& nome, const Node* exceto) const {
-    bool usado = false;
+bool PageModel::NameInUse(const String& name, const Node* excluded) const {
+    bool used = false;
     trv_.ForEach([&](const Node& n) {
-        if (!usado && &n != exceto && n.Tag() != kTagRaiz)
-            usado = LeCampo(n.Tag(), u"Nome").ToText() == nome;
+        if (!used && &n != excluded && n.Tag() != kRootTag)
+            used = LeCampo(n.Tag(), u"Nome").ToText() == name;
     });
-    return usado;
+    return used;
 }
 
-String PageModel::NomeUnico(const String& nome, const Node* exceto, bool checaChave) const {
-    std::unordered_set<String> usados;
+String PageModel::UniqueName(const String& name, const Node* excluded, bool checkKey) const {
+    std::unordered_set<String> used;
     trv_.ForEach([&](const Node& n) {
-        if (&n != exceto && n.Tag() != kTagRaiz) usados.insert(LeCampo(n.Tag(), u"Nome").ToText());
+        if (&n != excluded && n.Tag() != kRootTag) used.insert(LeCampo(n.Tag(), u"Nome").ToText());
     });
-    const auto livre = [&](const String& c) {
-        return !usados.count(c) && !(checaChave && trv_.Find(kChaveRaiz + c));
+    const auto isFree = [&](const String& c) {
+        return !used.count(c) && !(checkKey && trv_.Find(kRootKey + c));
     };
-    if (livre(nome)) return nome;
+    if (isFree(name)) return name;
     for (int i = 2;; ++i) {
-        const String sufixo = Digits(i);
-        const String c = nome.substr(0, model::kTamanhoNome - sufixo.size()) + sufixo;
-        if (livre(c)) return c;
+        const String suffix = Digits(i);
+        const String c = name.substr(0, model::kTamanhoNome - suffix.size()) + suffix;
+        if (isFree(c)) return c;
     }
 }
 
@@ -871,7 +872,7 @@ void PageModel::btnConfirma_Click() {
 
         const String shortcut = ShortcutText();
         ConfirmTarget target;
-        if (!ResolveConfirmTarget(Selecionado(), target)) {
+        if (!ResolveConfirmTarget(Selected(), target)) {
             PutFocus(Control::txtNome);
             return;
         }
@@ -904,27 +905,27 @@ String PageModel::ShortcutText() const {
 bool PageModel::ResolveConfirmTarget(Node& selected, ConfirmTarget& target) {
     // The name as the record will hold it, so that key and record agree.
     String name = TrimSpaces(form_.txtNome.Text).substr(0, model::kTamanhoNome);
-    bool derived = nome_derivado_;
+    bool derived = name_derived_;
     if (name.empty()) {
         // An entry needs a name: the next load keys it "A" + name, and with none it would take
         // the root's key and vanish.  An empty box gets the name the caption gives, as when the
         // focus leaves the caption; when that is empty too, the user is asked.
-        name = TrimSpaces(NomeDaCaption(form_.txtCaption.Text, selected))
+        name = TrimSpaces(NameFromCaption(form_.txtCaption.Text, selected))
                    .substr(0, model::kTamanhoNome);
         derived = true;
         if (name.empty()) {
-            MsgBox(u"Informe o Nome do Menu", kEstiloAviso);
+            MsgBox(u"Informe o Nome do Menu", kStyleWarning);
             return false;
         }
     }
     bool refused = false;
-    if (mintOperacao_ == 1) {
+    if (mintOperacao_ == EditOperation::Add) {
         target.parentKey = selected.Key();
         if (derived)
-            name = NomeUnico(name, nullptr, true);
+            name = UniqueName(name, nullptr, true);
         else
-            refused = trv_.Find(kChaveRaiz + name) || NomeEmUso(name, nullptr);
-        target.key = kChaveRaiz + name;
+            refused = trv_.Find(kRootKey + name) || NameInUse(name, nullptr);
+        target.key = kRootKey + name;
     } else {
         Node* parent = selected.Parent();
         if (!parent) ThrowObjectNotSet();
@@ -932,13 +933,13 @@ bool PageModel::ResolveConfirmTarget(Node& selected, ConfirmTarget& target) {
         target.key = selected.Key();
         if (name != LeCampo(selected.Tag(), u"Nome").ToText()) {
             if (derived)
-                name = NomeUnico(name, &selected, false);
+                name = UniqueName(name, &selected, false);
             else
-                refused = NomeEmUso(name, &selected);
+                refused = NameInUse(name, &selected);
         }
     }
     if (refused) {
-        MsgBox(u"Já Existe um Menu com o Nome '" + name + u"'", kEstiloAviso);
+        MsgBox(u"Já Existe um Menu com o Nome '" + name + u"'", kStyleWarning);
         return false;
     }
     target.name = std::move(name);
@@ -959,7 +960,7 @@ void PageModel::WriteConfirmedEntry(const ConfirmTarget& target, const String& s
 void PageModel::ClearEditFields() {
     SetText(Control::txtCaption, String());
     SetText(Control::txtNome, String());
-    nome_derivado_ = false;
+    name_derived_ = false;
     SetText(Control::txtDescricao, String());
     SetListIndex(-1);
     SetValue(Control::chkCtrl, 0);
@@ -967,7 +968,7 @@ void PageModel::ClearEditFields() {
     SetValue(Control::chkConsulta, 0);
 }
 
-String PageModel::NomeDaCaption(const String& caption, const Node& selecionado) const {
+String PageModel::NameFromCaption(const String& caption, const Node& selected) const {
     String base;
     if (caption == u"-") {
         base = u"Sep";
@@ -976,18 +977,18 @@ String PageModel::NomeDaCaption(const String& caption, const Node& selecionado) 
             if (c != u'&') base += c;
         base = base.substr(0, 3);
     }
-    if (mintOperacao_ != 1) return base;
-    const String q = LeCampo(selecionado.Tag(), u"Nome").ToText();
+    if (mintOperacao_ != EditOperation::Add) return base;
+    const String q = LeCampo(selected.Tag(), u"Nome").ToText();
     return q == u"Raiz" ? base : q + base;
 }
 
 void PageModel::txtCaption_LostFocus() {
     Run([&] {
         if (!form_.txtNome.Text.empty()) return;
-        String nome = NomeDaCaption(form_.txtCaption.Text, Selecionado());
+        String nome = NameFromCaption(form_.txtCaption.Text, Selected());
         if (form_.txtCaption.Text == u"-") SetText(Control::txtCaption, String(10, u'-'));
         SetText(Control::txtNome, std::move(nome));
-        nome_derivado_ = true;
+        name_derived_ = true;
     });
 }
 

@@ -44,7 +44,7 @@ class FakeHost : public IPageHost {
 
     int32_t MsgBox(const String& texto, int32_t estilo, const String& titulo) override {
         boxes.push_back({texto, estilo, titulo});
-        if (estilo != kEstiloPergunta) return kMsgOk;
+        if (estilo != kStyleQuestion) return kMsgOk;
         if (answers.empty()) {
             ADD_FAILURE() << "unexpected question: " << U8(texto);
             return kMsgNo;

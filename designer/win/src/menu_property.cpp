@@ -70,10 +70,10 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
 
     IFACEMETHODIMP GetPageInfo(PROPPAGEINFO* info) override {
         if (!info) return E_POINTER;
-        static constexpr wchar_t kTitulo[] = L"Principal";
-        auto* title = static_cast<LPOLESTR>(CoTaskMemAlloc(sizeof kTitulo));
+        static constexpr wchar_t kTitle[] = L"Principal";
+        auto* title = static_cast<LPOLESTR>(CoTaskMemAlloc(sizeof kTitle));
         if (!title) return E_OUTOFMEMORY;
-        memcpy(title, kTitulo, sizeof kTitulo);
+        memcpy(title, kTitle, sizeof kTitle);
         info->cb = sizeof(PROPPAGEINFO);
         info->pszTitle = title;
         info->size = win::PageSizePixels();
@@ -117,7 +117,7 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
             PageModel& model = page_->model();
             // A frame may apply a page it has already deactivated (which released the tree):
             // take the control's tree again; the designer's nodes are still here.
-            if (!model.mMenuTree()) model.RetomaMenuTree(ReadMenuTree());
+            if (!model.mMenuTree()) model.ResumeMenuTree(ReadMenuTree());
             model.PropertyPage_ApplyChanges();
             ::MenuTree* tree = model.mMenuTree() ? win::ComMenuTreeOf(*model.mMenuTree()) : nullptr;
             if (!tree) ThrowObjectNotSet();
@@ -178,10 +178,10 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
     }
 
     // IPageHost
-    int32_t MsgBox(const String& texto, int32_t estilo, const String& titulo) override {
-        const std::wstring text(com::AsWide(texto)), title(com::AsWide(titulo));
+    int32_t MsgBox(const String& text, int32_t style, const String& title) override {
+        const std::wstring wide_text(com::AsWide(text)), wide_title(com::AsWide(title));
         HWND owner = page_->hwnd() ? GetAncestor(page_->hwnd(), GA_ROOT) : nullptr;
-        return MessageBoxW(owner, text.c_str(), title.c_str(), static_cast<UINT>(estilo));
+        return MessageBoxW(owner, wide_text.c_str(), wide_title.c_str(), static_cast<UINT>(style));
     }
 
     void ProcessPendingMessages() override {

@@ -366,12 +366,12 @@ void PageWindow::CreateControl(const ControlSpec& s, HFONT font) {
 void PageWindow::AddListColumns() {
     HWND lst = Handle(Control::lstMenu);
     ListView_SetExtendedListViewStyle(lst, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    for (size_t i = 0; i < kColunasLista.size(); ++i) {
-        std::wstring text(AsWide(kColunasLista[i].Text));
+    for (size_t i = 0; i < kListColumns.size(); ++i) {
+        std::wstring text(AsWide(kListColumns[i].Text));
         LVCOLUMNW col{};
         col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         col.pszText = text.data();
-        col.cx = TwipsToPixels(kColunasLista[i].Width);
+        col.cx = TwipsToPixels(kListColumns[i].Width);
         col.iSubItem = static_cast<int>(i);
         SendMessageW(lst, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
     }
@@ -723,7 +723,7 @@ void PageWindow::OnFocusMoved(Control c) {
 // ---- Errors ----------------------------------------------------------------------------------
 
 void PageWindow::ShowError(const String& text) {
-    host_.MsgBox(text, kEstiloAviso, u"tqMenuProperty");
+    host_.MsgBox(text, kStyleWarning, u"tqMenuProperty");
 }
 
 template <class F>
@@ -1084,17 +1084,17 @@ void PageWindow::ShowTreeMenu(POINT screen) {
         void (PageModel::*run)();
     };
     static const Entry kEntries[] = {
-        {L"&Incluir\tIns", &PageModel::PodeIncluir, &PageModel::btnIncluir_Click},
-        {L"&Alterar\tCtrl+Enter", &PageModel::PodeAlterar, &PageModel::btnAlterar_Click},
-        {L"&Excluir\tDel", &PageModel::PodeExcluir, &PageModel::btnExcluir_Click},
+        {L"&Incluir\tIns", &PageModel::CanAdd, &PageModel::btnIncluir_Click},
+        {L"&Alterar\tCtrl+Enter", &PageModel::CanChange, &PageModel::btnAlterar_Click},
+        {L"&Excluir\tDel", &PageModel::CanDelete, &PageModel::btnExcluir_Click},
         {nullptr, nullptr, nullptr},
-        {L"&Subir", &PageModel::PodeSubir, &PageModel::btnSobe_Click},
-        {L"&Descer", &PageModel::PodeDescer, &PageModel::btnDesce_Click},
-        {L"&Recuar\tCtrl+\u2190", &PageModel::PodeRecuar, &PageModel::Recuar},
-        {L"A&vançar\tCtrl+\u2192", &PageModel::PodeAvancar, &PageModel::Avancar},
+        {L"&Subir", &PageModel::CanMoveUp, &PageModel::btnSobe_Click},
+        {L"&Descer", &PageModel::CanMoveDown, &PageModel::btnDesce_Click},
+        {L"&Recuar\tCtrl+\u2190", &PageModel::CanOutdent, &PageModel::Outdent},
+        {L"A&vançar\tCtrl+\u2192", &PageModel::CanIndent, &PageModel::Indent},
         {nullptr, nullptr, nullptr},
-        {L"Des&fazer\tCtrl+Z", &PageModel::PodeDesfazer, &PageModel::Desfazer},
-        {L"Refa&zer\tCtrl+Y", &PageModel::PodeRefazer, &PageModel::Refazer},
+        {L"Des&fazer\tCtrl+Z", &PageModel::CanUndo, &PageModel::Undo},
+        {L"Refa&zer\tCtrl+Y", &PageModel::CanRedo, &PageModel::Redo},
     };
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
@@ -1114,7 +1114,7 @@ void PageWindow::ShowTreeMenu(POINT screen) {
     if (auto run = kEntries[cmd - 1].run) Safely([&] { (model_.*run)(); });
 }
 
-Node* PageWindow::DropTarget(POINT client, Relationship& onde) {
+Node* PageWindow::DropTarget(POINT client, Relationship& where) {
     HWND trv = Handle(Control::trvMenu);
     TVHITTESTINFO ht{};
     ht.pt = client;
@@ -1125,15 +1125,15 @@ Node* PageWindow::DropTarget(POINT client, Relationship& onde) {
     TreeView_GetItemRect(trv, item, &r, FALSE);
     const int third = (r.bottom - r.top) / 3;
     if (client.y < r.top + third)
-        onde = Relationship::Previous;
+        where = Relationship::Previous;
     else if (client.y >= r.bottom - third)
-        onde = Relationship::Next;
+        where = Relationship::Next;
     else
-        onde = Relationship::Child;
+        where = Relationship::Child;
     return node;
 }
 
-void PageWindow::ShowDropMark(Node* target, Relationship onde, bool allowed) {
+void PageWindow::ShowDropMark(Node* target, Relationship where, bool allowed) {
     HWND trv = Handle(Control::trvMenu);
     HTREEITEM item = nullptr;
     if (target && allowed) {
@@ -1142,11 +1142,11 @@ void PageWindow::ShowDropMark(Node* target, Relationship onde, bool allowed) {
     }
     ++updating_;
     // Onto an entry: the entry highlighted; between two: the insertion mark.
-    TreeView_SelectDropTarget(trv, onde == Relationship::Child ? item : nullptr);
-    if (onde == Relationship::Child || !item)
+    TreeView_SelectDropTarget(trv, where == Relationship::Child ? item : nullptr);
+    if (where == Relationship::Child || !item)
         TreeView_SetInsertMark(trv, nullptr, FALSE);
     else
-        TreeView_SetInsertMark(trv, item, onde == Relationship::Next);
+        TreeView_SetInsertMark(trv, item, where == Relationship::Next);
     --updating_;
     SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(allowed ? IDC_ARROW : IDC_NO)));
 }
@@ -1161,10 +1161,10 @@ void PageWindow::BeginDrag(const NMTREEVIEWW& tv) {
 
 void PageWindow::DragOver(POINT client) {
     if (!dragging_) return;
-    Relationship onde = Relationship::Child;
-    Node* target = DropTarget(client, onde);
-    const bool allowed = target && model_.PodeSoltar(*dragging_, *target, onde);
-    ShowDropMark(target, onde, allowed);
+    Relationship where = Relationship::Child;
+    Node* target = DropTarget(client, where);
+    const bool allowed = target && model_.CanDrop(*dragging_, *target, where);
+    ShowDropMark(target, where, allowed);
 }
 
 void PageWindow::EndDrag(bool drop, POINT client) {
@@ -1174,9 +1174,9 @@ void PageWindow::EndDrag(bool drop, POINT client) {
     HWND trv = Handle(Control::trvMenu);
     if (GetCapture() == trv) ReleaseCapture();
     if (!drop || items_.find(dragged) == items_.end()) return;
-    Relationship onde = Relationship::Child;
-    Node* target = DropTarget(client, onde);
-    if (target) Safely([&] { model_.Soltar(*dragged, *target, onde); });
+    Relationship where = Relationship::Child;
+    Node* target = DropTarget(client, where);
+    if (target) Safely([&] { model_.Drop(*dragged, *target, where); });
 }
 
 LRESULT PageWindow::OnTreeCustomDraw(NMTVCUSTOMDRAW* cd) {

@@ -17,8 +17,8 @@ namespace tq::designer {
 inline constexpr int32_t kMsgOk = 1;
 inline constexpr int32_t kMsgYes = 6;
 inline constexpr int32_t kMsgNo = 7;
-inline constexpr int32_t kEstiloPergunta = 52;  // Yes/No (4) + exclamation (48)
-inline constexpr int32_t kEstiloAviso = 48;     // OK + exclamation
+inline constexpr int32_t kStyleQuestion = 52;  // Yes/No (4) + exclamation (48)
+inline constexpr int32_t kStyleWarning = 48;   // OK + exclamation
 
 // The page's host.  With no host, a message box answers No, the pump does nothing, Changed
 // stays in the model and the script button fails as a call through an empty object reference
@@ -26,7 +26,7 @@ inline constexpr int32_t kEstiloAviso = 48;     // OK + exclamation
 class IPageHost {
   public:
     // Shows the box and returns the button chosen (kMsgYes, kMsgNo, kMsgOk).
-    virtual int32_t MsgBox(const String& texto, int32_t estilo, const String& titulo) = 0;
+    virtual int32_t MsgBox(const String& text, int32_t style, const String& title) = 0;
     // One pass over the window messages waiting for the page's thread.  Handlers that run
     // during it may call back into the page model.
     virtual void ProcessPendingMessages() = 0;

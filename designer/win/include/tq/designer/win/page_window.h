@@ -111,11 +111,11 @@ class PageWindow final : private IPageView {
     POINT TreeMenuPoint();
     // Drag and drop in the tree: the node under `client`, and where a drop there would put the
     // dragged node (Child onto it, Previous / Next in the top / bottom third of its row).
-    Node* DropTarget(POINT client, Relationship& onde);
+    Node* DropTarget(POINT client, Relationship& where);
     void BeginDrag(const NMTREEVIEWW& tv);
     void DragOver(POINT client);
     void EndDrag(bool drop, POINT client);
-    void ShowDropMark(Node* target, Relationship onde, bool allowed);
+    void ShowDropMark(Node* target, Relationship where, bool allowed);
     Node* NodeOf(HTREEITEM item) const;
     // The node under the mouse when the current message was sent (null: none), and that point.
     Node* NodeAtCursor(POINT& screen) const;
