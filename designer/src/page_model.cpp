@@ -77,47 +77,17 @@ void PageModel::DoEvents() {
 }
 
 bool PageModel::CanFocus(Control c) const {
-    const bool editing = form_.fraObjetos.Enabled;
-    const bool shortcut = editing && form_.fraAtalho.Enabled;
-    switch (c) {
-        case Control::btnIncluir:
-            return form_.btnIncluir.Enabled;
-        case Control::btnAlterar:
-            return form_.btnAlterar.Enabled;
-        case Control::btnExcluir:
-            return form_.btnExcluir.Enabled;
-        case Control::btnSobe:
-            return form_.btnSobe.Enabled;
-        case Control::btnDesce:
-            return form_.btnDesce.Enabled;
-        case Control::btnScript:
-            return form_.btnScript.Enabled;
-        case Control::trvMenu:
-        case Control::lstMenu:
-            return true;
-        case Control::txtCaption:
-            return editing && form_.txtCaption.Enabled;
-        case Control::txtNome:
-            return editing && form_.txtNome.Enabled;
-        case Control::txtDescricao:
-            return editing && form_.txtDescricao.Enabled;
-        case Control::chkConsulta:
-            return editing && form_.chkConsulta.Enabled;
-        case Control::chkVisible:
-            return editing && form_.chkVisible.Enabled;
-        case Control::chkEnabled:
-            return editing && form_.chkEnabled.Enabled;
-        case Control::btnConfirma:
-            return editing && form_.btnConfirma.Enabled;
-        case Control::chkCtrl:
-            return shortcut && form_.chkCtrl.Enabled;
-        case Control::chkShift:
-            return shortcut && form_.chkShift.Enabled;
-        case Control::cmbTeclaAcesso:
-            return shortcut && form_.cmbTeclaAcesso.Enabled;
-        default:
-            return false;  // frames, labels
-    }
+    if (c == Control::trvMenu || c == Control::lstMenu) return true;
+    const bool* enabled = form_.EnabledFlag(c);
+    if (!enabled || c == Control::fraObjetos || c == Control::fraAtalho) return false;
+    // A control in the edit frame (or in the shortcut frame inside it) needs its frames too.
+    const bool inShortcut =
+        c == Control::chkCtrl || c == Control::chkShift || c == Control::cmbTeclaAcesso;
+    const bool inEdit =
+        inShortcut || form_.TextBoxOf(c) || form_.CheckBoxOf(c) || c == Control::btnConfirma;
+    if (inEdit && !form_.fraObjetos.Enabled) return false;
+    if (inShortcut && !form_.fraAtalho.Enabled) return false;
+    return *enabled;
 }
 
 void PageModel::PutFocus(Control c) {
@@ -138,33 +108,15 @@ Node& PageModel::Selected() const {
 // ---- Form state --------------------------------------------------------------------------
 
 TextBox& PageModel::Text(Control c) {
-    switch (c) {
-        case Control::txtCaption:
-            return form_.txtCaption;
-        case Control::txtNome:
-            return form_.txtNome;
-        case Control::txtDescricao:
-            return form_.txtDescricao;
-        default:
-            throw Error(tq::hr::kInvalidArg, u"not a text box");
-    }
+    TextBox* box = form_.TextBoxOf(c);
+    if (!box) throw Error(tq::hr::kInvalidArg, u"not a text box");
+    return *box;
 }
 
 CheckBox& PageModel::Check(Control c) {
-    switch (c) {
-        case Control::chkConsulta:
-            return form_.chkConsulta;
-        case Control::chkCtrl:
-            return form_.chkCtrl;
-        case Control::chkShift:
-            return form_.chkShift;
-        case Control::chkVisible:
-            return form_.chkVisible;
-        case Control::chkEnabled:
-            return form_.chkEnabled;
-        default:
-            throw Error(tq::hr::kInvalidArg, u"not a check box");
-    }
+    CheckBox* box = form_.CheckBoxOf(c);
+    if (!box) throw Error(tq::hr::kInvalidArg, u"not a check box");
+    return *box;
 }
 
 void PageModel::Notify(Control c) {
@@ -190,47 +142,8 @@ void PageModel::SetListIndex(int32_t index) {
 }
 
 void PageModel::SetEnabled(Control c, bool enabled) {
-    bool* flag = nullptr;
-    switch (c) {
-        case Control::btnIncluir:
-            flag = &form_.btnIncluir.Enabled;
-            break;
-        case Control::btnAlterar:
-            flag = &form_.btnAlterar.Enabled;
-            break;
-        case Control::btnExcluir:
-            flag = &form_.btnExcluir.Enabled;
-            break;
-        case Control::btnScript:
-            flag = &form_.btnScript.Enabled;
-            break;
-        case Control::fraObjetos:
-            flag = &form_.fraObjetos.Enabled;
-            break;
-        case Control::cmbTeclaAcesso:
-            flag = &form_.cmbTeclaAcesso.Enabled;
-            break;
-        case Control::btnConfirma:
-            flag = &form_.btnConfirma.Enabled;
-            break;
-        case Control::chkConsulta:
-            flag = &form_.chkConsulta.Enabled;
-            break;
-        case Control::chkVisible:
-            flag = &form_.chkVisible.Enabled;
-            break;
-        case Control::chkEnabled:
-            flag = &form_.chkEnabled.Enabled;
-            break;
-        case Control::chkCtrl:
-            flag = &form_.chkCtrl.Enabled;
-            break;
-        case Control::chkShift:
-            flag = &form_.chkShift.Enabled;
-            break;
-        default:
-            throw Error(tq::hr::kInvalidArg, u"control state not kept by the page");
-    }
+    bool* flag = form_.EnabledFlag(c);
+    if (!flag) throw Error(tq::hr::kInvalidArg, u"control state not kept by the page");
     *flag = enabled;
     Notify(c);
 }

@@ -171,23 +171,6 @@ bool IsPushButton(Control c) {
     }
 }
 
-bool IsCheckBox(Control c) {
-    switch (c) {
-        case Control::chkConsulta:
-        case Control::chkCtrl:
-        case Control::chkShift:
-        case Control::chkVisible:
-        case Control::chkEnabled:
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool IsTextBox(Control c) {
-    return c == Control::txtCaption || c == Control::txtNome || c == Control::txtDescricao;
-}
-
 // The shift state of a key event as the page's key handlers take it: 1 Shift, 2 Ctrl, 4 Alt.
 int16_t ShiftState() {
     int16_t s = 0;
@@ -195,24 +178,6 @@ int16_t ShiftState() {
     if (GetKeyState(VK_CONTROL) < 0) s |= 2;
     if (GetKeyState(VK_MENU) < 0) s |= 4;
     return s;
-}
-
-// The Enabled flag of a command button or a frame of the form; null for any other control.
-const bool* ButtonOrFrameEnabled(const Form& f, Control c) {
-    const std::pair<Control, const bool*> flags[] = {
-        {Control::btnIncluir, &f.btnIncluir.Enabled},
-        {Control::btnAlterar, &f.btnAlterar.Enabled},
-        {Control::btnExcluir, &f.btnExcluir.Enabled},
-        {Control::btnSobe, &f.btnSobe.Enabled},
-        {Control::btnDesce, &f.btnDesce.Enabled},
-        {Control::btnScript, &f.btnScript.Enabled},
-        {Control::btnConfirma, &f.btnConfirma.Enabled},
-        {Control::fraObjetos, &f.fraObjetos.Enabled},
-        {Control::fraAtalho, &f.fraAtalho.Enabled},
-    };
-    for (const auto& [control, flag] : flags)
-        if (control == c) return flag;
-    return nullptr;
 }
 
 // The handler of a command button's click; null for any other control.
@@ -393,7 +358,7 @@ HFONT PageWindow::MessageFont() {
 }
 
 HFONT PageWindow::FittingFont(HWND control, Control c, HFONT font, int height) {
-    const bool check = IsCheckBox(c);
+    const bool check = model_.form().CheckBoxOf(c) != nullptr;
     const bool label =
         c == Control::lblCaption || c == Control::lblNome || c == Control::lblDescricao;
     if (!check && !label && c != Control::btnScript && c != Control::fraAtalho) return font;
@@ -667,51 +632,18 @@ void PageWindow::OnControlChanged(Control c) {
     if (!h) return;
     const Form& f = model_.form();
     ++updating_;
-    if (const bool* enabled = ButtonOrFrameEnabled(f, c)) {
-        EnableWindow(h, *enabled);
-        --updating_;
-        return;
-    }
-    switch (c) {
-        case Control::lblCaption:
-        case Control::lblNome:
-        case Control::lblDescricao:
-            InvalidateRect(h, nullptr, TRUE);
-            break;
-        case Control::txtCaption:
-        case Control::txtNome:
-        case Control::txtDescricao: {
-            const TextBox& t = c == Control::txtCaption ? f.txtCaption
-                               : c == Control::txtNome  ? f.txtNome
-                                                        : f.txtDescricao;
-            const std::wstring text(AsWide(t.Text));
-            if (WindowText(h) != text) SetWindowTextW(h, text.c_str());
-            EnableWindow(h, t.Enabled);
-            break;
-        }
-        case Control::chkConsulta:
-        case Control::chkCtrl:
-        case Control::chkShift:
-        case Control::chkVisible:
-        case Control::chkEnabled: {
-            const CheckBox& k = c == Control::chkConsulta  ? f.chkConsulta
-                                : c == Control::chkCtrl    ? f.chkCtrl
-                                : c == Control::chkShift   ? f.chkShift
-                                : c == Control::chkVisible ? f.chkVisible
-                                                           : f.chkEnabled;
-            SendMessageW(h, BM_SETCHECK, static_cast<WPARAM>(k.Value), 0);
-            EnableWindow(h, k.Enabled);
-            break;
-        }
-        case Control::cmbTeclaAcesso:
-            FillKeys();
-            EnableWindow(h, f.cmbTeclaAcesso.Enabled);
-            break;
-        case Control::lstMenu:
-            FillList();
-            break;
-        default:
-            break;
+    if (const bool* enabled = f.EnabledFlag(c)) EnableWindow(h, *enabled);
+    if (const TextBox* t = f.TextBoxOf(c)) {
+        const std::wstring text(AsWide(t->Text));
+        if (WindowText(h) != text) SetWindowTextW(h, text.c_str());
+    } else if (const CheckBox* k = f.CheckBoxOf(c)) {
+        SendMessageW(h, BM_SETCHECK, static_cast<WPARAM>(k->Value), 0);
+    } else if (c == Control::lblCaption || c == Control::lblNome || c == Control::lblDescricao) {
+        InvalidateRect(h, nullptr, TRUE);
+    } else if (c == Control::cmbTeclaAcesso) {
+        FillKeys();
+    } else if (c == Control::lstMenu) {
+        FillList();
     }
     --updating_;
 }
@@ -958,12 +890,12 @@ void PageWindow::OnCommand(int id, int code, HWND ctl) {
                 // click; a command button takes every click as a click.
                 if (auto click = ClickHandler(c)) (m.*click)();
             }
-        } else if (IsCheckBox(c)) {
+        } else if (model_.form().CheckBoxOf(c)) {
             if (code == BN_SETFOCUS)
                 m.FocusChanged(c);
             else if (code == BN_CLICKED)
                 m.SetCheck(c, static_cast<int16_t>(SendMessageW(ctl, BM_GETCHECK, 0, 0)));
-        } else if (IsTextBox(c)) {
+        } else if (model_.form().TextBoxOf(c)) {
             if (code == EN_SETFOCUS) {
                 m.FocusChanged(c);
             } else if (code == EN_CHANGE) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "tq/ustring.h"
@@ -110,6 +111,19 @@ struct Form {
     CheckBox chkConsulta, chkCtrl, chkShift, chkVisible, chkEnabled;
     ComboBox cmbTeclaAcesso;
     CommandButton btnConfirma;
+
+    // The state of control `c`, or null when it has none of that kind (no Enabled flag: the
+    // tree, the list and the labels, which are never disabled).
+    const bool* EnabledFlag(Control c) const;
+    const TextBox* TextBoxOf(Control c) const;
+    const CheckBox* CheckBoxOf(Control c) const;
+    bool* EnabledFlag(Control c) { return const_cast<bool*>(std::as_const(*this).EnabledFlag(c)); }
+    TextBox* TextBoxOf(Control c) {
+        return const_cast<TextBox*>(std::as_const(*this).TextBoxOf(c));
+    }
+    CheckBox* CheckBoxOf(Control c) {
+        return const_cast<CheckBox*>(std::as_const(*this).CheckBoxOf(c));
+    }
 };
 
 }  // namespace tq::designer
