@@ -463,28 +463,30 @@ void PageModel::CopiaFilhos(Node* primeiro, const String& chavePai, const String
 
 void PageModel::Move(bool up) {
     Run([&] {
-        copy_ = nullptr;
-        size_t mark = history_.Mark();
-        try {
-            Node& n = Selected();
-            const String k = n.Key();
-            Node* r = up ? n.Previous() : n.Next();
-            if (!r) ThrowObjectNotSet();  // no sibling that way: nothing to do
-            const int32_t i = trv_.IndexOf(*r);
-            mark = history_.Mark();
-            CopiaNo(n, u"tmp", NodeTree::Relative::ByIndex(i),
-                    up ? Relationship::Previous : Relationship::Next);
-            copy_ = nullptr;  // complete: from here on nothing is undone
-            trv_.Remove(k);
-            SetChanged(true);
-        } catch (const Error&) {
-            // Silent, as the page's moves are; a partial copy goes, so the tree is as before
-            // and the history keeps nothing of it.
-            if (copy_) trv_.Remove(*copy_);
-            history_.Discard(mark);
-        }
-        copy_ = nullptr;
+        Node* n = trv_.SelectedItem();
+        Node* r = !n ? nullptr : up ? n->Previous() : n->Next();
+        if (!r) return;  // nothing selected, or no sibling that way: nothing to do
+        CopyThenRemove(*n, NodeTree::Relative::ByIndex(trv_.IndexOf(*r)),
+                       up ? Relationship::Previous : Relationship::Next);
     });
+}
+
+void PageModel::CopyThenRemove(Node& node, const NodeTree::Relative& relative, Relationship where) {
+    const size_t mark = history_.Mark();
+    copy_ = nullptr;
+    try {
+        const String k = node.Key();
+        CopiaNo(node, u"tmp", relative, where);
+        copy_ = nullptr;  // complete: from here on nothing is undone
+        trv_.Remove(k);
+        SetChanged(true);
+    } catch (const Error&) {
+        // Silent, as the page's moves are; a partial copy goes, so the tree is as before and
+        // the history keeps nothing of it.
+        if (copy_) trv_.Remove(*copy_);
+        history_.Discard(mark);
+    }
+    copy_ = nullptr;
 }
 
 void PageModel::btnSobe_Click() {
@@ -531,21 +533,8 @@ bool PageModel::CanTransfer(const Node& node, const Node& target, Relationship w
 }
 
 void PageModel::Transfer(Node& node, Node& target, Relationship where) {
-    if (!CanTransfer(node, target, where)) return;
-    const size_t mark = history_.Mark();
-    copy_ = nullptr;
-    try {
-        const String k = node.Key();
-        CopiaNo(node, u"tmp", NodeTree::Relative::Of(target), where);
-        copy_ = nullptr;
-        trv_.Remove(k);
-        SetChanged(true);
-    } catch (const Error&) {
-        // As the up and down moves: silent, and nothing half-moved.
-        if (copy_) trv_.Remove(*copy_);
-        history_.Discard(mark);
-    }
-    copy_ = nullptr;
+    if (CanTransfer(node, target, where))
+        CopyThenRemove(node, NodeTree::Relative::Of(target), where);
 }
 
 bool PageModel::CanAdd() const {

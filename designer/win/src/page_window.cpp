@@ -156,21 +156,6 @@ COLORREF OleColor(uint32_t ole) {
     return static_cast<COLORREF>(ole & 0xFFFFFFu);
 }
 
-bool IsPushButton(Control c) {
-    switch (c) {
-        case Control::btnIncluir:
-        case Control::btnAlterar:
-        case Control::btnExcluir:
-        case Control::btnSobe:
-        case Control::btnDesce:
-        case Control::btnScript:
-        case Control::btnConfirma:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // The shift state of a key event as the page's key handlers take it: 1 Shift, 2 Ctrl, 4 Alt.
 int16_t ShiftState() {
     int16_t s = 0;
@@ -882,13 +867,13 @@ void PageWindow::OnCommand(int id, int code, HWND ctl) {
     if (c == Control::None || ControlId(c) != id || updating_) return;
     PageModel& m = model_;
     Safely([&] {
-        if (IsPushButton(c)) {
+        if (ClickHandler(c)) {
             if (code == BN_SETFOCUS) {
                 m.FocusChanged(c);
             } else if (code == BN_CLICKED || code == BN_DOUBLECLICKED) {
                 // With BS_NOTIFY a second click in quick succession arrives as a double
                 // click; a command button takes every click as a click.
-                if (auto click = ClickHandler(c)) (m.*click)();
+                (m.*ClickHandler(c))();
             }
         } else if (model_.form().CheckBoxOf(c)) {
             if (code == BN_SETFOCUS)

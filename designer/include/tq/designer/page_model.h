@@ -208,6 +208,9 @@ class PageModel {
     CheckBox& Check(Control c);
 
     void Move(bool up);
+    // A move: a copy of `node` with "tmp" in front of every key goes next to `relative`, then
+    // `node` goes.  A copy that fails part-way is taken back, silently.
+    void CopyThenRemove(Node& node, const NodeTree::Relative& relative, Relationship where);
     // Whether `node` with its subtree can be copied and moved next to `target` (see Drop).
     bool CanTransfer(const Node& node, const Node& target, Relationship where) const;
     void Transfer(Node& node, Node& target, Relationship where);
