@@ -126,12 +126,12 @@ double MeasureUndoRedo(size_t n, int rounds, Step step) {
     tq::designer::PageModel page;
     page.PropertyPage_SelectionChanged(tq::model::WrapMenuTree(menu));
     step(page);
-    if (!page.PodeDesfazer()) std::fprintf(stderr, "no step to take back\n");
+    if (!page.CanUndo()) std::fprintf(stderr, "no step to take back\n");
     double best = 1e300;
     for (int round = 0; round < rounds; ++round) {
         const auto t0 = Clock::now();
-        page.Desfazer();
-        page.Refazer();
+        page.Undo();
+        page.Redo();
         best = std::min(best, Ms(Clock::now() - t0));
     }
     return best;

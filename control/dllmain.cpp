@@ -17,8 +17,12 @@
 #include "tq_menu.h"
 #include "tq/designer/win/menu_property.h"
 #include "tq/com/class_factory.h"
+#include "tq/com/error_info.h"
 #include "tq/com/module.h"
 #include "tq/com/registry.h"
+#include "tq/com/variant.h"
+#include "tq/designer/errors.h"
+#include "tq/error.h"
 #include "tq/version.h"
 
 namespace {
@@ -65,15 +69,6 @@ std::vector<RegValue> PropertyPageKeys(const std::wstring& path) {
     return tq::designer::MenuPropertyRegistryValues(path);
 }
 
-// The page's "Gera Script" button scripts gctlMenu, the tqMenu shown last on this thread.
-IDispatch* ShownControlForScript() {
-    tq::ctl::CommandReceiver* control = tq::ctl::ShownControl();
-    if (!control) return nullptr;
-    IDispatch* d = control->Automation();
-    d->AddRef();
-    return d;
-}
-
 HRESULT Unregister(RegScope scope) {
     const Registrar reg(scope);
     HRESULT result = S_OK;
@@ -106,12 +101,22 @@ HRESULT Register(RegScope scope) {
 
 }  // namespace
 
+// The page's "Gera Script" button scripts gctlMenu, the tqMenu shown last on this thread.
+void tq::designer::GenerateScriptOnShownControl() {
+    tq::ctl::CommandReceiver* shown = tq::ctl::ShownControl();
+    if (!shown)  // none shown on this thread, or the one shown last is gone
+        throw tq::Error(tq::designer::hr::kObjectNotSet,
+                        u"Nenhum controle tqMenu está ativo para gerar o script.");
+    tq::com::Variant ignored;
+    // Automation() is the control's _tqMenu.
+    tq::com::Check(static_cast<_tqMenu*>(shown->Automation())->GerarScript(&ignored));
+}
+
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         tq::com::Module::SetInstance(instance);
-        tq::designer::SetScriptControlSource(&ShownControlForScript);
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH && !reserved) {
         // Unloaded by FreeLibrary (not process exit): give back what the module holds.

@@ -43,8 +43,7 @@ class CommandReceiver {
     virtual com::ComPtr<::MenuTree> Tree() = 0;
     // Raises the control event `name` ("MenuClick") with `item`; the first sink failure.
     virtual HRESULT DispararEvento(std::wstring_view name, IDispatch* item) = 0;
-    // The control's _tqMenu, not AddRef'd: held for the length of a call, and what the page's
-    // "Gera Script" calls GerarScript on.
+    // The control's _tqMenu, not AddRef'd: what keeps the control alive for the length of a call.
     virtual IDispatch* Automation() = 0;
 
   protected:

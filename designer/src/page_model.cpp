@@ -19,9 +19,9 @@ using model::Value;
 
 namespace {
 
-const String kChaveRaiz = u"A";
-const String kTagRaiz = u"Raiz";
-const String kTitulo = u"Alerta!";
+const String kRootKey = u"A";
+const String kRootTag = u"Raiz";
+const String kTitle = u"Alerta!";
 
 [[noreturn]] void ThrowObjectNotSet() {
     throw Error(hr::kObjectNotSet, u"Object variable or With block variable not set");
@@ -38,7 +38,7 @@ String Digits(int n) {
 
 }  // namespace
 
-PageModel::PageModel(PageServices services, IPageView* view) : services_(services), view_(view) {
+PageModel::PageModel(IPageHost* host, IPageView* view) : host_(host), view_(view) {
     trv_.SetObserver(view);
 }
 
@@ -57,7 +57,7 @@ void PageModel::Run(F&& body) {
         ~Depth() {
             if (--d == 0) h.Close(t.SelectedItem());
         }
-    } depth(depth_, historico_, trv_);
+    } depth(depth_, history_, trv_);
     if (depth_ == 1) RunPosted();
     body();
     if (depth_ == 1) RunPosted();
@@ -72,64 +72,34 @@ void PageModel::RunPosted() {
 
 void PageModel::DoEvents() {
     RunPosted();
-    if (services_.pump) services_.pump->ProcessPendingMessages();
+    if (host_) host_->ProcessPendingMessages();
     RunPosted();
 }
 
 bool PageModel::CanFocus(Control c) const {
-    const bool objetos = form_.fraObjetos.Enabled;
-    const bool atalho = objetos && form_.fraAtalho.Enabled;
-    switch (c) {
-        case Control::btnIncluir:
-            return form_.btnIncluir.Enabled;
-        case Control::btnAlterar:
-            return form_.btnAlterar.Enabled;
-        case Control::btnExcluir:
-            return form_.btnExcluir.Enabled;
-        case Control::btnSobe:
-            return form_.btnSobe.Enabled;
-        case Control::btnDesce:
-            return form_.btnDesce.Enabled;
-        case Control::btnScript:
-            return form_.btnScript.Enabled;
-        case Control::trvMenu:
-        case Control::lstMenu:
-            return true;
-        case Control::txtCaption:
-            return objetos && form_.txtCaption.Enabled;
-        case Control::txtNome:
-            return objetos && form_.txtNome.Enabled;
-        case Control::txtDescricao:
-            return objetos && form_.txtDescricao.Enabled;
-        case Control::chkConsulta:
-            return objetos && form_.chkConsulta.Enabled;
-        case Control::chkVisible:
-            return objetos && form_.chkVisible.Enabled;
-        case Control::chkEnabled:
-            return objetos && form_.chkEnabled.Enabled;
-        case Control::btnConfirma:
-            return objetos && form_.btnConfirma.Enabled;
-        case Control::chkCtrl:
-            return atalho && form_.chkCtrl.Enabled;
-        case Control::chkShift:
-            return atalho && form_.chkShift.Enabled;
-        case Control::cmbTeclaAcesso:
-            return atalho && form_.cmbTeclaAcesso.Enabled;
-        default:
-            return false;  // frames, labels
-    }
+    if (c == Control::trvMenu || c == Control::lstMenu) return true;
+    const bool* enabled = form_.EnabledFlag(c);
+    if (!enabled || c == Control::fraObjetos || c == Control::fraAtalho) return false;
+    // A control in the edit frame (or in the shortcut frame inside it) needs its frames too.
+    const bool inShortcut =
+        c == Control::chkCtrl || c == Control::chkShift || c == Control::cmbTeclaAcesso;
+    const bool inEdit =
+        inShortcut || form_.TextBoxOf(c) || form_.CheckBoxOf(c) || c == Control::btnConfirma;
+    if (inEdit && !form_.fraObjetos.Enabled) return false;
+    if (inShortcut && !form_.fraAtalho.Enabled) return false;
+    return *enabled;
 }
 
 void PageModel::PutFocus(Control c) {
     if (!CanFocus(c)) throw Error(hr::kInvalidCall, u"Invalid procedure call or argument");
     if (focus_ == c) return;
-    const Control antes = focus_;
+    const Control before = focus_;
     focus_ = c;
     if (view_) view_->OnFocusMoved(c);
-    if (antes == Control::txtCaption) posted_.push_back(Posted::txtCaption_LostFocus);
+    if (before == Control::txtCaption) posted_.push_back(Posted::txtCaption_LostFocus);
 }
 
-Node& PageModel::Selecionado() const {
+Node& PageModel::Selected() const {
     Node* s = trv_.SelectedItem();
     if (!s) ThrowObjectNotSet();
     return *s;
@@ -138,33 +108,15 @@ Node& PageModel::Selecionado() const {
 // ---- Form state --------------------------------------------------------------------------
 
 TextBox& PageModel::Text(Control c) {
-    switch (c) {
-        case Control::txtCaption:
-            return form_.txtCaption;
-        case Control::txtNome:
-            return form_.txtNome;
-        case Control::txtDescricao:
-            return form_.txtDescricao;
-        default:
-            throw Error(tq::hr::kInvalidArg, u"not a text box");
-    }
+    TextBox* box = form_.TextBoxOf(c);
+    if (!box) throw Error(tq::hr::kInvalidArg, u"not a text box");
+    return *box;
 }
 
 CheckBox& PageModel::Check(Control c) {
-    switch (c) {
-        case Control::chkConsulta:
-            return form_.chkConsulta;
-        case Control::chkCtrl:
-            return form_.chkCtrl;
-        case Control::chkShift:
-            return form_.chkShift;
-        case Control::chkVisible:
-            return form_.chkVisible;
-        case Control::chkEnabled:
-            return form_.chkEnabled;
-        default:
-            throw Error(tq::hr::kInvalidArg, u"not a check box");
-    }
+    CheckBox* box = form_.CheckBoxOf(c);
+    if (!box) throw Error(tq::hr::kInvalidArg, u"not a check box");
+    return *box;
 }
 
 void PageModel::Notify(Control c) {
@@ -190,47 +142,8 @@ void PageModel::SetListIndex(int32_t index) {
 }
 
 void PageModel::SetEnabled(Control c, bool enabled) {
-    bool* flag = nullptr;
-    switch (c) {
-        case Control::btnIncluir:
-            flag = &form_.btnIncluir.Enabled;
-            break;
-        case Control::btnAlterar:
-            flag = &form_.btnAlterar.Enabled;
-            break;
-        case Control::btnExcluir:
-            flag = &form_.btnExcluir.Enabled;
-            break;
-        case Control::btnScript:
-            flag = &form_.btnScript.Enabled;
-            break;
-        case Control::fraObjetos:
-            flag = &form_.fraObjetos.Enabled;
-            break;
-        case Control::cmbTeclaAcesso:
-            flag = &form_.cmbTeclaAcesso.Enabled;
-            break;
-        case Control::btnConfirma:
-            flag = &form_.btnConfirma.Enabled;
-            break;
-        case Control::chkConsulta:
-            flag = &form_.chkConsulta.Enabled;
-            break;
-        case Control::chkVisible:
-            flag = &form_.chkVisible.Enabled;
-            break;
-        case Control::chkEnabled:
-            flag = &form_.chkEnabled.Enabled;
-            break;
-        case Control::chkCtrl:
-            flag = &form_.chkCtrl.Enabled;
-            break;
-        case Control::chkShift:
-            flag = &form_.chkShift.Enabled;
-            break;
-        default:
-            throw Error(tq::hr::kInvalidArg, u"control state not kept by the page");
-    }
+    bool* flag = form_.EnabledFlag(c);
+    if (!flag) throw Error(tq::hr::kInvalidArg, u"control state not kept by the page");
     *flag = enabled;
     Notify(c);
 }
@@ -254,7 +167,11 @@ void PageModel::SetForeColor(Control c, uint32_t color) {
 
 void PageModel::SetChanged(bool changed) {
     changed_ = changed;
-    if (services_.changed) services_.changed->SetChanged(changed);
+    if (host_) host_->SetChanged(changed);
+}
+
+int32_t PageModel::MsgBox(const String& text, int32_t style) {
+    return host_ ? host_->MsgBox(text, style, kTitle) : kMsgNo;
 }
 
 // ---- What the user does ------------------------------------------------------------------
@@ -265,7 +182,7 @@ void PageModel::TypeText(Control c, String text) {
         if (box.Text == text) return;  // the view's echo of what the model set
         if (!CanFocus(c)) throw Error(hr::kInvalidCall, u"the text box is disabled");
         box.Text = std::move(text);
-        if (c == Control::txtNome) nome_derivado_ = false;
+        if (c == Control::txtNome) name_derived_ = false;
     });
 }
 
@@ -293,9 +210,9 @@ void PageModel::ChooseKey(int32_t index) {
 void PageModel::FocusChanged(Control c) {
     Run([&] {
         if (focus_ == c) return;
-        const Control antes = focus_;
+        const Control before = focus_;
         focus_ = c;
-        if (antes == Control::txtCaption) posted_.push_back(Posted::txtCaption_LostFocus);
+        if (before == Control::txtCaption) posted_.push_back(Posted::txtCaption_LostFocus);
     });
 }
 
@@ -323,7 +240,7 @@ void PageModel::PropertyPage_SelectionChanged(std::unique_ptr<bib::IMenuLevel> m
 void PageModel::PropertyPage_ApplyChanges() {
     Run([&] {
         MontaMenuTree();
-        historico_.Clear();  // a new history starts from the tree just applied
+        history_.Clear();  // a new history starts from the tree just applied
         SetChanged(false);
     });
 }
@@ -334,14 +251,14 @@ void PageModel::PropertyPage_Terminate() {
 
 void PageModel::CarregaPagina() {
     trv_.Clear();
-    AdicionaNo(trv_, u"Menu Principal", u"", kChaveRaiz, kTagRaiz, false, false);
+    AdicionaNo(trv_, u"Menu Principal", u"", kRootKey, kRootTag, false, false);
     if (!mMenuTree_) ThrowObjectNotSet();
-    if (mMenuTree_->Count() > 0) CarregaArvore(*mMenuTree_, kChaveRaiz);
+    if (mMenuTree_->Count() > 0) CarregaArvore(*mMenuTree_, kRootKey);
     // Emptied first, so that a page loaded again lists every key once.
     form_.cmbTeclaAcesso.Clear();
     CarregaTeclas(form_.cmbTeclaAcesso);
     Notify(Control::cmbTeclaAcesso);
-    Node& raiz = trv_.Item(kChaveRaiz);
+    Node& raiz = trv_.Item(kRootKey);
     trv_.SetSelected(raiz, true);
     trvMenu_NodeClick(raiz);
     SetEnabled(Control::btnScript, mMenuTree_->Count() > 0);
@@ -377,7 +294,7 @@ void PageModel::CarregaArvore(bib::IMenuLevel& nivel, const String& chavePai) {
         r = DefineCampo(Value::Boolean(item->MenuConsulta()), u"MenuConsulta", std::move(r));
         r = DefineCampo(Value(nome), u"Nome", std::move(r));
         r = DefineCampo(Value(item->Descricao()), u"Descricao", std::move(r));
-        String chave = kChaveRaiz + nome;
+        String chave = kRootKey + nome;
         AdicionaNo(trv_, item->Caption(), topo.chavePai, chave, r, false, false);
         // With a Nome used twice, the add above was skipped and this is the earlier node.
         Node& no = trv_.Item(chave);
@@ -395,7 +312,7 @@ void PageModel::CarregaArvore(bib::IMenuLevel& nivel, const String& chavePai) {
 void PageModel::MontaMenuTree() {
     if (!mMenuTree_) ThrowObjectNotSet();
     mMenuTree_->Clear();
-    Node& raiz = trv_.Item(kChaveRaiz);
+    Node& raiz = trv_.Item(kRootKey);
     if (raiz.Children() > 0) MontaItens(raiz.Child(), *mMenuTree_);
     // The menu bar's own titles get no layout; every submenu below them does.
     const int32_t n = mMenuTree_->Count();
@@ -504,7 +421,7 @@ void PageModel::MontaTextoMenu(bib::IMenuLevel& nivel) {
 void PageModel::CopiaNo(Node& no, const String& prefixo, const NodeTree::Relative& relativo,
                         Relationship relacao) {
     const String nova = prefixo + no.Key();
-    copia_ = &trv_.Add(relativo, relacao, nova, no.Text());
+    copy_ = &trv_.Add(relativo, relacao, nova, no.Text());
     Node& copia = trv_.Item(nova);
     trv_.SetTag(copia, no.Tag());
     trv_.SetBold(copia, no.Bold());
@@ -546,28 +463,30 @@ void PageModel::CopiaFilhos(Node* primeiro, const String& chavePai, const String
 
 void PageModel::Move(bool up) {
     Run([&] {
-        copia_ = nullptr;
-        size_t marca = historico_.Mark();
-        try {
-            Node& n = Selecionado();
-            const String k = n.Key();
-            Node* r = up ? n.Previous() : n.Next();
-            if (!r) ThrowObjectNotSet();  // no sibling that way: nothing to do
-            const int32_t i = trv_.IndexOf(*r);
-            marca = historico_.Mark();
-            CopiaNo(n, u"tmp", NodeTree::Relative::ByIndex(i),
-                    up ? Relationship::Previous : Relationship::Next);
-            copia_ = nullptr;  // complete: from here on nothing is undone
-            trv_.Remove(k);
-            SetChanged(true);
-        } catch (const Error&) {
-            // Silent, as the page's moves are; a partial copy goes, so the tree is as before
-            // and the history keeps nothing of it.
-            if (copia_) trv_.Remove(*copia_);
-            historico_.Discard(marca);
-        }
-        copia_ = nullptr;
+        Node* n = trv_.SelectedItem();
+        Node* r = !n ? nullptr : up ? n->Previous() : n->Next();
+        if (!r) return;  // nothing selected, or no sibling that way: nothing to do
+        CopyThenRemove(*n, NodeTree::Relative::ByIndex(trv_.IndexOf(*r)),
+                       up ? Relationship::Previous : Relationship::Next);
     });
+}
+
+void PageModel::CopyThenRemove(Node& node, const NodeTree::Relative& relative, Relationship where) {
+    const size_t mark = history_.Mark();
+    copy_ = nullptr;
+    try {
+        const String k = node.Key();
+        CopiaNo(node, u"tmp", relative, where);
+        copy_ = nullptr;  // complete: from here on nothing is undone
+        trv_.Remove(k);
+        SetChanged(true);
+    } catch (const Error&) {
+        // Silent, as the page's moves are; a partial copy goes, so the tree is as before and
+        // the history keeps nothing of it.
+        if (copy_) trv_.Remove(*copy_);
+        history_.Discard(mark);
+    }
+    copy_ = nullptr;
 }
 
 void PageModel::btnSobe_Click() {
@@ -579,136 +498,124 @@ void PageModel::btnDesce_Click() {
 
 void PageModel::btnScript_Click() {
     Run([&] {
-        if (!services_.script) ThrowObjectNotSet();
-        services_.script->GerarScript();
+        if (!host_) ThrowObjectNotSet();
+        host_->GerarScript();
     });
 }
 
 // ---- Level moves, drops, undo and redo -----------------------------------------------------
 
-bool PageModel::PodeTransferir(const Node& no, const Node& alvo, Relationship onde) const {
-    if (!no.Parent()) return false;                                   // the root stays where it is
-    if (onde != Relationship::Child && !alvo.Parent()) return false;  // beside the root
-    for (const Node* a = &alvo; a; a = a->Parent())
-        if (a == &no) return false;  // onto itself or into its own subtree
+bool PageModel::CanTransfer(const Node& node, const Node& target, Relationship where) const {
+    if (!node.Parent()) return false;  // the root stays where it is
+    if (where != Relationship::Child && !target.Parent()) return false;  // beside the root
+    for (const Node* a = &target; a; a = a->Parent())
+        if (a == &node) return false;  // onto itself or into its own subtree
     // Already there: the move would change nothing but the keys.
-    if (onde == Relationship::Child && no.Parent() == &alvo && !no.Next()) return false;
-    if (onde == Relationship::Previous && alvo.Previous() == &no) return false;
-    if (onde == Relationship::Next && alvo.Next() == &no) return false;
-    if (onde != Relationship::Child && onde != Relationship::Previous && onde != Relationship::Next)
+    if (where == Relationship::Child && node.Parent() == &target && !node.Next()) return false;
+    if (where == Relationship::Previous && target.Previous() == &node) return false;
+    if (where == Relationship::Next && target.Next() == &node) return false;
+    if (where != Relationship::Child && where != Relationship::Previous &&
+        where != Relationship::Next)
         return false;
     // Every key of the copy must be free, or the copy would fail part-way.
-    const String prefixo = u"tmp";
-    const Node* n = &no;
+    const String prefix = u"tmp";
+    const Node* n = &node;
     while (n) {
-        if (trv_.Find(prefixo + n->Key())) return false;
+        if (trv_.Find(prefix + n->Key())) return false;
         if (n->Child()) {
             n = n->Child();
             continue;
         }
-        while (n != &no && !n->Next()) n = n->Parent();
-        n = n == &no ? nullptr : n->Next();
+        while (n != &node && !n->Next()) n = n->Parent();
+        n = n == &node ? nullptr : n->Next();
     }
     return true;
 }
 
-void PageModel::Transfere(Node& no, Node& alvo, Relationship onde) {
-    if (!PodeTransferir(no, alvo, onde)) return;
-    const size_t marca = historico_.Mark();
-    copia_ = nullptr;
-    try {
-        const String k = no.Key();
-        CopiaNo(no, u"tmp", NodeTree::Relative::Of(alvo), onde);
-        copia_ = nullptr;
-        trv_.Remove(k);
-        SetChanged(true);
-    } catch (const Error&) {
-        // As the up and down moves: silent, and nothing half-moved.
-        if (copia_) trv_.Remove(*copia_);
-        historico_.Discard(marca);
-    }
-    copia_ = nullptr;
+void PageModel::Transfer(Node& node, Node& target, Relationship where) {
+    if (CanTransfer(node, target, where))
+        CopyThenRemove(node, NodeTree::Relative::Of(target), where);
 }
 
-bool PageModel::PodeIncluir() const {
+bool PageModel::CanAdd() const {
     return trv_.SelectedItem() != nullptr;
 }
 
-bool PageModel::PodeAlterar() const {
+bool PageModel::CanChange() const {
     // btnAlterar_Click refuses an entry whose text is the root's.
     Node* s = trv_.SelectedItem();
     return s && s->Text() != trv_.Root(*s).Text();
 }
 
-bool PageModel::PodeExcluir() const {
+bool PageModel::CanDelete() const {
     const Node* s = trv_.SelectedItem();
-    return s && s->Tag() != kTagRaiz;
+    return s && s->Tag() != kRootTag;
 }
 
-bool PageModel::PodeSubir() const {
+bool PageModel::CanMoveUp() const {
     const Node* s = trv_.SelectedItem();
-    return s && s->Previous() && PodeTransferir(*s, *s->Previous(), Relationship::Previous);
+    return s && s->Previous() && CanTransfer(*s, *s->Previous(), Relationship::Previous);
 }
 
-bool PageModel::PodeDescer() const {
+bool PageModel::CanMoveDown() const {
     const Node* s = trv_.SelectedItem();
-    return s && s->Next() && PodeTransferir(*s, *s->Next(), Relationship::Next);
+    return s && s->Next() && CanTransfer(*s, *s->Next(), Relationship::Next);
 }
 
-bool PageModel::PodeRecuar() const {
+bool PageModel::CanOutdent() const {
     const Node* s = trv_.SelectedItem();
-    return s && s->Parent() && PodeTransferir(*s, *s->Parent(), Relationship::Next);
+    return s && s->Parent() && CanTransfer(*s, *s->Parent(), Relationship::Next);
 }
 
-bool PageModel::PodeAvancar() const {
+bool PageModel::CanIndent() const {
     const Node* s = trv_.SelectedItem();
-    return s && s->Previous() && PodeTransferir(*s, *s->Previous(), Relationship::Child);
+    return s && s->Previous() && CanTransfer(*s, *s->Previous(), Relationship::Child);
 }
 
-bool PageModel::PodeSoltar(const Node& arrastado, const Node& alvo, Relationship onde) const {
-    return PodeTransferir(arrastado, alvo, onde);
+bool PageModel::CanDrop(const Node& dragged, const Node& target, Relationship where) const {
+    return CanTransfer(dragged, target, where);
 }
 
-void PageModel::Recuar() {
+void PageModel::Outdent() {
     Run([&] {
         Node* s = trv_.SelectedItem();
-        if (s && s->Parent()) Transfere(*s, *s->Parent(), Relationship::Next);
+        if (s && s->Parent()) Transfer(*s, *s->Parent(), Relationship::Next);
     });
 }
 
-void PageModel::Avancar() {
+void PageModel::Indent() {
     Run([&] {
         Node* s = trv_.SelectedItem();
-        if (s && s->Previous()) Transfere(*s, *s->Previous(), Relationship::Child);
+        if (s && s->Previous()) Transfer(*s, *s->Previous(), Relationship::Child);
     });
 }
 
-void PageModel::Soltar(Node& arrastado, Node& alvo, Relationship onde) {
-    Run([&] { Transfere(arrastado, alvo, onde); });
+void PageModel::Drop(Node& dragged, Node& target, Relationship where) {
+    Run([&] { Transfer(dragged, target, where); });
 }
 
-void PageModel::Segue(const String& chave) {
-    Node* n = trv_.Find(chave);
-    if (!n) n = trv_.Find(kChaveRaiz);
+void PageModel::SelectAfterStep(const String& key) {
+    Node* n = trv_.Find(key);
+    if (!n) n = trv_.Find(kRootKey);
     if (!n) n = trv_.FirstTop();
     if (!n) return;
     trv_.SetSelected(*n, true);
     trvMenu_NodeClick(*n);
 }
 
-void PageModel::Desfazer() {
+void PageModel::Undo() {
     Run([&] {
-        if (!historico_.CanUndo()) return;
-        Segue(historico_.Undo());
-        SetChanged(!historico_.Clean());
+        if (!history_.CanUndo()) return;
+        SelectAfterStep(history_.Undo());
+        SetChanged(!history_.Clean());
     });
 }
 
-void PageModel::Refazer() {
+void PageModel::Redo() {
     Run([&] {
-        if (!historico_.CanRedo()) return;
-        Segue(historico_.Redo());
-        SetChanged(!historico_.Clean());
+        if (!history_.CanRedo()) return;
+        SelectAfterStep(history_.Redo());
+        SetChanged(!history_.Clean());
     });
 }
 
@@ -732,12 +639,12 @@ void PageModel::CarregaLista(Node& no) {
 void PageModel::HabilitaControles(bool navegando) {
     Run([&] {
         SetEnabled(Control::btnIncluir, navegando);
-        const bool raiz = Selecionado().Tag() == kTagRaiz;
+        const bool raiz = Selected().Tag() == kRootTag;
         SetEnabled(Control::btnAlterar, navegando && !raiz);
         SetEnabled(Control::btnExcluir, navegando && !raiz);
         SetEnabled(Control::fraObjetos, !navegando);
         const bool e = form_.fraObjetos.Enabled;
-        const uint32_t cor = e ? kCorTextoMenu : kCorTextoCinza;
+        const uint32_t cor = e ? kColorMenuText : kColorGrayText;
         SetForeColor(Control::lblCaption, cor);
         SetForeColor(Control::lblNome, cor);
         SetForeColor(Control::lblDescricao, cor);
@@ -770,13 +677,13 @@ void PageModel::trvMenu_KeyDown(int16_t& keyCode, int16_t& shift) {
         else if (keyCode == 46)
             btnExcluir_Click();
         else if (shift == 2 && keyCode == 37)
-            Recuar();
+            Outdent();
         else if (shift == 2 && keyCode == 39)
-            Avancar();
+            Indent();
         else if (shift == 2 && keyCode == 90)
-            Desfazer();
+            Undo();
         else if ((shift == 2 && keyCode == 89) || (shift == 3 && keyCode == 90))
-            Refazer();
+            Redo();
     });
 }
 
@@ -787,19 +694,19 @@ void PageModel::btnIncluir_Click() {
         HabilitaControles(false);
         SetText(Control::txtCaption, String());
         SetText(Control::txtNome, String());
-        nome_derivado_ = false;
+        name_derived_ = false;
         SetListIndex(-1);
         SetValue(Control::chkVisible, 1);
         SetValue(Control::chkEnabled, 1);
         SetValue(Control::chkConsulta, 0);
         PutFocus(Control::txtCaption);
-        mintOperacao_ = 1;
+        mintOperacao_ = EditOperation::Add;
     });
 }
 
 void PageModel::btnAlterar_Click() {
     Run([&] {
-        Node& s = Selecionado();
+        Node& s = Selected();
         if (s.Text() == trv_.Root(s).Text()) {
             PutFocus(Control::trvMenu);
             return;
@@ -808,7 +715,7 @@ void PageModel::btnAlterar_Click() {
         const String& r = s.Tag();
         SetText(Control::txtCaption, s.Text());
         SetText(Control::txtNome, LeCampo(r, u"Nome").ToText());
-        nome_derivado_ = false;
+        name_derived_ = false;
         SetText(Control::txtDescricao, LeCampo(r, u"Descricao").ToText());
         SetValue(Control::chkCtrl, LeCampo(r, u"TeclaCtrl").ToInt16());
         SetValue(Control::chkShift, LeCampo(r, u"TeclaShift").ToInt16());
@@ -818,46 +725,44 @@ void PageModel::btnAlterar_Click() {
         SetValue(Control::chkConsulta,
                  static_cast<int16_t>(std::abs(LeCampo(r, u"MenuConsulta").ToInt16())));
         PutFocus(Control::txtCaption);
-        mintOperacao_ = 2;
+        mintOperacao_ = EditOperation::Change;
     });
 }
 
 void PageModel::btnExcluir_Click() {
     Run([&] {
-        Node& s = Selecionado();
-        if (s.Tag() == kTagRaiz) return;
+        Node& s = Selected();
+        if (s.Tag() == kRootTag) return;
         const String texto = u"Exclui o Menu '" + s.Text() + u"' ?";
-        const int32_t resposta =
-            services_.msgbox ? services_.msgbox->MsgBox(texto, kEstiloPergunta, kTitulo) : kMsgNo;
-        if (resposta == kMsgYes) {
+        if (MsgBox(texto, kStyleQuestion) == kMsgYes) {
             trv_.Remove(String(s.Key()));
             SetChanged(true);
         }
     });
 }
 
-bool PageModel::NomeEmUso(const String& nome, const Node* exceto) const {
-    bool usado = false;
+bool PageModel::NameInUse(const String& name, const Node* excluded) const {
+    bool used = false;
     trv_.ForEach([&](const Node& n) {
-        if (!usado && &n != exceto && n.Tag() != kTagRaiz)
-            usado = LeCampo(n.Tag(), u"Nome").ToText() == nome;
+        if (!used && &n != excluded && n.Tag() != kRootTag)
+            used = LeCampo(n.Tag(), u"Nome").ToText() == name;
     });
-    return usado;
+    return used;
 }
 
-String PageModel::NomeUnico(const String& nome, const Node* exceto, bool checaChave) const {
-    std::unordered_set<String> usados;
+String PageModel::UniqueName(const String& name, const Node* excluded, bool checkKey) const {
+    std::unordered_set<String> used;
     trv_.ForEach([&](const Node& n) {
-        if (&n != exceto && n.Tag() != kTagRaiz) usados.insert(LeCampo(n.Tag(), u"Nome").ToText());
+        if (&n != excluded && n.Tag() != kRootTag) used.insert(LeCampo(n.Tag(), u"Nome").ToText());
     });
-    const auto livre = [&](const String& c) {
-        return !usados.count(c) && !(checaChave && trv_.Find(kChaveRaiz + c));
+    const auto isFree = [&](const String& c) {
+        return !used.count(c) && !(checkKey && trv_.Find(kRootKey + c));
     };
-    if (livre(nome)) return nome;
+    if (isFree(name)) return name;
     for (int i = 2;; ++i) {
-        const String sufixo = Digits(i);
-        const String c = nome.substr(0, model::kTamanhoNome - sufixo.size()) + sufixo;
-        if (livre(c)) return c;
+        const String suffix = Digits(i);
+        const String c = name.substr(0, model::kTamanhoNome - suffix.size()) + suffix;
+        if (isFree(c)) return c;
     }
 }
 
@@ -867,95 +772,105 @@ void PageModel::btnConfirma_Click() {
         PutFocus(Control::btnConfirma);
         DoEvents();
 
-        String t;
-        if (form_.chkCtrl.Value == 1) t = u"Ctrl";
-        if (form_.chkShift.Value == 1) {
-            if (!t.empty()) t += u'+';
-            t += u"Shift";
-        }
-        const int32_t tecla = form_.cmbTeclaAcesso.ListIndex;
-        if (tecla != -1) {
-            t += u'+';
-            t += form_.cmbTeclaAcesso.List.at(static_cast<size_t>(tecla));
-        } else {
-            t = u"00";
-        }
-
-        // The name as the record will hold it, so that key and record agree.
-        String nome = TrimSpaces(form_.txtNome.Text).substr(0, model::kTamanhoNome);
-        bool derivado = nome_derivado_;
-        Node& s = Selecionado();
-        if (nome.empty()) {
-            // An entry needs a name: the next load keys it "A" + name, and with none it would
-            // take the root's key and vanish.  An empty box gets the name the caption gives,
-            // as when the focus leaves the caption; when that is empty too, the user is asked.
-            nome =
-                TrimSpaces(NomeDaCaption(form_.txtCaption.Text, s)).substr(0, model::kTamanhoNome);
-            derivado = true;
-            if (nome.empty()) {
-                if (services_.msgbox)
-                    services_.msgbox->MsgBox(u"Informe o Nome do Menu", kEstiloAviso, kTitulo);
-                PutFocus(Control::txtNome);
-                return;
-            }
-        }
-        String p, k;
-        bool recusa = false;
-        if (mintOperacao_ == 1) {
-            p = s.Key();
-            if (derivado)
-                nome = NomeUnico(nome, nullptr, true);
-            else
-                recusa = trv_.Find(kChaveRaiz + nome) || NomeEmUso(nome, nullptr);
-            k = kChaveRaiz + nome;
-        } else {
-            Node* pai = s.Parent();
-            if (!pai) ThrowObjectNotSet();
-            p = pai->Key();
-            k = s.Key();
-            if (nome != LeCampo(s.Tag(), u"Nome").ToText()) {
-                if (derivado)
-                    nome = NomeUnico(nome, &s, false);
-                else
-                    recusa = NomeEmUso(nome, &s);
-            }
-        }
-        if (recusa) {
-            if (services_.msgbox)
-                services_.msgbox->MsgBox(u"Já Existe um Menu com o Nome '" + nome + u"'",
-                                         kEstiloAviso, kTitulo);
+        const String shortcut = ShortcutText();
+        ConfirmTarget target;
+        if (!ResolveConfirmTarget(Selected(), target)) {
             PutFocus(Control::txtNome);
             return;
         }
-
-        String r;
-        r = DefineCampo(Value(t), u"Tecla", std::move(r));
-        r = DefineCampo(Value::Integer(form_.chkConsulta.Value), u"MenuConsulta", std::move(r));
-        r = DefineCampo(Value(nome), u"Nome", std::move(r));
-        r = DefineCampo(Value(form_.txtDescricao.Text), u"Descricao", std::move(r));
-
-        AdicionaNo(trv_, form_.txtCaption.Text, p, k, r, form_.chkEnabled.Value != 0, true);
-        trv_.SetBold(trv_.Item(k), form_.chkVisible.Value != 0);
-
-        SetText(Control::txtCaption, String());
-        SetText(Control::txtNome, String());
-        nome_derivado_ = false;
-        SetText(Control::txtDescricao, String());
-        SetListIndex(-1);
-        SetValue(Control::chkCtrl, 0);
-        SetValue(Control::chkShift, 0);
-        SetValue(Control::chkConsulta, 0);
+        WriteConfirmedEntry(target, shortcut);
+        ClearEditFields();
 
         PutFocus(Control::trvMenu);
-        Node& pai = trv_.Item(p);
-        trv_.SetSelected(pai, true);
-        trv_.SetExpanded(pai, true);
-        trvMenu_NodeClick(pai);
+        Node& parent = trv_.Item(target.parentKey);
+        trv_.SetSelected(parent, true);
+        trv_.SetExpanded(parent, true);
+        trvMenu_NodeClick(parent);
         SetChanged(true);
     });
 }
 
-String PageModel::NomeDaCaption(const String& caption, const Node& selecionado) const {
+String PageModel::ShortcutText() const {
+    String t;
+    if (form_.chkCtrl.Value == 1) t = u"Ctrl";
+    if (form_.chkShift.Value == 1) {
+        if (!t.empty()) t += u'+';
+        t += u"Shift";
+    }
+    const int32_t key = form_.cmbTeclaAcesso.ListIndex;
+    if (key == -1) return u"00";
+    t += u'+';
+    t += form_.cmbTeclaAcesso.List.at(static_cast<size_t>(key));
+    return t;
+}
+
+bool PageModel::ResolveConfirmTarget(Node& selected, ConfirmTarget& target) {
+    // The name as the record will hold it, so that key and record agree.
+    String name = TrimSpaces(form_.txtNome.Text).substr(0, model::kTamanhoNome);
+    bool derived = name_derived_;
+    if (name.empty()) {
+        // An entry needs a name: the next load keys it "A" + name, and with none it would take
+        // the root's key and vanish.  An empty box gets the name the caption gives, as when the
+        // focus leaves the caption; when that is empty too, the user is asked.
+        name = TrimSpaces(NameFromCaption(form_.txtCaption.Text, selected))
+                   .substr(0, model::kTamanhoNome);
+        derived = true;
+        if (name.empty()) {
+            MsgBox(u"Informe o Nome do Menu", kStyleWarning);
+            return false;
+        }
+    }
+    bool refused = false;
+    if (mintOperacao_ == EditOperation::Add) {
+        target.parentKey = selected.Key();
+        if (derived)
+            name = UniqueName(name, nullptr, true);
+        else
+            refused = trv_.Find(kRootKey + name) || NameInUse(name, nullptr);
+        target.key = kRootKey + name;
+    } else {
+        Node* parent = selected.Parent();
+        if (!parent) ThrowObjectNotSet();
+        target.parentKey = parent->Key();
+        target.key = selected.Key();
+        if (name != LeCampo(selected.Tag(), u"Nome").ToText()) {
+            if (derived)
+                name = UniqueName(name, &selected, false);
+            else
+                refused = NameInUse(name, &selected);
+        }
+    }
+    if (refused) {
+        MsgBox(u"Já Existe um Menu com o Nome '" + name + u"'", kStyleWarning);
+        return false;
+    }
+    target.name = std::move(name);
+    return true;
+}
+
+void PageModel::WriteConfirmedEntry(const ConfirmTarget& target, const String& shortcut) {
+    String r;
+    r = DefineCampo(Value(shortcut), u"Tecla", std::move(r));
+    r = DefineCampo(Value::Integer(form_.chkConsulta.Value), u"MenuConsulta", std::move(r));
+    r = DefineCampo(Value(target.name), u"Nome", std::move(r));
+    r = DefineCampo(Value(form_.txtDescricao.Text), u"Descricao", std::move(r));
+    AdicionaNo(trv_, form_.txtCaption.Text, target.parentKey, target.key, r,
+               form_.chkEnabled.Value != 0, true);
+    trv_.SetBold(trv_.Item(target.key), form_.chkVisible.Value != 0);
+}
+
+void PageModel::ClearEditFields() {
+    SetText(Control::txtCaption, String());
+    SetText(Control::txtNome, String());
+    name_derived_ = false;
+    SetText(Control::txtDescricao, String());
+    SetListIndex(-1);
+    SetValue(Control::chkCtrl, 0);
+    SetValue(Control::chkShift, 0);
+    SetValue(Control::chkConsulta, 0);
+}
+
+String PageModel::NameFromCaption(const String& caption, const Node& selected) const {
     String base;
     if (caption == u"-") {
         base = u"Sep";
@@ -964,18 +879,18 @@ String PageModel::NomeDaCaption(const String& caption, const Node& selecionado) 
             if (c != u'&') base += c;
         base = base.substr(0, 3);
     }
-    if (mintOperacao_ != 1) return base;
-    const String q = LeCampo(selecionado.Tag(), u"Nome").ToText();
+    if (mintOperacao_ != EditOperation::Add) return base;
+    const String q = LeCampo(selected.Tag(), u"Nome").ToText();
     return q == u"Raiz" ? base : q + base;
 }
 
 void PageModel::txtCaption_LostFocus() {
     Run([&] {
         if (!form_.txtNome.Text.empty()) return;
-        String nome = NomeDaCaption(form_.txtCaption.Text, Selecionado());
+        String nome = NameFromCaption(form_.txtCaption.Text, Selected());
         if (form_.txtCaption.Text == u"-") SetText(Control::txtCaption, String(10, u'-'));
         SetText(Control::txtNome, std::move(nome));
-        nome_derivado_ = true;
+        name_derived_ = true;
     });
 }
 

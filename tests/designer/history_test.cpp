@@ -39,7 +39,7 @@ class History : public PageTest {
 TEST_F(History, LevelMoves) {
     struct Case {
         const char16_t* key;
-        int16_t code;      // 37 Left (Recuar), 39 Right (Avancar)
+        int16_t code;      // 37 Left (Outdent), 39 Right (Indent)
         const char* keys;  // null: nothing moves
         const char16_t* selected;
     };
@@ -64,12 +64,12 @@ TEST_F(History, LevelMoves) {
         host.changedCalls.clear();
         Click(c.key);
         const std::string before = Content(trv());
-        const bool pode = c.code == 37 ? page.PodeRecuar() : page.PodeAvancar();
+        const bool pode = c.code == 37 ? page.CanOutdent() : page.CanIndent();
         int16_t code = c.code, shift = 2;
         page.trvMenu_KeyDown(code, shift);
         EXPECT_EQ(pode, c.keys != nullptr);
         EXPECT_EQ(host.changedCalls.empty(), c.keys == nullptr);
-        EXPECT_EQ(page.PodeDesfazer(), c.keys != nullptr);
+        EXPECT_EQ(page.CanUndo(), c.keys != nullptr);
         if (!c.keys) {
             EXPECT_EQ(Content(trv()), before);
             EXPECT_EQ(trv().SelectedItem(), &N(c.key));
@@ -84,7 +84,7 @@ TEST_F(History, LevelMoves) {
 // What moves keeps: captions, records, flags and the order below.
 TEST_F(History, LevelMoveKeepsTheSubtree) {
     Click(u"AArqNov");
-    page.Recuar();
+    page.Outdent();
     EXPECT_EQ(Content(trv()),
               "A 'Menu Principal' Raiz\n"
               "  AArq '&Arquivo' nome=Arq tecla= B C\n"
@@ -99,19 +99,19 @@ TEST_F(History, LevelMoveKeepsTheSubtree) {
 // A copy whose key is taken is refused whole, as the up and down moves are.
 TEST_F(History, LevelMoveWithATakenKeyChangesNothing) {
     Click(u"AEdi");
-    page.Avancar();  // tmpAEdi under Arquivo
+    page.Indent();  // tmpAEdi under Arquivo
     Rename(u"tmpAEdi", u"Edi1");
     AddEntry(u"A", u"&Editar", u"Edi");  // AEdi again, after Ajuda
     Click(u"AEdi");
     const std::string before = Content(trv());
-    const size_t steps = page.historico().Steps();
-    EXPECT_FALSE(page.PodeAvancar());
-    page.Avancar();
+    const size_t steps = page.history().Steps();
+    EXPECT_FALSE(page.CanIndent());
+    page.Indent();
     EXPECT_EQ(Content(trv()), before);
-    EXPECT_EQ(page.historico().Steps(), steps);
+    EXPECT_EQ(page.history().Steps(), steps);
     // Below the top too: a descendant's copy key taken.
     Click(u"AArq");
-    EXPECT_FALSE(page.PodeAvancar());
+    EXPECT_FALSE(page.CanIndent());
 }
 
 // Drops: onto an entry (its last child), before or after one; never onto itself, into its own
@@ -150,20 +150,20 @@ TEST_F(History, Drops) {
         SetUp();
         Click(u"AArqNovDoc");
         const std::string before = Content(trv());
-        EXPECT_EQ(page.PodeSoltar(N(c.dragged), N(c.target), c.where), c.keys != nullptr);
+        EXPECT_EQ(page.CanDrop(N(c.dragged), N(c.target), c.where), c.keys != nullptr);
         host.changedCalls.clear();
-        page.Soltar(N(c.dragged), N(c.target), c.where);
+        page.Drop(N(c.dragged), N(c.target), c.where);
         EXPECT_EQ(host.changedCalls.empty(), c.keys == nullptr);
         if (!c.keys) {
             EXPECT_EQ(Content(trv()), before);
-            EXPECT_FALSE(page.PodeDesfazer());
+            EXPECT_FALSE(page.CanUndo());
             continue;
         }
         EXPECT_EQ(Keys(trv()), c.keys);
         EXPECT_EQ(trv().SelectedItem(), &N(u"tmp" + String(c.dragged)));
         // One drop, one step.
-        EXPECT_EQ(page.historico().Steps(), 1u);
-        page.Desfazer();
+        EXPECT_EQ(page.history().Steps(), 1u);
+        page.Undo();
         EXPECT_EQ(Content(trv()), before);
     }
 }
@@ -171,29 +171,29 @@ TEST_F(History, Drops) {
 // The history's bookkeeping: what a step is, where the selection and the list go, Changed,
 // and what starts a new history.
 TEST_F(History, UndoAndRedoFollowSelectionListAndChanged) {
-    EXPECT_FALSE(page.PodeDesfazer());
-    EXPECT_FALSE(page.PodeRefazer());
+    EXPECT_FALSE(page.CanUndo());
+    EXPECT_FALSE(page.CanRedo());
     const std::string start = Content(trv());
 
     AddEntry(u"AArq", u"&Fechar");  // confirm: one step, the parent selected after it
     Click(u"AEdi");
     host.answers.push_back(kMsgYes);
     page.btnExcluir_Click();  // delete: one step
-    ASSERT_EQ(page.historico().Steps(), 2u);
+    ASSERT_EQ(page.history().Steps(), 2u);
 
     int16_t z = 90, ctrl = 2;
     page.trvMenu_KeyDown(z, ctrl);  // takes the delete back: Editar is there and selected again
     EXPECT_EQ(trv().SelectedItem(), &N(u"AEdi"));
     EXPECT_EQ(ListColumn(0), std::vector<std::string>{});
     EXPECT_TRUE(page.Changed());
-    page.Desfazer();  // takes the add back: Arquivo, where it was added, selected and listed
+    page.Undo();  // takes the add back: Arquivo, where it was added, selected and listed
     EXPECT_EQ(Content(trv()), start);
     EXPECT_EQ(trv().SelectedItem(), &N(u"AArq"));
     EXPECT_EQ(ListColumn(0), (std::vector<std::string>{"&Novo", "&Abrir", "&Sair"}));
     EXPECT_FALSE(page.Changed());
     EXPECT_FALSE(host.changedCalls.back());
-    EXPECT_FALSE(page.PodeDesfazer());
-    page.Desfazer();  // nothing left: nothing happens
+    EXPECT_FALSE(page.CanUndo());
+    page.Undo();  // nothing left: nothing happens
     EXPECT_EQ(Content(trv()), start);
 
     int16_t y = 89, shiftZ = 90, ctrlShift = 3;
@@ -203,42 +203,42 @@ TEST_F(History, UndoAndRedoFollowSelectionListAndChanged) {
     EXPECT_TRUE(page.Changed());
     page.trvMenu_KeyDown(shiftZ, ctrlShift);  // the delete again
     EXPECT_EQ(trv().Find(u"AEdi"), nullptr);
-    EXPECT_FALSE(page.PodeRefazer());
+    EXPECT_FALSE(page.CanRedo());
     EXPECT_EQ(view.Dump(), DumpTree(trv()));
 
     // A new change after an undo drops what was taken back.
-    page.Desfazer();
+    page.Undo();
     Click(u"AAju");
     page.btnSobe_Click();
-    EXPECT_FALSE(page.PodeRefazer());
-    EXPECT_EQ(page.historico().Steps(), 2u);
+    EXPECT_FALSE(page.CanRedo());
+    EXPECT_EQ(page.history().Steps(), 2u);
 
     // An edit that is open is not a step; taking back ends it as a click does, the fields keep
     // what was typed.
     Click(u"AArq");
     page.btnIncluir_Click();
     Type(Control::txtCaption, u"&Meio");
-    EXPECT_EQ(page.historico().Steps(), 2u);
-    page.Desfazer();
+    EXPECT_EQ(page.history().Steps(), 2u);
+    page.Undo();
     EXPECT_TRUE(Browsing());
     EXPECT_EQ(U8(form().txtCaption.Text), "&Meio");
 
     // Apply starts a new history; the tree as applied is the clean one.
     page.PropertyPage_ApplyChanges();
-    EXPECT_FALSE(page.PodeDesfazer());
-    EXPECT_FALSE(page.PodeRefazer());
+    EXPECT_FALSE(page.CanUndo());
+    EXPECT_FALSE(page.CanRedo());
     Click(u"AArqAbr");
-    page.Avancar();
+    page.Indent();
     EXPECT_TRUE(page.Changed());
-    page.Desfazer();
+    page.Undo();
     EXPECT_FALSE(page.Changed());
 
     // Loading clears it as well.
-    page.Refazer();
-    ASSERT_TRUE(page.PodeDesfazer());
+    page.Redo();
+    ASSERT_TRUE(page.CanUndo());
     page.PropertyPage_SelectionChanged(model::WrapMenuTree(tree));
-    EXPECT_FALSE(page.PodeDesfazer());
-    EXPECT_FALSE(page.PodeRefazer());
+    EXPECT_FALSE(page.CanUndo());
+    EXPECT_FALSE(page.CanRedo());
 }
 
 // A change of a node's fields and a deleted subtree come back exactly, in the view too.
@@ -253,15 +253,15 @@ TEST_F(History, UndoRestoresFieldsAndSubtrees) {
     host.answers.push_back(kMsgYes);
     page.btnExcluir_Click();
     EXPECT_EQ(Keys(trv()), "A AEdi AAju");
-    page.Desfazer();
+    page.Undo();
     EXPECT_EQ(Content(trv()), changed);
     EXPECT_TRUE(N(u"AArq").Expanded());  // opened again as it was
-    page.Desfazer();
+    page.Undo();
     EXPECT_EQ(Keys(trv()), kStart);
     EXPECT_EQ(N(u"AArqNovDoc").Text(), u"&Documento");
     EXPECT_FALSE(N(u"AArqNovDoc").Bold());
     EXPECT_EQ(view.Dump(), DumpTree(trv()));
-    page.Refazer();
+    page.Redo();
     EXPECT_EQ(Content(trv()), changed);
 }
 
@@ -292,20 +292,20 @@ TEST_F(History, RandomSessionsUndoAndRedoWhole) {
                     page.btnDesce_Click();
                     break;
                 case 2:
-                    page.Recuar();
+                    page.Outdent();
                     break;
                 case 3:
-                    page.Avancar();
+                    page.Indent();
                     break;
                 case 4: {
-                    Node& alvo = pick();
-                    const auto onde =
+                    Node& target = pick();
+                    const auto where =
                         static_cast<Relationship>(std::uniform_int_distribution<int>(2, 4)(rng));
-                    page.Soltar(n, alvo, onde);
+                    page.Drop(n, target, where);
                     break;
                 }
                 case 5:
-                    if (page.PodeExcluir()) host.answers.push_back(kMsgYes);
+                    if (page.CanDelete()) host.answers.push_back(kMsgYes);
                     page.btnExcluir_Click();
                     break;
                 case 6:
@@ -313,14 +313,14 @@ TEST_F(History, RandomSessionsUndoAndRedoWhole) {
                              (u"N" + FromUtf8(std::to_string(seed * 100 + i))).c_str());
                     break;
                 case 7:
-                    if (!page.PodeAlterar()) break;
+                    if (!page.CanChange()) break;
                     page.btnAlterar_Click();
                     Type(Control::txtCaption, u"&Novo " + FromUtf8(std::to_string(i)));
                     page.SetCheck(Control::chkEnabled, static_cast<int16_t>(i % 2));
                     page.btnConfirma_Click();
                     break;
                 default:
-                    page.Desfazer();  // in the middle of the session
+                    page.Undo();  // in the middle of the session
                     if (done > 0) --done;
                     ASSERT_EQ(Content(trv()), states[done]);
                     continue;
@@ -331,19 +331,19 @@ TEST_F(History, RandomSessionsUndoAndRedoWhole) {
         }
         // Every change was one step: each undo gives the tree before it, each redo after it.
         while (done > 0) {
-            ASSERT_TRUE(page.PodeDesfazer());
-            page.Desfazer();
+            ASSERT_TRUE(page.CanUndo());
+            page.Undo();
             ASSERT_EQ(Content(trv()), states[--done]);
         }
-        EXPECT_FALSE(page.PodeDesfazer());
+        EXPECT_FALSE(page.CanUndo());
         EXPECT_FALSE(page.Changed());
         EXPECT_EQ(view.Dump(), DumpTree(trv()));
         while (done + 1 < states.size()) {
-            ASSERT_TRUE(page.PodeRefazer());
-            page.Refazer();
+            ASSERT_TRUE(page.CanRedo());
+            page.Redo();
             ASSERT_EQ(Content(trv()), states[++done]);
         }
-        EXPECT_FALSE(page.PodeRefazer());
+        EXPECT_FALSE(page.CanRedo());
         EXPECT_EQ(view.Dump(), DumpTree(trv()));
     }
 }

@@ -70,12 +70,6 @@ LRESULT CALLBACK FormProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return DefWindowProcW(h, m, w, l);
 }
 
-IDispatch* g_shown = nullptr;
-IDispatch* ShownControl() {
-    if (g_shown) g_shown->AddRef();
-    return g_shown;
-}
-
 using AtlEndToEndTest = PageTest;
 
 std::string ReadFileBytes(const std::wstring& path) {
@@ -212,16 +206,14 @@ TEST_F(AtlEndToEndTest, DesignApplyShowPickAndScript) {
     const bool made_folder = CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
     const std::wstring file = folder + L"MenuDaPagina.Ini";
     DeleteFileW(file.c_str());
-    g_shown = run_ctl.get();
-    designer::SetScriptControlSource(&ShownControl);
+    SetShownControl(run_ctl.get());
     {
         DialogDriver driver({Answer(L"Informe o Nome do Script SEM a Extensão", L"MenuDaPagina")});
         Click(Control::btnScript);
         driver.Finish();
         EXPECT_TRUE(driver.ok()) << driver.Report();
     }
-    designer::SetScriptControlSource(nullptr);
-    g_shown = nullptr;
+    SetShownControl(nullptr);
     EXPECT_EQ(ReadFileBytes(file), "Arquivo*Arq^A\r\n   Novo*ArqNov^Arq\r\n");
     DeleteFileW(file.c_str());
     if (made_folder) RemoveDirectoryW(folder.c_str());

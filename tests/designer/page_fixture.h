@@ -28,10 +28,7 @@ inline std::string U8(StringView s) {
 
 // ---- Host services ----------------------------------------------------------------------
 
-class FakeHost : public IMessageBox,
-                 public IMessagePump,
-                 public IChangedFlag,
-                 public IScriptTarget {
+class FakeHost : public IPageHost {
   public:
     struct Box {
         String texto;
@@ -47,7 +44,7 @@ class FakeHost : public IMessageBox,
 
     int32_t MsgBox(const String& texto, int32_t estilo, const String& titulo) override {
         boxes.push_back({texto, estilo, titulo});
-        if (estilo != kEstiloPergunta) return kMsgOk;
+        if (estilo != kStyleQuestion) return kMsgOk;
         if (answers.empty()) {
             ADD_FAILURE() << "unexpected question: " << U8(texto);
             return kMsgNo;
@@ -62,8 +59,6 @@ class FakeHost : public IMessageBox,
     }
     void SetChanged(bool changed) override { changedCalls.push_back(changed); }
     void GerarScript() override { ++scripts; }
-
-    PageServices Services() { return PageServices{this, this, this, this}; }
 };
 
 // ---- Dumps --------------------------------------------------------------------------------
@@ -275,7 +270,7 @@ inline std::string DumpMenu(const bib::MenuTree& tree, bool texto = false) {
 
 class PageTest : public ::testing::Test {
   protected:
-    PageTest() : page(host.Services(), &view) {}
+    PageTest() : page(&host, &view) {}
 
     void Load(const std::vector<E>& entries) {
         tree = Build(entries);

@@ -324,16 +324,10 @@ TEST_F(FormTest, TreeKeysRunTheCommandsAndDeleteClearsTheChosenKey) {
     EXPECT_NE(FindTreeItem(W(Control::trvMenu), L"A&juda"), nullptr);
 }
 
-IDispatch* g_script_control = nullptr;
-IDispatch* ScriptControl() {
-    if (g_script_control) g_script_control->AddRef();
-    return g_script_control;
-}
-
 TEST_F(FormTest, ScriptButtonCallsGerarScriptOnTheThreadsControlAndShowsFailures) {
     Open(TwoMenus());
     // No control in the module state: the failure reaches the developer as a message box.
-    designer::SetScriptControlSource(nullptr);
+    SetShownControl(nullptr);
     {
         DialogDriver driver({Press(L"tqMenuProperty", IDOK)});
         Click(Control::btnScript);
@@ -342,13 +336,11 @@ TEST_F(FormTest, ScriptButtonCallsGerarScriptOnTheThreadsControlAndShowsFailures
         EXPECT_EQ(driver.seen()[0].text, L"Nenhum controle tqMenu está ativo para gerar o script.");
     }
     ComPtr<FakeControl> shown = FakeControl::Make(NewMenuTree());
-    g_script_control = shown.get();
-    designer::SetScriptControlSource(&ScriptControl);
+    SetShownControl(shown.get());
     Click(Control::btnScript);
     EXPECT_EQ(shown->scripts, 1);
     EXPECT_EQ(control->scripts, 0) << "not the selected control";
-    designer::SetScriptControlSource(nullptr);
-    g_script_control = nullptr;
+    SetShownControl(nullptr);
 }
 
 // A window that posts itself a new message for every one it handles: an endless stream.

@@ -4,9 +4,14 @@
 
 #include <stdexcept>
 
+#include "tq/com/error_info.h"
+#include "tq/com/late_bind.h"
 #include "tq/com/strings.h"
 #include "tq/com/variant.h"
+#include "tq/designer/errors.h"
+#include "tq/designer/win/menu_property.h"
 #include "tq/designer/win/page_window.h"
+#include "tq/error.h"
 
 namespace tq::test {
 
@@ -455,4 +460,19 @@ ComPtr<::MenuTree> AddEntry(::MenuTree* level, const std::wstring& caption,
     return sub;
 }
 
+namespace {
+ComPtr<IDispatch> g_shown_control;
+}  // namespace
+
+void SetShownControl(IDispatch* control) {
+    g_shown_control = control;
+}
+
 }  // namespace tq::test
+
+void tq::designer::GenerateScriptOnShownControl() {
+    if (!test::g_shown_control)
+        throw Error(hr::kObjectNotSet, u"Nenhum controle tqMenu está ativo para gerar o script.");
+    com::Variant ignored;
+    com::Check(com::CallMethod(test::g_shown_control.get(), L"GerarScript", {}, &ignored));
+}

@@ -74,6 +74,10 @@ class TestSite final : public IPropertyPageSite {
     LONG refs_ = 0;
 };
 
+// The control the page's "Gera Script" button reaches in these tests, where tqMenuCtl.ocx
+// reaches the tqMenu shown last on the thread; null for none.
+void SetShownControl(IDispatch* control);
+
 // A top-level window that holds one property page, as a property frame does: it sets the page
 // site, gives the page its objects, activates and shows it, and runs the message loop that
 // offers keys to the page first.

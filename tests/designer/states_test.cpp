@@ -39,7 +39,7 @@ TEST_F(States, BrowsingTheRootAndAnEntry) {
     EXPECT_FALSE(form().btnAlterar.Enabled);
     EXPECT_FALSE(form().btnExcluir.Enabled);
     EXPECT_FALSE(FieldsEnabled());
-    EXPECT_EQ(LabelColours(), std::vector<uint32_t>(3, kCorTextoCinza));
+    EXPECT_EQ(LabelColours(), std::vector<uint32_t>(3, kColorGrayText));
     EXPECT_TRUE(form().btnScript.Enabled);
 
     Click(u"AArqNov");
@@ -47,7 +47,7 @@ TEST_F(States, BrowsingTheRootAndAnEntry) {
     EXPECT_TRUE(form().btnAlterar.Enabled);
     EXPECT_TRUE(form().btnExcluir.Enabled);
     EXPECT_FALSE(FieldsEnabled());
-    EXPECT_EQ(LabelColours(), std::vector<uint32_t>(3, kCorTextoCinza));
+    EXPECT_EQ(LabelColours(), std::vector<uint32_t>(3, kColorGrayText));
 }
 
 TEST_F(States, EditingOpensTheFieldsAndLeavesMovesAndScriptAlone) {
@@ -59,7 +59,7 @@ TEST_F(States, EditingOpensTheFieldsAndLeavesMovesAndScriptAlone) {
         EXPECT_FALSE(form().btnAlterar.Enabled);
         EXPECT_FALSE(form().btnExcluir.Enabled);
         EXPECT_TRUE(FieldsEnabled());
-        EXPECT_EQ(LabelColours(), std::vector<uint32_t>(3, kCorTextoMenu));
+        EXPECT_EQ(LabelColours(), std::vector<uint32_t>(3, kColorMenuText));
         EXPECT_TRUE(form().btnSobe.Enabled);
         EXPECT_TRUE(form().btnDesce.Enabled);
         EXPECT_EQ(form().btnScript.Enabled, scriptOn);
@@ -145,7 +145,7 @@ TEST_F(States, ScriptButtonCallsTheShownControlEvenWhileEditing) {
     EXPECT_TRUE(Editing());
     EXPECT_FALSE(page.Changed());
 
-    PageModel alone(PageServices{});
+    PageModel alone;
     ExpectError(hr::kObjectNotSet, [&] { alone.btnScript_Click(); });
 }
 

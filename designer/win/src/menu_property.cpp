@@ -28,17 +28,14 @@ using com::ComPtr;
 constexpr wchar_t kSource[] = L"tqMenuCtl.tqMenuProperty";
 constexpr DISPID kDispidMenuTree = 1;  // _tqMenu::MenuTree
 
-ScriptControlSource g_script_source = nullptr;
-
 [[noreturn]] void ThrowObjectNotSet() {
     throw Error(hr::kObjectNotSet, u"Object variable or With block variable not set");
 }
 
-class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IPropertyPage2> {
+class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IPropertyPage2>,
+                               private IPageHost {
   public:
-    MenuPropertyPage()
-        : page_(std::make_unique<win::PageWindow>(win::PageHost{
-              [this](bool changed) { OnChanged(changed); }, [] { GerarScriptNoControle(); }})) {}
+    MenuPropertyPage() : page_(std::make_unique<win::PageWindow>(static_cast<IPageHost&>(*this))) {}
     ~MenuPropertyPage() {
         page_->Destroy();
         page_->model().PropertyPage_Terminate();
@@ -74,10 +71,10 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
 
     IFACEMETHODIMP GetPageInfo(PROPPAGEINFO* info) override {
         if (!info) return E_POINTER;
-        static constexpr wchar_t kTitulo[] = L"Principal";
-        auto* title = static_cast<LPOLESTR>(CoTaskMemAlloc(sizeof kTitulo));
+        static constexpr wchar_t kTitle[] = L"Principal";
+        auto* title = static_cast<LPOLESTR>(CoTaskMemAlloc(sizeof kTitle));
         if (!title) return E_OUTOFMEMORY;
-        memcpy(title, kTitulo, sizeof kTitulo);
+        memcpy(title, kTitle, sizeof kTitle);
         info->cb = sizeof(PROPPAGEINFO);
         info->pszTitle = title;
         info->size = win::PageSizePixels();
@@ -121,7 +118,7 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
             PageModel& model = page_->model();
             // A frame may apply a page it has already deactivated (which released the tree):
             // take the control's tree again; the designer's nodes are still here.
-            if (!model.mMenuTree()) model.RetomaMenuTree(ReadMenuTree());
+            if (!model.mMenuTree()) model.ResumeMenuTree(ReadMenuTree());
             model.PropertyPage_ApplyChanges();
             if (!model.mMenuTree() || !tree_) ThrowObjectNotSet();
             ComPtr<IDispatch> control = FirstControl();
@@ -183,28 +180,36 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
         return bib::WrapComMenuTree(std::move(tree));
     }
 
-    void OnChanged(bool changed) {
+    // IPageHost
+    int32_t MsgBox(const String& text, int32_t style, const String& title) override {
+        const std::wstring wide_text(com::AsWide(text)), wide_title(com::AsWide(title));
+        HWND owner = page_->hwnd() ? GetAncestor(page_->hwnd(), GA_ROOT) : nullptr;
+        return MessageBoxW(owner, wide_text.c_str(), wide_title.c_str(), static_cast<UINT>(style));
+    }
+
+    void ProcessPendingMessages() override {
+        // One pass over what is waiting, as the form's DoEvents does: bounded in count and time
+        // so that a stream of new messages cannot keep the command from going on.
+        constexpr int kMaxMessages = 500;
+        constexpr DWORD kMaxMillis = 250;
+        const DWORD start = GetTickCount();
+        MSG m;
+        for (int n = 0; n < kMaxMessages && GetTickCount() - start < kMaxMillis; ++n) {
+            if (!PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) break;
+            if (m.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(m.wParam));  // for the loop that owns it
+                break;
+            }
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+    }
+
+    void SetChanged(bool changed) override {
         if (changed && site_) site_->OnStatusChange(PROPPAGESTATUS_DIRTY);
     }
 
-    static void GerarScriptNoControle() {
-        ComPtr<IDispatch> control;
-        if (g_script_source) control = ComPtr<IDispatch>::Attach(g_script_source());
-        if (!control)  // no tqMenu shown on this thread, or the one shown last is gone
-            throw Error(hr::kObjectNotSet,
-                        u"Nenhum controle tqMenu está ativo para gerar o script.");
-        com::Variant ignored;
-        try {
-            com::Check(com::CallMethod(control.get(), L"GerarScript", {}, &ignored));
-        } catch (const com::ComFailure& f) {
-            // The page shows the control's own text for a failure (tq::Error's message).
-            com::Bstr text;
-            if (f.info()) f.info()->GetDescription(text.put());
-            throw Error(static_cast<int32_t>(f.hr()), text.view().empty()
-                                                          ? String(u"Falha em MenuTree.GerarScript")
-                                                          : text.portable());
-        }
-    }
+    void GerarScript() override { GenerateScriptOnShownControl(); }
 
     ComPtr<IPropertyPageSite> site_;
     std::vector<ComPtr<IUnknown>> objects_;
@@ -238,10 +243,6 @@ std::vector<com::RegValue> MenuPropertyRegistryValues(const std::wstring& module
         {progid, L"", L"tqMenuProperty"},
         {progid + L"\\CLSID", L"", com::GuidString(kClsidMenuProperty)},
     };
-}
-
-void SetScriptControlSource(ScriptControlSource source) {
-    g_script_source = source;
 }
 
 }  // namespace tq::designer

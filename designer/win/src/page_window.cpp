@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,17 @@
 #include "tq/error.h"
 
 namespace tq::designer::win {
+
+// One control of the form: where it goes, how it is made.
+struct ControlSpec {
+    Control control;
+    Control container;  // Control::None: the page itself
+    const wchar_t* cls;
+    DWORD style;
+    DWORD ex_style;
+    const wchar_t* text;
+    int x, y, w, h;  // twips, relative to the container
+};
 
 namespace {
 
@@ -29,16 +41,6 @@ constexpr int kMaxNome = 50;
 constexpr int kMaxDescricao = 50;
 
 constexpr UINT_PTR kSubclassId = 0x7451;
-
-struct ControlSpec {
-    Control control;
-    Control container;  // Control::None: the page itself
-    const wchar_t* cls;
-    DWORD style;
-    DWORD ex_style;
-    const wchar_t* text;
-    int x, y, w, h;  // twips, relative to the container
-};
 
 constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY;
 constexpr DWORD kCheck = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_NOTIFY;
@@ -154,38 +156,6 @@ COLORREF OleColor(uint32_t ole) {
     return static_cast<COLORREF>(ole & 0xFFFFFFu);
 }
 
-bool IsPushButton(Control c) {
-    switch (c) {
-        case Control::btnIncluir:
-        case Control::btnAlterar:
-        case Control::btnExcluir:
-        case Control::btnSobe:
-        case Control::btnDesce:
-        case Control::btnScript:
-        case Control::btnConfirma:
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool IsCheckBox(Control c) {
-    switch (c) {
-        case Control::chkConsulta:
-        case Control::chkCtrl:
-        case Control::chkShift:
-        case Control::chkVisible:
-        case Control::chkEnabled:
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool IsTextBox(Control c) {
-    return c == Control::txtCaption || c == Control::txtNome || c == Control::txtDescricao;
-}
-
 // The shift state of a key event as the page's key handlers take it: 1 Shift, 2 Ctrl, 4 Alt.
 int16_t ShiftState() {
     int16_t s = 0;
@@ -193,6 +163,28 @@ int16_t ShiftState() {
     if (GetKeyState(VK_CONTROL) < 0) s |= 2;
     if (GetKeyState(VK_MENU) < 0) s |= 4;
     return s;
+}
+
+// The handler of a command button's click; null for any other control.
+void (PageModel::*ClickHandler(Control c))() {
+    switch (c) {
+        case Control::btnIncluir:
+            return &PageModel::btnIncluir_Click;
+        case Control::btnAlterar:
+            return &PageModel::btnAlterar_Click;
+        case Control::btnExcluir:
+            return &PageModel::btnExcluir_Click;
+        case Control::btnSobe:
+            return &PageModel::btnSobe_Click;
+        case Control::btnDesce:
+            return &PageModel::btnDesce_Click;
+        case Control::btnScript:
+            return &PageModel::btnScript_Click;
+        case Control::btnConfirma:
+            return &PageModel::btnConfirma_Click;
+        default:
+            return nullptr;
+    }
 }
 
 }  // namespace
@@ -205,11 +197,8 @@ SIZE PageSizePixels() {
     return {TwipsToPixels(kPageWidthTwips), TwipsToPixels(kPageHeightTwips)};
 }
 
-PageWindow::PageWindow(PageHost host)
-    : host_(std::move(host)),
-      model_(PageServices{static_cast<IMessageBox*>(this), static_cast<IMessagePump*>(this),
-                          static_cast<IChangedFlag*>(this), static_cast<IScriptTarget*>(this)},
-             static_cast<IPageView*>(this)) {}
+PageWindow::PageWindow(IPageHost& host)
+    : host_(host), model_(&host, static_cast<IPageView*>(this)) {}
 
 PageWindow::~PageWindow() {
     Destroy();
@@ -255,7 +244,28 @@ void PageWindow::Create(HWND parent, const RECT& rect) {
 void PageWindow::CreateControls() {
     font_ = MessageFont();
     HFONT font = font_ ? font_ : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    CreatePictures();
+    for (const ControlSpec& s : kSpecs) CreateControl(s, font);
 
+    const std::pair<Control, int> pictures[] = {{Control::btnIncluir, 0},
+                                                {Control::btnAlterar, 1},
+                                                {Control::btnExcluir, 2},
+                                                {Control::btnConfirma, 3}};
+    for (auto [c, i] : pictures)
+        SendMessageW(Handle(c), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icons_[i]));
+
+    SendMessageW(Handle(Control::txtCaption), EM_LIMITTEXT, kMaxCaption, 0);
+    SendMessageW(Handle(Control::txtNome), EM_LIMITTEXT, kMaxNome, 0);
+    SendMessageW(Handle(Control::txtDescricao), EM_LIMITTEXT, kMaxDescricao, 0);
+
+    SetWindowSubclass(Handle(Control::trvMenu), &PageWindow::TreeProc, kSubclassId,
+                      reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(Handle(Control::cmbTeclaAcesso), &PageWindow::ComboProc, kSubclassId,
+                      reinterpret_cast<DWORD_PTR>(this));
+    AddListColumns();
+}
+
+void PageWindow::CreatePictures() {
     // The arrows are "5" and "6" in Webdings 8.25 pt; without that font the buttons draw them.
     if (HasFont(L"Webdings")) {
         LOGFONTW lf{};
@@ -273,61 +283,45 @@ void PageWindow::CreateControls() {
     icons_[1] = MakePageIcon(PageIcon::PastaAberta, icon);
     icons_[2] = MakePageIcon(PageIcon::Cruz, icon);
     icons_[3] = MakePageIcon(PageIcon::Confirma, icon);
+}
 
-    for (const ControlSpec& s : kSpecs) {
-        HWND parent = s.container == Control::None ? hwnd_ : Handle(s.container);
-        DWORD style = s.style;
-        const bool arrow = s.control == Control::btnSobe || s.control == Control::btnDesce;
-        if (arrow && draws_arrows_) style = (style & ~BS_TYPEMASK) | BS_OWNERDRAW;
-        int h = TwipsToPixels(s.h);
-        if (s.control == Control::cmbTeclaAcesso) h += TwipsToPixels(3000);  // the drop-down
-        HWND c =
-            CreateWindowExW(s.ex_style, s.cls, s.text, style, TwipsToPixels(s.x),
-                            TwipsToPixels(s.y), TwipsToPixels(s.w), h, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(s.control))),
-                            ThisModule(), nullptr);
-        if (!c)
-            throw Error(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())),
-                        u"CreateWindowEx falhou");
-        controls_[static_cast<int>(s.control)] = c;
-        // A label's text must end above the box it names, which its window reaches into.
-        int height = h;
-        if (const ControlSpec* box = LabelledBox(s.control))
-            height = TwipsToPixels(box->y) - TwipsToPixels(s.y);
-        SendMessageW(c, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(arrow && arrow_font_
-                                                  ? arrow_font_
-                                                  : FittingFont(c, s.control, font, height)),
-                     FALSE);
-        if (s.control == Control::fraObjetos || s.control == Control::fraAtalho)
-            SetWindowSubclass(c, &PageWindow::FrameProc, kSubclassId,
-                              reinterpret_cast<DWORD_PTR>(this));
-    }
+void PageWindow::CreateControl(const ControlSpec& s, HFONT font) {
+    HWND parent = s.container == Control::None ? hwnd_ : Handle(s.container);
+    DWORD style = s.style;
+    const bool arrow = s.control == Control::btnSobe || s.control == Control::btnDesce;
+    if (arrow && draws_arrows_) style = (style & ~BS_TYPEMASK) | BS_OWNERDRAW;
+    int h = TwipsToPixels(s.h);
+    if (s.control == Control::cmbTeclaAcesso) h += TwipsToPixels(3000);  // the drop-down
+    HWND c = CreateWindowExW(s.ex_style, s.cls, s.text, style, TwipsToPixels(s.x),
+                             TwipsToPixels(s.y), TwipsToPixels(s.w), h, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(s.control))),
+                             ThisModule(), nullptr);
+    if (!c)
+        throw Error(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())),
+                    u"CreateWindowEx falhou");
+    controls_[static_cast<int>(s.control)] = c;
+    // A label's text must end above the box it names, which its window reaches into.
+    int height = h;
+    if (const ControlSpec* box = LabelledBox(s.control))
+        height = TwipsToPixels(box->y) - TwipsToPixels(s.y);
+    SendMessageW(c, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(
+                     arrow && arrow_font_ ? arrow_font_ : FittingFont(c, s.control, font, height)),
+                 FALSE);
+    if (s.control == Control::fraObjetos || s.control == Control::fraAtalho)
+        SetWindowSubclass(c, &PageWindow::FrameProc, kSubclassId,
+                          reinterpret_cast<DWORD_PTR>(this));
+}
 
-    const std::pair<Control, int> pictures[] = {{Control::btnIncluir, 0},
-                                                {Control::btnAlterar, 1},
-                                                {Control::btnExcluir, 2},
-                                                {Control::btnConfirma, 3}};
-    for (auto [c, i] : pictures)
-        SendMessageW(Handle(c), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icons_[i]));
-
-    SendMessageW(Handle(Control::txtCaption), EM_LIMITTEXT, kMaxCaption, 0);
-    SendMessageW(Handle(Control::txtNome), EM_LIMITTEXT, kMaxNome, 0);
-    SendMessageW(Handle(Control::txtDescricao), EM_LIMITTEXT, kMaxDescricao, 0);
-
-    HWND trv = Handle(Control::trvMenu);
-    SetWindowSubclass(trv, &PageWindow::TreeProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-    SetWindowSubclass(Handle(Control::cmbTeclaAcesso), &PageWindow::ComboProc, kSubclassId,
-                      reinterpret_cast<DWORD_PTR>(this));
-
+void PageWindow::AddListColumns() {
     HWND lst = Handle(Control::lstMenu);
     ListView_SetExtendedListViewStyle(lst, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    for (size_t i = 0; i < kColunasLista.size(); ++i) {
-        std::wstring text(AsWide(kColunasLista[i].Text));
+    for (size_t i = 0; i < kListColumns.size(); ++i) {
+        std::wstring text(AsWide(kListColumns[i].Text));
         LVCOLUMNW col{};
         col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         col.pszText = text.data();
-        col.cx = TwipsToPixels(kColunasLista[i].Width);
+        col.cx = TwipsToPixels(kListColumns[i].Width);
         col.iSubItem = static_cast<int>(i);
         SendMessageW(lst, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
     }
@@ -349,7 +343,7 @@ HFONT PageWindow::MessageFont() {
 }
 
 HFONT PageWindow::FittingFont(HWND control, Control c, HFONT font, int height) {
-    const bool check = IsCheckBox(c);
+    const bool check = model_.form().CheckBoxOf(c) != nullptr;
     const bool label =
         c == Control::lblCaption || c == Control::lblNome || c == Control::lblDescricao;
     if (!check && !label && c != Control::btnScript && c != Control::fraAtalho) return font;
@@ -623,73 +617,18 @@ void PageWindow::OnControlChanged(Control c) {
     if (!h) return;
     const Form& f = model_.form();
     ++updating_;
-    switch (c) {
-        case Control::btnIncluir:
-            EnableWindow(h, f.btnIncluir.Enabled);
-            break;
-        case Control::btnAlterar:
-            EnableWindow(h, f.btnAlterar.Enabled);
-            break;
-        case Control::btnExcluir:
-            EnableWindow(h, f.btnExcluir.Enabled);
-            break;
-        case Control::btnSobe:
-            EnableWindow(h, f.btnSobe.Enabled);
-            break;
-        case Control::btnDesce:
-            EnableWindow(h, f.btnDesce.Enabled);
-            break;
-        case Control::btnScript:
-            EnableWindow(h, f.btnScript.Enabled);
-            break;
-        case Control::btnConfirma:
-            EnableWindow(h, f.btnConfirma.Enabled);
-            break;
-        case Control::fraObjetos:
-            EnableWindow(h, f.fraObjetos.Enabled);
-            break;
-        case Control::fraAtalho:
-            EnableWindow(h, f.fraAtalho.Enabled);
-            break;
-        case Control::lblCaption:
-        case Control::lblNome:
-        case Control::lblDescricao:
-            InvalidateRect(h, nullptr, TRUE);
-            break;
-        case Control::txtCaption:
-        case Control::txtNome:
-        case Control::txtDescricao: {
-            const TextBox& t = c == Control::txtCaption ? f.txtCaption
-                               : c == Control::txtNome  ? f.txtNome
-                                                        : f.txtDescricao;
-            const std::wstring text(AsWide(t.Text));
-            if (WindowText(h) != text) SetWindowTextW(h, text.c_str());
-            EnableWindow(h, t.Enabled);
-            break;
-        }
-        case Control::chkConsulta:
-        case Control::chkCtrl:
-        case Control::chkShift:
-        case Control::chkVisible:
-        case Control::chkEnabled: {
-            const CheckBox& k = c == Control::chkConsulta  ? f.chkConsulta
-                                : c == Control::chkCtrl    ? f.chkCtrl
-                                : c == Control::chkShift   ? f.chkShift
-                                : c == Control::chkVisible ? f.chkVisible
-                                                           : f.chkEnabled;
-            SendMessageW(h, BM_SETCHECK, static_cast<WPARAM>(k.Value), 0);
-            EnableWindow(h, k.Enabled);
-            break;
-        }
-        case Control::cmbTeclaAcesso:
-            FillKeys();
-            EnableWindow(h, f.cmbTeclaAcesso.Enabled);
-            break;
-        case Control::lstMenu:
-            FillList();
-            break;
-        default:
-            break;
+    if (const bool* enabled = f.EnabledFlag(c)) EnableWindow(h, *enabled);
+    if (const TextBox* t = f.TextBoxOf(c)) {
+        const std::wstring text(AsWide(t->Text));
+        if (WindowText(h) != text) SetWindowTextW(h, text.c_str());
+    } else if (const CheckBox* k = f.CheckBoxOf(c)) {
+        SendMessageW(h, BM_SETCHECK, static_cast<WPARAM>(k->Value), 0);
+    } else if (c == Control::lblCaption || c == Control::lblNome || c == Control::lblDescricao) {
+        InvalidateRect(h, nullptr, TRUE);
+    } else if (c == Control::cmbTeclaAcesso) {
+        FillKeys();
+    } else if (c == Control::lstMenu) {
+        FillList();
     }
     --updating_;
 }
@@ -698,46 +637,10 @@ void PageWindow::OnFocusMoved(Control c) {
     if (HWND h = Handle(c)) SetFocus(h);
 }
 
-// ---- Services --------------------------------------------------------------------------------
-
-int32_t PageWindow::MsgBox(const String& texto, int32_t estilo, const String& titulo) {
-    const std::wstring text(AsWide(texto)), title(AsWide(titulo));
-    HWND owner = hwnd_ ? GetAncestor(hwnd_, GA_ROOT) : nullptr;
-    return MessageBoxW(owner, text.c_str(), title.c_str(), static_cast<UINT>(estilo));
-}
-
-void PageWindow::ProcessPendingMessages() {
-    // One pass over what is waiting, as the form's DoEvents does: bounded in count and time so
-    // that a stream of new messages cannot keep the command from going on.
-    constexpr int kMaxMessages = 500;
-    constexpr DWORD kMaxMillis = 250;
-    const DWORD start = GetTickCount();
-    MSG m;
-    for (int n = 0; n < kMaxMessages && GetTickCount() - start < kMaxMillis; ++n) {
-        if (!PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) break;
-        if (m.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(m.wParam));  // for the loop that owns it
-            break;
-        }
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-}
-
-void PageWindow::SetChanged(bool changed) {
-    if (host_.set_changed) host_.set_changed(changed);
-}
-
-void PageWindow::GerarScript() {
-    if (!host_.gerar_script)
-        throw Error(hr::kObjectNotSet, u"Object variable or With block variable not set");
-    host_.gerar_script();
-}
+// ---- Errors ----------------------------------------------------------------------------------
 
 void PageWindow::ShowError(const String& text) {
-    const std::wstring t(AsWide(text));
-    MessageBoxW(hwnd_ ? GetAncestor(hwnd_, GA_ROOT) : nullptr, t.c_str(), L"tqMenuProperty",
-                MB_OK | MB_ICONEXCLAMATION);
+    host_.MsgBox(text, kStyleWarning, u"tqMenuProperty");
 }
 
 template <class F>
@@ -747,7 +650,14 @@ void PageWindow::Safely(F&& f) {
     } catch (const Error& e) {
         ShowError(e.message());
     } catch (const com::ComFailure& e) {
-        ShowError(u"Erro " + FromUtf8(std::to_string(static_cast<unsigned long>(e.hr()))));
+        // The callee's own text when it left one, else the bare error number.
+        String text;
+        BSTR d = nullptr;
+        if (e.info() && SUCCEEDED(e.info()->GetDescription(&d)) && d) text = com::ToPortable(d);
+        SysFreeString(d);
+        ShowError(text.empty()
+                      ? u"Erro " + FromUtf8(std::to_string(static_cast<unsigned long>(e.hr())))
+                      : text);
     } catch (const std::exception& e) {
         ShowError(FromUtf8(e.what()));
     }
@@ -876,24 +786,7 @@ LRESULT CALLBACK PageWindow::TreeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
             }
             break;
         case WM_KEYDOWN:
-            if (self->dragging_) {
-                if (wp == VK_ESCAPE) self->EndDrag(false, POINT{});
-                return 0;
-            }
-            if (self->updating_) break;
-            if (wp == VK_APPS) {
-                self->ShowTreeMenu(self->TreeMenuPoint());
-                return 0;
-            }
-            // The new keys go to the page's key handler alone: the tree view would scroll on
-            // Ctrl+Left and Ctrl+Right.
-            if (GetKeyState(VK_CONTROL) < 0 &&
-                (wp == VK_LEFT || wp == VK_RIGHT || wp == 'Z' || wp == 'Y')) {
-                int16_t key = static_cast<int16_t>(wp);
-                int16_t shift = ShiftState();
-                self->Safely([&] { self->model_.trvMenu_KeyDown(key, shift); });
-                return 0;
-            }
+            if (self->OnTreeKeyDown(wp)) return 0;
             break;
         case WM_SYSKEYDOWN:
             if (wp == VK_F10 && GetKeyState(VK_SHIFT) < 0 && !self->dragging_) {
@@ -932,6 +825,28 @@ LRESULT CALLBACK PageWindow::TreeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
     return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
+bool PageWindow::OnTreeKeyDown(WPARAM wp) {
+    if (dragging_) {
+        if (wp == VK_ESCAPE) EndDrag(false, POINT{});
+        return true;
+    }
+    if (updating_) return false;
+    if (wp == VK_APPS) {
+        ShowTreeMenu(TreeMenuPoint());
+        return true;
+    }
+    // The new keys go to the page's key handler alone: the tree view would scroll on
+    // Ctrl+Left and Ctrl+Right.
+    if (GetKeyState(VK_CONTROL) < 0 &&
+        (wp == VK_LEFT || wp == VK_RIGHT || wp == 'Z' || wp == 'Y')) {
+        int16_t key = static_cast<int16_t>(wp);
+        int16_t shift = ShiftState();
+        Safely([&] { model_.trvMenu_KeyDown(key, shift); });
+        return true;
+    }
+    return false;
+}
+
 LRESULT CALLBACK PageWindow::ComboProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
                                        DWORD_PTR data) {
     auto* self = reinterpret_cast<PageWindow*>(data);
@@ -952,44 +867,20 @@ void PageWindow::OnCommand(int id, int code, HWND ctl) {
     if (c == Control::None || ControlId(c) != id || updating_) return;
     PageModel& m = model_;
     Safely([&] {
-        if (IsPushButton(c)) {
+        if (ClickHandler(c)) {
             if (code == BN_SETFOCUS) {
                 m.FocusChanged(c);
             } else if (code == BN_CLICKED || code == BN_DOUBLECLICKED) {
                 // With BS_NOTIFY a second click in quick succession arrives as a double
                 // click; a command button takes every click as a click.
-                switch (c) {
-                    case Control::btnIncluir:
-                        m.btnIncluir_Click();
-                        break;
-                    case Control::btnAlterar:
-                        m.btnAlterar_Click();
-                        break;
-                    case Control::btnExcluir:
-                        m.btnExcluir_Click();
-                        break;
-                    case Control::btnSobe:
-                        m.btnSobe_Click();
-                        break;
-                    case Control::btnDesce:
-                        m.btnDesce_Click();
-                        break;
-                    case Control::btnScript:
-                        m.btnScript_Click();
-                        break;
-                    case Control::btnConfirma:
-                        m.btnConfirma_Click();
-                        break;
-                    default:
-                        break;
-                }
+                (m.*ClickHandler(c))();
             }
-        } else if (IsCheckBox(c)) {
+        } else if (model_.form().CheckBoxOf(c)) {
             if (code == BN_SETFOCUS)
                 m.FocusChanged(c);
             else if (code == BN_CLICKED)
                 m.SetCheck(c, static_cast<int16_t>(SendMessageW(ctl, BM_GETCHECK, 0, 0)));
-        } else if (IsTextBox(c)) {
+        } else if (model_.form().TextBoxOf(c)) {
             if (code == EN_SETFOCUS) {
                 m.FocusChanged(c);
             } else if (code == EN_CHANGE) {
@@ -1036,43 +927,20 @@ LRESULT PageWindow::OnNotify(NMHDR* nm) {
             break;
         }
         case NM_CLICK: {
-            TVHITTESTINFO ht{};
-            const DWORD pos = GetMessagePos();
-            ht.pt = {GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
-            ScreenToClient(nm->hwndFrom, &ht.pt);
-            HTREEITEM item = TreeView_HitTest(nm->hwndFrom, &ht);
-            if (!item || !(ht.flags & TVHT_ONITEM)) break;
-            TVITEMW tvi{};
-            tvi.mask = TVIF_PARAM;
-            tvi.hItem = item;
-            if (!SendMessageW(nm->hwndFrom, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvi))) break;
-            auto* node = reinterpret_cast<Node*>(tvi.lParam);
-            if (!node || items_.find(node) == items_.end()) break;
-            Safely([&] { m.ClickNode(*node); });
+            POINT screen;
+            if (Node* node = NodeAtCursor(screen)) Safely([&] { m.ClickNode(*node); });
             break;
         }
         case NM_RCLICK: {
             // A right click on an entry selects it as a click does, then opens the menu there.
-            const DWORD pos = GetMessagePos();
-            POINT screen{GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
-            TVHITTESTINFO ht{};
-            ht.pt = screen;
-            ScreenToClient(nm->hwndFrom, &ht.pt);
-            HTREEITEM item = TreeView_HitTest(nm->hwndFrom, &ht);
-            Node* node = item && (ht.flags & TVHT_ONITEM) ? NodeOf(item) : nullptr;
-            if (node) Safely([&] { m.ClickNode(*node); });
+            POINT screen;
+            if (Node* node = NodeAtCursor(screen)) Safely([&] { m.ClickNode(*node); });
             ShowTreeMenu(screen);
             return TRUE;  // no WM_CONTEXTMENU after it
         }
-        case TVN_BEGINDRAGW: {
-            const auto* tv = reinterpret_cast<NMTREEVIEWW*>(nm);
-            Node* node = NodeOf(tv->itemNew.hItem);
-            if (!node || !node->Parent()) break;  // the root stays where it is
-            dragging_ = node;
-            SetCapture(nm->hwndFrom);
-            DragOver(tv->ptDrag);
+        case TVN_BEGINDRAGW:
+            BeginDrag(*reinterpret_cast<NMTREEVIEWW*>(nm));
             break;
-        }
         case TVN_KEYDOWN: {
             const auto* kd = reinterpret_cast<NMTVKEYDOWN*>(nm);
             int16_t key = static_cast<int16_t>(kd->wVKey);
@@ -1088,22 +956,6 @@ LRESULT PageWindow::OnNotify(NMHDR* nm) {
 
 // ---- Context menu and drag and drop -----------------------------------------------------------
 
-namespace {
-
-enum MenuCommand : UINT {
-    kCmdIncluir = 1,
-    kCmdAlterar,
-    kCmdExcluir,
-    kCmdSubir,
-    kCmdDescer,
-    kCmdRecuar,
-    kCmdAvancar,
-    kCmdDesfazer,
-    kCmdRefazer,
-};
-
-}  // namespace
-
 Node* PageWindow::NodeOf(HTREEITEM item) const {
     if (!item) return nullptr;
     TVITEMW tvi{};
@@ -1113,6 +965,17 @@ Node* PageWindow::NodeOf(HTREEITEM item) const {
         return nullptr;
     auto* node = reinterpret_cast<Node*>(tvi.lParam);
     return node && items_.count(node) ? node : nullptr;
+}
+
+Node* PageWindow::NodeAtCursor(POINT& screen) const {
+    const DWORD pos = GetMessagePos();
+    screen = {GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
+    HWND trv = Handle(Control::trvMenu);
+    TVHITTESTINFO ht{};
+    ht.pt = screen;
+    ScreenToClient(trv, &ht.pt);
+    HTREEITEM item = TreeView_HitTest(trv, &ht);
+    return item && (ht.flags & TVHT_ONITEM) ? NodeOf(item) : nullptr;
 }
 
 POINT PageWindow::TreeMenuPoint() {
@@ -1131,75 +994,44 @@ POINT PageWindow::TreeMenuPoint() {
 
 void PageWindow::ShowTreeMenu(POINT screen) {
     if (!hwnd_ || dragging_) return;
-    const PageModel& m = model_;
+    // The entries in order (null text: a separator); an entry's id is its position + 1.
     struct Entry {
-        UINT id;
         const wchar_t* text;  // caption, a tab, the shortcut
-        bool enabled;
+        bool (PageModel::*can)() const;
+        void (PageModel::*run)();
     };
-    const Entry entries[] = {
-        {kCmdIncluir, L"&Incluir\tIns", m.PodeIncluir()},
-        {kCmdAlterar, L"&Alterar\tCtrl+Enter", m.PodeAlterar()},
-        {kCmdExcluir, L"&Excluir\tDel", m.PodeExcluir()},
-        {0, nullptr, false},
-        {kCmdSubir, L"&Subir", m.PodeSubir()},
-        {kCmdDescer, L"&Descer", m.PodeDescer()},
-        {kCmdRecuar, L"&Recuar\tCtrl+\u2190", m.PodeRecuar()},
-        {kCmdAvancar, L"A&vançar\tCtrl+\u2192", m.PodeAvancar()},
-        {0, nullptr, false},
-        {kCmdDesfazer, L"Des&fazer\tCtrl+Z", m.PodeDesfazer()},
-        {kCmdRefazer, L"Refa&zer\tCtrl+Y", m.PodeRefazer()},
+    static const Entry kEntries[] = {
+        {L"&Incluir\tIns", &PageModel::CanAdd, &PageModel::btnIncluir_Click},
+        {L"&Alterar\tCtrl+Enter", &PageModel::CanChange, &PageModel::btnAlterar_Click},
+        {L"&Excluir\tDel", &PageModel::CanDelete, &PageModel::btnExcluir_Click},
+        {nullptr, nullptr, nullptr},
+        {L"&Subir", &PageModel::CanMoveUp, &PageModel::btnSobe_Click},
+        {L"&Descer", &PageModel::CanMoveDown, &PageModel::btnDesce_Click},
+        {L"&Recuar\tCtrl+\u2190", &PageModel::CanOutdent, &PageModel::Outdent},
+        {L"A&vançar\tCtrl+\u2192", &PageModel::CanIndent, &PageModel::Indent},
+        {nullptr, nullptr, nullptr},
+        {L"Des&fazer\tCtrl+Z", &PageModel::CanUndo, &PageModel::Undo},
+        {L"Refa&zer\tCtrl+Y", &PageModel::CanRedo, &PageModel::Redo},
     };
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
-    for (const Entry& e : entries) {
+    UINT id = 0;
+    for (const Entry& e : kEntries) {
+        ++id;
         if (!e.text)
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         else
-            AppendMenuW(menu, MF_STRING | (e.enabled ? MF_ENABLED : MF_GRAYED), e.id, e.text);
+            AppendMenuW(menu, MF_STRING | ((model_.*e.can)() ? MF_ENABLED : MF_GRAYED), id, e.text);
     }
     const UINT cmd = static_cast<UINT>(TrackPopupMenu(
         menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
         screen.x, screen.y, 0, hwnd_, nullptr));
     DestroyMenu(menu);
-    if (!hwnd_) return;
-    PageModel& pm = model_;
-    Safely([&] {
-        switch (cmd) {
-            case kCmdIncluir:
-                pm.btnIncluir_Click();
-                break;
-            case kCmdAlterar:
-                pm.btnAlterar_Click();
-                break;
-            case kCmdExcluir:
-                pm.btnExcluir_Click();
-                break;
-            case kCmdSubir:
-                pm.btnSobe_Click();
-                break;
-            case kCmdDescer:
-                pm.btnDesce_Click();
-                break;
-            case kCmdRecuar:
-                pm.Recuar();
-                break;
-            case kCmdAvancar:
-                pm.Avancar();
-                break;
-            case kCmdDesfazer:
-                pm.Desfazer();
-                break;
-            case kCmdRefazer:
-                pm.Refazer();
-                break;
-            default:
-                break;  // dismissed
-        }
-    });
+    if (!hwnd_ || cmd == 0 || cmd > std::size(kEntries)) return;  // dismissed
+    if (auto run = kEntries[cmd - 1].run) Safely([&] { (model_.*run)(); });
 }
 
-Node* PageWindow::DropTarget(POINT client, Relationship& onde) {
+Node* PageWindow::DropTarget(POINT client, Relationship& where) {
     HWND trv = Handle(Control::trvMenu);
     TVHITTESTINFO ht{};
     ht.pt = client;
@@ -1210,15 +1042,15 @@ Node* PageWindow::DropTarget(POINT client, Relationship& onde) {
     TreeView_GetItemRect(trv, item, &r, FALSE);
     const int third = (r.bottom - r.top) / 3;
     if (client.y < r.top + third)
-        onde = Relationship::Previous;
+        where = Relationship::Previous;
     else if (client.y >= r.bottom - third)
-        onde = Relationship::Next;
+        where = Relationship::Next;
     else
-        onde = Relationship::Child;
+        where = Relationship::Child;
     return node;
 }
 
-void PageWindow::ShowDropMark(Node* target, Relationship onde, bool allowed) {
+void PageWindow::ShowDropMark(Node* target, Relationship where, bool allowed) {
     HWND trv = Handle(Control::trvMenu);
     HTREEITEM item = nullptr;
     if (target && allowed) {
@@ -1227,21 +1059,29 @@ void PageWindow::ShowDropMark(Node* target, Relationship onde, bool allowed) {
     }
     ++updating_;
     // Onto an entry: the entry highlighted; between two: the insertion mark.
-    TreeView_SelectDropTarget(trv, onde == Relationship::Child ? item : nullptr);
-    if (onde == Relationship::Child || !item)
+    TreeView_SelectDropTarget(trv, where == Relationship::Child ? item : nullptr);
+    if (where == Relationship::Child || !item)
         TreeView_SetInsertMark(trv, nullptr, FALSE);
     else
-        TreeView_SetInsertMark(trv, item, onde == Relationship::Next);
+        TreeView_SetInsertMark(trv, item, where == Relationship::Next);
     --updating_;
     SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(allowed ? IDC_ARROW : IDC_NO)));
 }
 
+void PageWindow::BeginDrag(const NMTREEVIEWW& tv) {
+    Node* node = NodeOf(tv.itemNew.hItem);
+    if (!node || !node->Parent()) return;  // the root stays where it is
+    dragging_ = node;
+    SetCapture(tv.hdr.hwndFrom);
+    DragOver(tv.ptDrag);
+}
+
 void PageWindow::DragOver(POINT client) {
     if (!dragging_) return;
-    Relationship onde = Relationship::Child;
-    Node* target = DropTarget(client, onde);
-    const bool allowed = target && model_.PodeSoltar(*dragging_, *target, onde);
-    ShowDropMark(target, onde, allowed);
+    Relationship where = Relationship::Child;
+    Node* target = DropTarget(client, where);
+    const bool allowed = target && model_.CanDrop(*dragging_, *target, where);
+    ShowDropMark(target, where, allowed);
 }
 
 void PageWindow::EndDrag(bool drop, POINT client) {
@@ -1251,9 +1091,9 @@ void PageWindow::EndDrag(bool drop, POINT client) {
     HWND trv = Handle(Control::trvMenu);
     if (GetCapture() == trv) ReleaseCapture();
     if (!drop || items_.find(dragged) == items_.end()) return;
-    Relationship onde = Relationship::Child;
-    Node* target = DropTarget(client, onde);
-    if (target) Safely([&] { model_.Soltar(*dragged, *target, onde); });
+    Relationship where = Relationship::Child;
+    Node* target = DropTarget(client, where);
+    if (target) Safely([&] { model_.Drop(*dragged, *target, where); });
 }
 
 LRESULT PageWindow::OnTreeCustomDraw(NMTVCUSTOMDRAW* cd) {

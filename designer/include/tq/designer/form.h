@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "tq/ustring.h"
@@ -40,9 +41,9 @@ enum class Control {
 };
 
 // OLE colours naming Windows system colours (high bit set, system colour index below).
-inline constexpr uint32_t kCorTextoMenu = 0x80000007;   // COLOR_MENUTEXT
-inline constexpr uint32_t kCorTextoCinza = 0x80000011;  // COLOR_GRAYTEXT
-inline constexpr uint32_t kCorTextoBotao = 0x80000012;  // COLOR_BTNTEXT, a label's default
+inline constexpr uint32_t kColorMenuText = 0x80000007;    // COLOR_MENUTEXT
+inline constexpr uint32_t kColorGrayText = 0x80000011;    // COLOR_GRAYTEXT
+inline constexpr uint32_t kColorButtonText = 0x80000012;  // COLOR_BTNTEXT, a label's default
 
 struct TextBox {
     String Text;
@@ -77,7 +78,7 @@ struct Frame {
 };
 
 struct Label {
-    uint32_t ForeColor = kCorTextoBotao;
+    uint32_t ForeColor = kColorButtonText;
 };
 
 // One row of lstMenu: Columns[0] is the row's text, Columns[1..5] its sub-items.
@@ -94,12 +95,12 @@ struct ColumnHeader {
     const char16_t* Text;
     int32_t Width;
 };
-inline constexpr std::array<ColumnHeader, 6> kColunasLista = {{{u"Caption", 1300},
-                                                               {u"Nome", 1200},
-                                                               {u"Tecla", 1100},
-                                                               {u"Visible", 700},
-                                                               {u"Enabled", 700},
-                                                               {u"Descricao", 2000}}};
+inline constexpr std::array<ColumnHeader, 6> kListColumns = {{{u"Caption", 1300},
+                                                              {u"Nome", 1200},
+                                                              {u"Tecla", 1100},
+                                                              {u"Visible", 700},
+                                                              {u"Enabled", 700},
+                                                              {u"Descricao", 2000}}};
 
 struct Form {
     CommandButton btnIncluir, btnAlterar, btnExcluir, btnSobe, btnDesce, btnScript;
@@ -110,6 +111,19 @@ struct Form {
     CheckBox chkConsulta, chkCtrl, chkShift, chkVisible, chkEnabled;
     ComboBox cmbTeclaAcesso;
     CommandButton btnConfirma;
+
+    // The state of control `c`, or null when it has none of that kind (no Enabled flag: the
+    // tree, the list and the labels, which are never disabled).
+    const bool* EnabledFlag(Control c) const;
+    const TextBox* TextBoxOf(Control c) const;
+    const CheckBox* CheckBoxOf(Control c) const;
+    bool* EnabledFlag(Control c) { return const_cast<bool*>(std::as_const(*this).EnabledFlag(c)); }
+    TextBox* TextBoxOf(Control c) {
+        return const_cast<TextBox*>(std::as_const(*this).TextBoxOf(c));
+    }
+    CheckBox* CheckBoxOf(Control c) {
+        return const_cast<CheckBox*>(std::as_const(*this).CheckBoxOf(c));
+    }
 };
 
 }  // namespace tq::designer

@@ -2,25 +2,17 @@
 // Nodes collection, which the page's procedures are written against.
 //
 //  - Keys are unique in the whole tree (compared exactly, case included); an empty key means
-//    "no key".  Key lookup is a hash lookup in a flat open-addressing table (linear probing,
-//    the hash kept beside the node pointer, backward-shift deletion), so a lookup is one or two
-//    cache lines, with no allocation per key.
+//    "no key".  Key lookup is a hash lookup (KeyIndex, node_index.h).
 //  - Every node also has a 1-based collection index: the order in which the nodes were added.
 //    A new node always takes the last position, whatever its place in the tree, and removing
-//    nodes shifts the indices of the later ones down, as a tree view's collection does.
+//    nodes shifts the indices of the later ones down, as a tree view's collection does
+//    (OrderIndex, node_index.h: O(log n) both ways).
 //  - Add takes an optional relative (a node, a key or an index) and a relationship: 4 = last
 //    child of the relative, 3 = just before it, 2 = just after it (0 and 1, first and last
 //    sibling, are there for completeness).  No relative: the last top-level node.
 //  - Removing a node removes its whole subtree.  When the selected node goes, the selection
 //    moves as the Windows tree view moves it: to the next sibling, else to the parent, else
 //    (a top-level node) to the previous sibling.
-//
-// Collection order index: the nodes sit in a vector in the order they were added (slot = add
-// sequence) and a Fenwick tree counts the live slots, so "index of a node" is a prefix sum and
-// "node at index i" a k-th search, both O(log n); adding is an O(log n) append.  A removed node
-// leaves a dead slot; the vector is compacted (O(n), slots renumbered) once the dead slots
-// outnumber the live ones, so the cost stays amortised O(log n) per operation and the memory
-// proportional to the live nodes.
 //
 // Storage: nodes live in a pool in the order they were made, so that a freshly loaded tree is
 // laid out in memory in the order it is walked; a removed node goes back to the pool and is
@@ -34,8 +26,10 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "tq/designer/node_index.h"
 #include "tq/ustring.h"
 
 namespace tq::designer {
@@ -75,6 +69,7 @@ class Node {
 
   private:
     friend class NodeTree;
+    friend class OrderIndex;
 
     String key_, text_, tag_;
     bool bold_ = false, checked_ = false, expanded_ = false, selected_ = false;
@@ -169,7 +164,7 @@ class NodeTree {
         return Add(Relative::None(), Relationship::Next, key, std::move(text));
     }
 
-    int32_t Count() const { return live_; }
+    int32_t Count() const { return order_.Count(); }
 
     Node& Item(StringView key);        // kElementNotFound when no node has the key
     Node& Item(int32_t index);         // 1-based; kIndexOutOfBounds
@@ -199,37 +194,24 @@ class NodeTree {
     // Calls f(Node&) for every node in collection order.
     template <class F>
     void ForEach(F&& f) const {
-        for (Node* n : slots_)
-            if (n) f(*n);
+        order_.ForEach(std::forward<F>(f));
     }
 
   private:
     Node* NewNode();
     void Recycle(Node* node);
     Node* Resolve(const Relative& relative);
+    // Where a node added next to `rel` (null: none) goes: under `parent`, before `before`
+    // (null: last).  Throws kInvalidRelationship for a relationship out of 0..4.
+    static void Place(Node* rel, Relationship relationship, Node*& parent, Node*& before);
     void Link(Node* node, Node* parent, Node* before);  // before == null: append
     void Unlink(Node* node);
-    void Compact();
-    int32_t Prefix(size_t i) const;  // live slots among the first i
-    void Update(size_t i, int32_t delta);
-    size_t KthSlot(int32_t k) const;  // slot holding the k-th live node
 
     std::unique_ptr<Node> top_;  // hidden parent of the top-level nodes
     std::deque<Node> pool_;      // every node ever made; removed ones are chained in free_
     Node* free_ = nullptr;
-    std::vector<Node*> slots_;      // live nodes by add sequence; null for a removed one
-    std::vector<int32_t> fenwick_;  // 1-based over slots_
-    // Key index: open addressing over a power-of-two table, at most 5/8 full.
-    struct KeySlot {
-        size_t hash = 0;
-        Node* node = nullptr;  // null: free
-    };
-    std::vector<KeySlot> keys_;
-    size_t key_count_ = 0;
-    static size_t HashKey(StringView key);
-    void IndexKey(Node* node);
-    void UnindexKey(const Node* node);
-    int32_t live_ = 0;
+    KeyIndex keys_;
+    OrderIndex order_;
     Node* selected_ = nullptr;
     INodeTreeObserver* observer_ = nullptr;
     INodeTreeRecorder* recorder_ = nullptr;

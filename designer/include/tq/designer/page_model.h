@@ -56,15 +56,15 @@
 //  - After a successful apply the Changed flag goes back to False, as the page's host expects.
 //
 // Beyond the form's buttons (on the tree's keys and its context menu in the Win32 page):
-//  - Level moves.  Avancar makes the selected entry, with its subtree, the last child of its
-//    previous sibling; Recuar makes it the next sibling of its parent.  Soltar puts a dragged
+//  - Level moves.  Indent makes the selected entry, with its subtree, the last child of its
+//    previous sibling; Outdent makes it the next sibling of its parent.  Drop puts a dragged
 //    entry as the last child of another entry, or just before or after it.  They move as the
 //    up and down buttons do: a copy with "tmp" in front of every key, then the source goes;
 //    the copy is selected.  A move that cannot be made whole (the root, a top-level entry to
 //    the left, a first child to the right, into its own subtree, a "tmp" key already in use,
 //    to where it already is) changes nothing.
 //  - Undo and redo.  Every handler the host or the view calls is one step of the history when
-//    it changes the tree (confirm, delete, the moves, a drop).  Desfazer and Refazer go back and
+//    it changes the tree (confirm, delete, the moves, a drop).  Undo and Redo go back and
 //    forth without limit; the selection goes back to the node selected before (after) the
 //    step and runs trvMenu_NodeClick on it, so the list and the states follow, and Changed
 //    tells whether the tree is the one last applied.  Apply and loading start a new history.
@@ -79,16 +79,20 @@
 
 #include "tq/designer/form.h"
 #include "tq/designer/node_tree.h"
-#include "tq/designer/page_services.h"
+#include "tq/designer/page_host.h"
 #include "tq/designer/tree_history.h"
 #include "tq/bib/menu_level.h"
 #include "tq/ustring.h"
 
 namespace tq::designer {
 
+// What confirming the open edit does: add an entry under the selected one, or change the
+// selected entry.
+enum class EditOperation : int16_t { None = 0, Add = 1, Change = 2 };
+
 class PageModel {
   public:
-    explicit PageModel(PageServices services = {}, IPageView* view = nullptr);
+    explicit PageModel(IPageHost* host = nullptr, IPageView* view = nullptr);
     PageModel(const PageModel&) = delete;
     PageModel& operator=(const PageModel&) = delete;
 
@@ -102,7 +106,7 @@ class PageModel {
     void PropertyPage_Terminate();
     // Takes the control's MenuTree back after PropertyPage_Terminate, without loading the page
     // again: the tree view keeps the edits (a host that applies a page it has deactivated).
-    void RetomaMenuTree(std::unique_ptr<bib::IMenuLevel> menuTree) {
+    void ResumeMenuTree(std::unique_ptr<bib::IMenuLevel> menuTree) {
         mMenuTree_ = std::move(menuTree);
     }
 
@@ -125,24 +129,24 @@ class PageModel {
     void btnScript_Click();
 
     // ---- Level moves, drops, undo and redo -----------------------------------------------------
-    void Recuar();   // Ctrl+Left
-    void Avancar();  // Ctrl+Right
-    // Drops `arrastado` on `alvo`: Child = its last child, Previous / Next = just before / after.
-    void Soltar(Node& arrastado, Node& alvo, Relationship onde);
-    void Desfazer();  // Ctrl+Z
-    void Refazer();   // Ctrl+Y, Ctrl+Shift+Z
+    void Outdent();  // Ctrl+Left
+    void Indent();   // Ctrl+Right
+    // Drops `dragged` on `target`: Child = its last child, Previous / Next = just before / after.
+    void Drop(Node& dragged, Node& target, Relationship where);
+    void Undo();  // Ctrl+Z
+    void Redo();  // Ctrl+Y, Ctrl+Shift+Z
 
-    bool PodeIncluir() const;
-    bool PodeAlterar() const;
-    bool PodeExcluir() const;
-    bool PodeSubir() const;
-    bool PodeDescer() const;
-    bool PodeRecuar() const;
-    bool PodeAvancar() const;
-    bool PodeSoltar(const Node& arrastado, const Node& alvo, Relationship onde) const;
-    bool PodeDesfazer() const { return historico_.CanUndo(); }
-    bool PodeRefazer() const { return historico_.CanRedo(); }
-    const TreeHistory& historico() const { return historico_; }
+    bool CanAdd() const;
+    bool CanChange() const;
+    bool CanDelete() const;
+    bool CanMoveUp() const;
+    bool CanMoveDown() const;
+    bool CanOutdent() const;
+    bool CanIndent() const;
+    bool CanDrop(const Node& dragged, const Node& target, Relationship where) const;
+    bool CanUndo() const { return history_.CanUndo(); }
+    bool CanRedo() const { return history_.CanRedo(); }
+    const TreeHistory& history() const { return history_; }
 
     // ---- The page's procedures ---------------------------------------------------------------
     void CarregaPagina();
@@ -175,7 +179,8 @@ class PageModel {
     const Form& form() const { return form_; }
     NodeTree& trvMenu() { return trv_; }
     const NodeTree& trvMenu() const { return trv_; }
-    int16_t mintOperacao() const { return mintOperacao_; }
+    // mintOperacao as the page keeps it: 1 adding, 2 changing (EditOperation), 0 before either.
+    int16_t mintOperacao() const { return static_cast<int16_t>(mintOperacao_); }
     bool Changed() const { return changed_; }
     Control Focus() const { return focus_; }
     bib::IMenuLevel* mMenuTree() const { return mMenuTree_.get(); }
@@ -187,7 +192,7 @@ class PageModel {
     void DoEvents();
     void PutFocus(Control control);  // the page's own SetFocus
     bool CanFocus(Control control) const;
-    Node& Selecionado() const;
+    Node& Selected() const;
 
     void SetText(Control textBox, String text);
     void SetValue(Control checkBox, int16_t value);
@@ -195,33 +200,48 @@ class PageModel {
     void SetEnabled(Control control, bool enabled);
     void SetForeColor(Control label, uint32_t color);
     void SetChanged(bool changed);
+    // The host's message box with the page's title; kMsgNo with no host.
+    int32_t MsgBox(const String& text, int32_t style);
     void Notify(Control control);
 
     TextBox& Text(Control c);
     CheckBox& Check(Control c);
 
     void Move(bool up);
-    // Whether `no` with its subtree can be copied and moved next to `alvo` (see Soltar).
-    bool PodeTransferir(const Node& no, const Node& alvo, Relationship onde) const;
-    void Transfere(Node& no, Node& alvo, Relationship onde);
-    void Segue(const String& chave);
-    bool NomeEmUso(const String& nome, const Node* exceto) const;
-    String NomeUnico(const String& nome, const Node* exceto, bool checaChave) const;
+    // A move: a copy of `node` with "tmp" in front of every key goes next to `relative`, then
+    // `node` goes.  A copy that fails part-way is taken back, silently.
+    void CopyThenRemove(Node& node, const NodeTree::Relative& relative, Relationship where);
+    // Whether `node` with its subtree can be copied and moved next to `target` (see Drop).
+    bool CanTransfer(const Node& node, const Node& target, Relationship where) const;
+    void Transfer(Node& node, Node& target, Relationship where);
+    void SelectAfterStep(const String& key);
+    bool NameInUse(const String& name, const Node* excluded) const;
+    String UniqueName(const String& name, const Node* excluded, bool checkKey) const;
+    // btnConfirma_Click's steps.  The shortcut as the record holds it ("00" with no key); where
+    // the entry goes and the name it takes (false: refused, the user told why); the record
+    // written into the tree; the edit fields emptied.
+    struct ConfirmTarget {
+        String parentKey, key, name;
+    };
+    String ShortcutText() const;
+    bool ResolveConfirmTarget(Node& selected, ConfirmTarget& target);
+    void WriteConfirmedEntry(const ConfirmTarget& target, const String& shortcut);
+    void ClearEditFields();
     // The name the caption gives: "Sep" for a separator ("-"), else its first three characters
     // without "&"; on an add, after the Nome of the entry added to (none under the root).
-    String NomeDaCaption(const String& caption, const Node& selecionado) const;
+    String NameFromCaption(const String& caption, const Node& selected) const;
 
-    PageServices services_;
+    IPageHost* host_;
     IPageView* view_;
     NodeTree trv_;
-    TreeHistory historico_{trv_};
+    TreeHistory history_{trv_};
     Form form_;
     std::unique_ptr<bib::IMenuLevel> mMenuTree_;
-    int16_t mintOperacao_ = 0;
+    EditOperation mintOperacao_ = EditOperation::None;
     bool changed_ = false;
     Control focus_ = Control::None;
-    bool nome_derivado_ = false;  // txtNome holds a name txtCaption_LostFocus derived
-    Node* copia_ = nullptr;       // the top node of the copy a move is making
+    bool name_derived_ = false;  // txtNome holds a name txtCaption_LostFocus derived
+    Node* copy_ = nullptr;       // the top node of the copy a move is making
 
     int depth_ = 0;  // nesting of handlers; posted events run at depth 0
     enum class Posted { txtCaption_LostFocus };

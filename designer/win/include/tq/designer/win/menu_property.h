@@ -5,7 +5,9 @@
 //   SetObjects  -> PropertyPage_SelectionChanged (first object; its "MenuTree" read by name)
 //   Apply       -> PropertyPage_ApplyChanges, then "MenuTree" set by reference, by name
 //   Deactivate and the final Release -> PropertyPage_Terminate
-// and the model's Changed flag goes to IPropertyPageSite::OnStatusChange and IsPageDirty.
+// and the model's Changed flag goes to IPropertyPageSite::OnStatusChange and IsPageDirty.  The
+// page object is the model's host: message boxes over the page, the message pump, Changed, and
+// the script button.
 #pragma once
 
 #include <objbase.h>
@@ -31,11 +33,10 @@ HRESULT CreateMenuPropertyPage(REFIID iid, void** out);
 // in-process server (apartment threaded), the ProgID both ways.
 std::vector<com::RegValue> MenuPropertyRegistryValues(const std::wstring& module_path);
 
-// Where the page's "Gera Script" button finds the control it calls GerarScript on: the module
-// state gctlMenu, the tqMenu shown last on this thread.  The function returns a new reference,
-// or null when there is none.  Without a control (no source set, none shown, or the one shown
-// last is gone) the button says so: "Nenhum controle tqMenu está ativo para gerar o script."
-using ScriptControlSource = IDispatch* (*)();
-void SetScriptControlSource(ScriptControlSource source);
+// The page's "Gera Script" button: GerarScript on gctlMenu, the tqMenu shown last on this
+// thread, its result ignored.  Defined by the module that holds the control (the page and the
+// control share tqMenuCtl.ocx); throws tq::Error ("Nenhum controle tqMenu está ativo para gerar o
+// script.") when there is none, and the control's own failure as com::ComFailure.
+void GenerateScriptOnShownControl();
 
 }  // namespace tq::designer

@@ -29,7 +29,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -37,6 +36,8 @@
 #include "tq/designer/page_model.h"
 
 namespace tq::designer::win {
+
+struct ControlSpec;
 
 // Window class of the page window.
 inline constexpr wchar_t kPageWindowClass[] = L"tqMenuPropertyPage";
@@ -53,19 +54,11 @@ SIZE PageSizePixels();
 // Twips to pixels at the system DPI.
 int TwipsToPixels(int twips);
 
-// What the view needs from the COM page around it.
-struct PageHost {
-    std::function<void(bool)> set_changed;  // the model's Changed flag
-    std::function<void()> gerar_script;     // GerarScript on the control of gctlMenu
-};
-
-class PageWindow final : private IPageView,
-                         private IMessageBox,
-                         private IMessagePump,
-                         private IChangedFlag,
-                         private IScriptTarget {
+class PageWindow final : private IPageView {
   public:
-    explicit PageWindow(PageHost host);
+    // The page model runs with `host` (message boxes, the message pump, Changed, the script);
+    // the window is its view.
+    explicit PageWindow(IPageHost& host);
     ~PageWindow();
     PageWindow(const PageWindow&) = delete;
     PageWindow& operator=(const PageWindow&) = delete;
@@ -95,12 +88,6 @@ class PageWindow final : private IPageView,
     void OnSelectionChanged(const Node* selected) override;
     void OnControlChanged(Control control) override;
     void OnFocusMoved(Control control) override;
-    // Services
-    int32_t MsgBox(const String& texto, int32_t estilo, const String& titulo) override;
-    void ProcessPendingMessages() override;
-    void SetChanged(bool changed) override;
-    void GerarScript() override;
-
     static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     static LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
                                       DWORD_PTR data);
@@ -109,6 +96,9 @@ class PageWindow final : private IPageView,
     static LRESULT CALLBACK ComboProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
                                       DWORD_PTR data);
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
+    // A key pressed in the tree: true when the page took it (drags, the menu key, the level
+    // moves and the history keys).
+    bool OnTreeKeyDown(WPARAM wp);
     void OnCommand(int id, int code, HWND ctl);
     LRESULT OnNotify(NMHDR* nm);
     LRESULT OnTreeCustomDraw(NMTVCUSTOMDRAW* cd);
@@ -121,13 +111,19 @@ class PageWindow final : private IPageView,
     POINT TreeMenuPoint();
     // Drag and drop in the tree: the node under `client`, and where a drop there would put the
     // dragged node (Child onto it, Previous / Next in the top / bottom third of its row).
-    Node* DropTarget(POINT client, Relationship& onde);
+    Node* DropTarget(POINT client, Relationship& where);
+    void BeginDrag(const NMTREEVIEWW& tv);
     void DragOver(POINT client);
     void EndDrag(bool drop, POINT client);
-    void ShowDropMark(Node* target, Relationship onde, bool allowed);
+    void ShowDropMark(Node* target, Relationship where, bool allowed);
     Node* NodeOf(HTREEITEM item) const;
+    // The node under the mouse when the current message was sent (null: none), and that point.
+    Node* NodeAtCursor(POINT& screen) const;
 
     void CreateControls();
+    void CreatePictures();  // the arrow font and the buttons' pictures
+    void CreateControl(const ControlSpec& spec, HFONT font);
+    void AddListColumns();
     // The page's font: the system's message font at the page's DPI.
     static HFONT MessageFont();
     // `font`, or for a caption too wide for its control in it (for a label: or taller than
@@ -145,7 +141,7 @@ class PageWindow final : private IPageView,
     void Safely(F&& f);
     void ShowError(const String& text);
 
-    PageHost host_;
+    IPageHost& host_;
     PageModel model_;
     HWND hwnd_ = nullptr;
     std::unordered_map<int, HWND> controls_;  // by Control

@@ -1,7 +1,8 @@
-// What the page model needs from outside, and how it tells a view what changed.
+// What the page model needs from the page around it, and how it tells a view what changed.
 //
-// The Win32 property page implements these over the platform (MessageBoxW, a PeekMessage loop,
-// the property page site, the control kept in the module state gctlMenu); tests fake them.
+// The property page COM object is the host (MessageBoxW, a PeekMessage loop, the property page
+// site, the control kept in the module state gctlMenu); tests fake it.  The Win32 form is the
+// view.
 #pragma once
 
 #include <cstdint>
@@ -16,56 +17,28 @@ namespace tq::designer {
 inline constexpr int32_t kMsgOk = 1;
 inline constexpr int32_t kMsgYes = 6;
 inline constexpr int32_t kMsgNo = 7;
-inline constexpr int32_t kEstiloPergunta = 52;  // Yes/No (4) + exclamation (48)
-inline constexpr int32_t kEstiloAviso = 48;     // OK + exclamation
+inline constexpr int32_t kStyleQuestion = 52;  // Yes/No (4) + exclamation (48)
+inline constexpr int32_t kStyleWarning = 48;   // OK + exclamation
 
-class IMessageBox {
+// The page's host.  With no host, a message box answers No, the pump does nothing, Changed
+// stays in the model and the script button fails as a call through an empty object reference
+// does.
+class IPageHost {
   public:
     // Shows the box and returns the button chosen (kMsgYes, kMsgNo, kMsgOk).
-    virtual int32_t MsgBox(const String& texto, int32_t estilo, const String& titulo) = 0;
-
-  protected:
-    ~IMessageBox() = default;
-};
-
-class IMessagePump {
-  public:
+    virtual int32_t MsgBox(const String& text, int32_t style, const String& title) = 0;
     // One pass over the window messages waiting for the page's thread.  Handlers that run
     // during it may call back into the page model.
     virtual void ProcessPendingMessages() = 0;
-
-  protected:
-    ~IMessagePump() = default;
-};
-
-class IChangedFlag {
-  public:
-    // The page's Changed flag, as the property page site sees it: true asks the host to offer
+    // The page's Changed flag, as the property page site sees it: true asks the frame to offer
     // an apply.
     virtual void SetChanged(bool changed) = 0;
-
-  protected:
-    ~IChangedFlag() = default;
-};
-
-class IScriptTarget {
-  public:
     // GerarScript on the control held in the module state gctlMenu (the tqMenu shown last on
     // this thread), its result ignored.  With no such control, throw tq::Error.
     virtual void GerarScript() = 0;
 
   protected:
-    ~IScriptTarget() = default;
-};
-
-// Services given to the page model.  Any pointer may be null: no message box answers No, no
-// pump skips the pass, no Changed site keeps the flag in the model only, no script target makes
-// the script button fail as calling through an empty object reference does.
-struct PageServices {
-    IMessageBox* msgbox = nullptr;
-    IMessagePump* pump = nullptr;
-    IChangedFlag* changed = nullptr;
-    IScriptTarget* script = nullptr;
+    ~IPageHost() = default;
 };
 
 // The view of the page model.  Tree changes come through INodeTreeObserver (node added, about to
