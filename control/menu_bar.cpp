@@ -138,8 +138,7 @@ void MenuBar::MontarMenu() {
 }
 
 void MenuBar::DefineMenu(::MenuTree* level, LONG hnd_pai) {
-    if (!level)
-        throw tq::Error(static_cast<int32_t>(0x800A01A8), u"DefineMenu precisa de um MenuTree");
+    if (!level) throw tq::Error(tq::hr::kObjectRequired, u"DefineMenu precisa de um MenuTree");
     // Depth first, each entry before its children and its children before its next sibling.
     // The walk keeps its own stack, so a deep tree cannot exhaust the thread's stack.
     struct Frame {
