@@ -28,7 +28,7 @@ constexpr wchar_t kProgIdVersion[] = L"tqBiblioteca.MenuTree.1";
 constexpr wchar_t kDescription[] = L"tqBiblioteca.MenuTree";
 
 const tq::com::ClassEntry kClasses[] = {
-    {&CLSID_MenuTreeClass, &tqbib::MenuTreeObject::Create},
+    {&CLSID_MenuTreeClass, &tq::bib::com::MenuTreeObject::Create},
 };
 
 std::vector<RegValue> RegistryValues(const std::wstring& path) {

@@ -41,7 +41,7 @@
 #include "tq/com/variant.h"
 #include "tqbib_private.h"
 
-namespace tqbib {
+namespace tq::bib::com {
 namespace {
 
 using tq::com::Guard;
@@ -519,4 +519,4 @@ HRESULT MenuTreeObject::GetClassInfo(ITypeInfo** out) {
     return tq::com::Module::TypeInfo(CLSID_MenuTreeClass, out);
 }
 
-}  // namespace tqbib
+}  // namespace tq::bib::com
