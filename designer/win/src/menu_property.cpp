@@ -28,10 +28,6 @@ constexpr wchar_t kSource[] = L"tqMenuCtl.tqMenuProperty";
 
 ScriptControlSource g_script_source = nullptr;
 
-[[noreturn]] void ThrowObjectNotSet() {
-    throw Error(hr::kObjectNotSet, u"Object variable or With block variable not set");
-}
-
 class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IPropertyPage2> {
   public:
     MenuPropertyPage()

@@ -729,8 +729,7 @@ void PageWindow::SetChanged(bool changed) {
 }
 
 void PageWindow::GerarScript() {
-    if (!host_.gerar_script)
-        throw Error(hr::kObjectNotSet, u"Object variable or With block variable not set");
+    if (!host_.gerar_script) ThrowObjectNotSet();
     host_.gerar_script();
 }
 
