@@ -6,7 +6,8 @@
 // building the tree entry by entry through MenuTree.Add against the core's Add.
 //
 // Prints entries/s, the ratios to the baselines, and the scaling of the time per entry from
-// 1,000 to 100,000 entries (1.00 = linear).
+// 1,000 to 100,000 entries (1.00 = linear).  Last, late-bound reads as a script host makes them,
+// Item(i).Caption by name through IDispatch, against the same reads through the vtable.
 //
 // Usage: tools/wine-run.sh --prefix build/win64/wineprefix
 // build/win64/bench/bench_bib_persist_com.exe [scale] The DLL is loaded from the build tree; it
@@ -24,6 +25,7 @@
 
 #include "tq/bib/persist.h"
 #include "tq/com/com_ptr.h"
+#include "tq/com/late_bind.h"
 #include "tq/com/strings.h"
 #include "tq/com/variant.h"
 #include "tqBiblioteca.h"
@@ -160,6 +162,55 @@ struct Row {
     double com_save, com_load, core_save, core_load, dirty, com_build, core_build;
 };
 
+// Item(i).Caption for every entry of a 100-entry level: by name through IDispatch (GetIDsOfNames
+// and Invoke for each member, as VBScript does) against get_Item/get_Caption through the vtable.
+void LateBoundReads(IClassFactory* factory, double scale) {
+    ComPtr<MenuTree> tree;
+    HRESULT hr = factory->CreateInstance(nullptr, IID_MenuTree, tree.put_void());
+    if (FAILED(hr)) Fail("CreateInstance", hr);
+    constexpr LONG kEntries = 100;
+    short ignored = 0;
+    for (LONG i = 0; i < kEntries; ++i) {
+        Bstr c(u"Item " + Num(static_cast<size_t>(i))),
+            nm(u"mnuItem" + Num(static_cast<size_t>(i)));
+        BSTR cb = c.get(), nb = nm.get();
+        tree->Add(&cb, &nb, &ignored);
+    }
+    ComPtr<IDispatch> disp;
+    tree.As(IID_IDispatch, &disp);
+    auto late = [&] {
+        size_t chars = 0;
+        for (LONG i = 1; i <= kEntries; ++i) {
+            Variant item, caption;
+            HRESULT h = tq::com::GetProperty(disp.get(), L"Item", &item, {Variant::FromLong(i)});
+            if (SUCCEEDED(h)) h = tq::com::GetProperty(V_DISPATCH(&item), L"Caption", &caption);
+            if (FAILED(h)) Fail("Item(i).Caption", h);
+            chars += SysStringLen(V_BSTR(&caption));
+        }
+        return chars;
+    };
+    auto raw = [&] {
+        size_t chars = 0;
+        for (LONG i = 1; i <= kEntries; ++i) {
+            ComPtr<MenuItem> item;
+            Bstr caption;
+            HRESULT h = tree->get_Item(Variant::FromLong(i), item.put());
+            if (SUCCEEDED(h)) h = item->get_Caption(caption.put());
+            if (FAILED(h)) Fail("get_Item/get_Caption", h);
+            chars += caption.size();
+        }
+        return chars;
+    };
+    const int reps = std::max(3, static_cast<int>(scale * 2'000));
+    double best_late = 1e30, best_raw = 1e30;
+    for (int r = 0; r < reps; ++r) {
+        best_late = std::min(best_late, Time(late));
+        best_raw = std::min(best_raw, Time(raw));
+    }
+    std::printf("\nItem(i).Caption reads/s: late bound %.0f, vtable %.0f, late/vtable time %.2f\n",
+                kEntries / best_late, kEntries / best_raw, best_late / best_raw);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -252,6 +303,7 @@ int main(int argc, char** argv) {
                     b.core_load / a.core_load, b.dirty / a.dirty, b.com_build / a.com_build,
                     b.core_build / a.core_build);
     }
+    LateBoundReads(factory.get(), scale);
     factory = nullptr;
     CoUninitialize();
     return 0;

@@ -124,7 +124,7 @@ function(tq_com_dll target)
 
     add_library(${target} SHARED ${D_SOURCES} ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc ${D_DEF})
     set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${D_OUTPUT_NAME} SUFFIX ${D_SUFFIX})
-    target_link_libraries(${target} PRIVATE ${target}_ids tq_com ${D_LIBS})
+    target_link_libraries(${target} PRIVATE ${target}_ids tq_com tq_com_server ${D_LIBS})
 endfunction()
 
 # tq_test(<name> SOURCES ... LIBS ... [WINE_FIXTURE]): a GoogleTest executable whose cases CTest

@@ -54,7 +54,7 @@ HWND ContainerLink::HostWindow() {
         Check(com::GetProperty(ext.get(), L"Parent", &parent));
         ComPtr<IDispatch> form = AsDispatch(parent);
         if (!form)
-            throw tq::Error(static_cast<int32_t>(0x800A01A8),  // CTL_E_OBJECTREQUIRED
+            throw tq::Error(tq::hr::kObjectRequired,
                             u"O contêiner não deu o objeto pai (\"Parent\") do tqMenu");
         Variant hwnd;
         Check(com::GetProperty(form.get(), L"hwnd", &hwnd));

@@ -1,12 +1,13 @@
-// tqMenuCtl.ocx: the exports of the COM server and its self-registration.
+// tqMenuCtl.ocx: the module's classes and the registry values its self-registration writes (the
+// exports themselves are tq/com/server.h's).
 //
 //   regsvr32 tqMenuCtl.ocx              machine-wide (HKEY_CLASSES_ROOT)
 //   regsvr32 /n /i:user tqMenuCtl.ocx   for the current user only (HKCU\Software\Classes)
 //
 // tqMenu is registered as a control (the "Control" key, MiscStatus, ToolboxBitmap32) with its
-// ProgID "tqMenuCtl.tqMenu" and the type library.  Unregistering removes every key written here.
+// ProgID "tqMenuCtl.tqMenu" and the type library; its property page tqMenuProperty with the
+// ProgID "tqMenuCtl.tqMenuProperty".  Unregistering removes every key written here.
 #include <windows.h>
-#include <olectl.h>
 
 #include <string>
 #include <vector>
@@ -16,23 +17,20 @@
 #include "resource.h"
 #include "tq_menu.h"
 #include "tq/designer/win/menu_property.h"
-#include "tq/com/class_factory.h"
-#include "tq/com/error_info.h"
 #include "tq/com/module.h"
-#include "tq/com/registry.h"
+#include "tq/com/server.h"
 #include "tq/com/variant.h"
-#include "tq/designer/errors.h"
 #include "tq/error.h"
 #include "tq/version.h"
 
 namespace {
 
 using tq::com::GuidString;
-using tq::com::Registrar;
-using tq::com::RegScope;
 using tq::com::RegValue;
 
 constexpr wchar_t kProgId[] = L"tqMenuCtl.tqMenu";
+constexpr wchar_t kPageProgId[] = L"tqMenuCtl.tqMenuProperty";
+constexpr wchar_t kPageName[] = L"tqMenuProperty";
 constexpr wchar_t kClassName[] = L"tqMenu";
 constexpr wchar_t kVersion[] = TQ_TYPELIB_VERSION_W;
 // CATID_Control: the class is an ActiveX control.
@@ -43,8 +41,10 @@ const tq::com::ClassEntry kClasses[] = {
     {&CLSID_tqMenuProperty, &tq::designer::CreateMenuPropertyPage},
 };
 
-std::vector<RegValue> ControlKeys(const std::wstring& path) {
+std::vector<RegValue> RegistryValues(const std::wstring& path) {
     const std::wstring clsid = L"CLSID\\" + GuidString(CLSID_tqMenu);
+    const std::wstring page = L"CLSID\\" + GuidString(CLSID_tqMenuProperty);
+    const std::wstring page_progid = kPageProgId;
     return {
         {clsid, L"", kClassName},
         {clsid + L"\\InprocServer32", L"", path},
@@ -61,51 +61,28 @@ std::vector<RegValue> ControlKeys(const std::wstring& path) {
         {clsid + L"\\Implemented Categories\\" + kCatidControl, L"", L""},
         {kProgId, L"", kClassName},
         {std::wstring(kProgId) + L"\\CLSID", L"", GuidString(CLSID_tqMenu)},
+        // The property page tqMenu names in ISpecifyPropertyPages.
+        {page, L"", kPageName},
+        {page + L"\\InprocServer32", L"", path},
+        {page + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {page + L"\\ProgID", L"", page_progid},
+        {page_progid, L"", kPageName},
+        {page_progid + L"\\CLSID", L"", GuidString(CLSID_tqMenuProperty)},
     };
-}
-
-// The property page tqMenuProperty, the page tqMenu names in ISpecifyPropertyPages.
-std::vector<RegValue> PropertyPageKeys(const std::wstring& path) {
-    return tq::designer::MenuPropertyRegistryValues(path);
-}
-
-HRESULT Unregister(RegScope scope) {
-    const Registrar reg(scope);
-    HRESULT result = S_OK;
-    auto keep_first = [&](HRESULT hr) {
-        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
-    };
-    keep_first(reg.DeleteTree(L"CLSID\\" + GuidString(CLSID_tqMenu)));
-    keep_first(reg.DeleteTree(kProgId));
-    for (const RegValue& v : PropertyPageKeys(tq::com::Module::Path()))
-        keep_first(reg.DeleteTree(v.key));
-    keep_first(reg.UnregisterTypeLib(tq::com::Module::Path()));
-    return result;
-}
-
-HRESULT Register(RegScope scope) {
-    const std::wstring path = tq::com::Module::Path();
-    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
-    const Registrar reg(scope);
-    HRESULT hr = reg.SetAll(ControlKeys(path));
-    if (SUCCEEDED(hr)) hr = reg.SetAll(PropertyPageKeys(path));
-    if (SUCCEEDED(hr)) hr = reg.RegisterTypeLib(path);
-    if (FAILED(hr)) {
-        Unregister(scope);  // nothing half-registered stays behind
-        return hr == E_ACCESSDENIED || hr == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)
-                   ? SELFREG_E_CLASS
-                   : hr;
-    }
-    return S_OK;
 }
 
 }  // namespace
+
+const tq::com::Server& tq::com::ThisServer() {
+    static const Server server{kClasses, &RegistryValues};
+    return server;
+}
 
 // The page's "Gera Script" button scripts gctlMenu, the tqMenu shown last on this thread.
 void tq::designer::GenerateScriptOnShownControl() {
     tq::ctl::CommandReceiver* shown = tq::ctl::ShownControl();
     if (!shown)  // none shown on this thread, or the one shown last is gone
-        throw tq::Error(tq::designer::hr::kObjectNotSet,
+        throw tq::Error(tq::hr::kObjectNotSet,
                         u"Nenhum controle tqMenu está ativo para gerar o script.");
     tq::com::Variant ignored;
     // Automation() is the control's _tqMenu.
@@ -124,27 +101,6 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         tq::com::Module::ReleaseCaches();
     }
     return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    return tq::com::GetClassObject(kClasses, clsid, iid, out);
-}
-
-STDAPI DllCanUnloadNow() {
-    return tq::com::Module::CanUnloadNow();
-}
-
-STDAPI DllRegisterServer() {
-    return Register(RegScope::Machine);
-}
-
-STDAPI DllUnregisterServer() {
-    return Unregister(RegScope::Machine);
-}
-
-STDAPI DllInstall(BOOL install, LPCWSTR cmdline) {
-    const RegScope scope = tq::com::ScopeFromCommandLine(cmdline);
-    return install ? Register(scope) : Unregister(scope);
 }
 
 }  // extern "C"

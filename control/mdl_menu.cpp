@@ -87,21 +87,6 @@ void Report(const wchar_t* what, const std::wstring& text) {
     OutputDebugStringW(line.c_str());
 }
 
-std::wstring TextOf(HRESULT hr) {
-    std::wstring text = L"HRESULT 0x";
-    wchar_t buf[16];
-    wsprintfW(buf, L"%08lX", static_cast<unsigned long>(hr));
-    text += buf;
-    IErrorInfo* ei = nullptr;
-    if (GetErrorInfo(0, &ei) == S_OK && ei) {
-        BSTR desc = nullptr;
-        if (SUCCEEDED(ei->GetDescription(&desc)) && desc) text += std::wstring(L" ") + desc;
-        SysFreeString(desc);
-        ei->Release();
-    }
-    return text;
-}
-
 // The WM_COMMAND part of WindowProc: find the entry and raise MenuClick.
 void Dispatch(const std::shared_ptr<HostState>& st, WPARAM wparam) {
     CommandReceiver* control = nullptr;
@@ -123,8 +108,7 @@ void Dispatch(const std::shared_ptr<HostState>& st, WPARAM wparam) {
     com::Check(tree->ItemPorHnd(key, &f1, &f2, &f3, item.put()));
     tree = nullptr;
     if (!item) return;
-    const HRESULT hr = control->DispararEvento(L"MenuClick", item.get());
-    if (FAILED(hr)) Report(L"MenuClick", TextOf(hr));
+    com::Check(control->DispararEvento(L"MenuClick", item.get()));
 }
 
 }  // namespace
@@ -209,8 +193,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     } catch (const tq::Error& e) {
         Report(L"MenuClick", std::wstring(com::AsWide(e.message())));
     } catch (const com::ComFailure& f) {
-        SetErrorInfo(0, f.info());
-        Report(L"MenuClick", TextOf(f.hr()));
+        Report(L"MenuClick", com::FailureText(f));
     } catch (const std::exception& e) {
         Report(L"MenuClick", com::FromAnsi(e.what()));
     } catch (...) {

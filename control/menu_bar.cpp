@@ -98,8 +98,7 @@ void MenuBar::MontarMenu() {
 }
 
 void MenuBar::DefineMenu(::MenuTree* level, LONG hnd_pai) {
-    if (!level)
-        throw tq::Error(static_cast<int32_t>(0x800A01A8), u"DefineMenu precisa de um MenuTree");
+    if (!level) throw tq::Error(tq::hr::kObjectRequired, u"DefineMenu precisa de um MenuTree");
     Define(bib::WrapComMenuTree(com::ComPtr<::MenuTree>(level)), hnd_pai);
 }
 

@@ -1,7 +1,7 @@
 // IEnumVARIANT over the entries of one level, handed out by MenuTree._NewEnum (For Each).
 #include "tqbib_private.h"
 
-namespace tqbib {
+namespace tq::bib::com {
 
 std::span<const QiEntry> ItemEnumObject::Interfaces() {
     static const QiEntry table[] = {TQ_QI(ItemEnumObject, IEnumVARIANT)};
@@ -57,4 +57,4 @@ HRESULT ItemEnumObject::Clone(IEnumVARIANT** out) {
     return S_OK;
 }
 
-}  // namespace tqbib
+}  // namespace tq::bib::com

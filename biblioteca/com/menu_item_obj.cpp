@@ -4,7 +4,7 @@
 #include "tq/com/strings.h"
 #include "tqbib_private.h"
 
-namespace tqbib {
+namespace tq::bib::com {
 namespace {
 
 using tq::com::ReturnBstr;
@@ -151,4 +151,4 @@ HRESULT MenuItemObject::InterfaceSupportsErrorInfo(REFIID iid) {
     return tq::com::SupportsErrorInfo(iids, iid);
 }
 
-}  // namespace tqbib
+}  // namespace tq::bib::com

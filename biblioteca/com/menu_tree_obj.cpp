@@ -41,7 +41,7 @@
 #include "tq/com/variant.h"
 #include "tqbib_private.h"
 
-namespace tqbib {
+namespace tq::bib::com {
 namespace {
 
 using tq::com::Guard;
@@ -119,6 +119,42 @@ Variant Dereference(const VARIANT& in) {
 // the value of a fractional one, or of a whole one beyond the 64-bit range (Huge).
 enum class NumberKind { NotNumber, Integral, Huge, Fractional };
 
+// The value of an integer VARIANT (an unsigned 64-bit one past INT64_MAX as INT64_MAX).
+bool IntegerOf(const VARIANT& v, int64_t* integral) {
+    switch (V_VT(&v)) {
+        case VT_I1:
+            *integral = V_I1(&v);
+            return true;
+        case VT_UI1:
+            *integral = V_UI1(&v);
+            return true;
+        case VT_I2:
+            *integral = V_I2(&v);
+            return true;
+        case VT_UI2:
+            *integral = V_UI2(&v);
+            return true;
+        case VT_I4:
+        case VT_INT:
+            *integral = V_I4(&v);
+            return true;
+        case VT_UI4:
+        case VT_UINT:
+            *integral = V_UI4(&v);
+            return true;
+        case VT_I8:
+            *integral = V_I8(&v);
+            return true;
+        case VT_UI8:
+            *integral = V_UI8(&v) > static_cast<ULONGLONG>(INT64_MAX)
+                            ? INT64_MAX
+                            : static_cast<int64_t>(V_UI8(&v));
+            return true;
+        default:
+            return false;
+    }
+}
+
 NumberKind ClassifyNumber(const VARIANT& v, int64_t* integral, double* real) {
     auto from_real = [&](double d) {
         *real = d;
@@ -127,39 +163,8 @@ NumberKind ClassifyNumber(const VARIANT& v, int64_t* integral, double* real) {
         *integral = static_cast<int64_t>(d);
         return NumberKind::Integral;
     };
+    if (IntegerOf(v, integral)) return NumberKind::Integral;
     switch (V_VT(&v)) {
-        case VT_I1:
-            *integral = V_I1(&v);
-            return NumberKind::Integral;
-        case VT_UI1:
-            *integral = V_UI1(&v);
-            return NumberKind::Integral;
-        case VT_I2:
-            *integral = V_I2(&v);
-            return NumberKind::Integral;
-        case VT_UI2:
-            *integral = V_UI2(&v);
-            return NumberKind::Integral;
-        case VT_I4:
-            *integral = V_I4(&v);
-            return NumberKind::Integral;
-        case VT_UI4:
-            *integral = V_UI4(&v);
-            return NumberKind::Integral;
-        case VT_INT:
-            *integral = V_INT(&v);
-            return NumberKind::Integral;
-        case VT_UINT:
-            *integral = V_UINT(&v);
-            return NumberKind::Integral;
-        case VT_I8:
-            *integral = V_I8(&v);
-            return NumberKind::Integral;
-        case VT_UI8:
-            *integral = V_UI8(&v) > static_cast<ULONGLONG>(INT64_MAX)
-                            ? INT64_MAX
-                            : static_cast<int64_t>(V_UI8(&v));
-            return NumberKind::Integral;
         case VT_R4:
             return from_real(V_R4(&v));
         case VT_R8:
@@ -519,4 +524,4 @@ HRESULT MenuTreeObject::GetClassInfo(ITypeInfo** out) {
     return tq::com::Module::TypeInfo(CLSID_MenuTreeClass, out);
 }
 
-}  // namespace tqbib
+}  // namespace tq::bib::com

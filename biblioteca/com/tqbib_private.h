@@ -24,7 +24,7 @@
 #include "tq/com/error_info.h"
 #include "tq/com/object.h"
 
-namespace tqbib {
+namespace tq::bib::com {
 
 using tq::com::ComObject;
 using tq::com::DispatchImpl;
@@ -151,4 +151,4 @@ class ItemEnumObject final : public ComObject<ItemEnumObject, IEnumVARIANT> {
     size_t next_;  // 0-based position of the next entry to hand out
 };
 
-}  // namespace tqbib
+}  // namespace tq::bib::com

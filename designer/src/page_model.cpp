@@ -23,10 +23,6 @@ const String kRootKey = u"A";
 const String kRootTag = u"Raiz";
 const String kTitle = u"Alerta!";
 
-[[noreturn]] void ThrowObjectNotSet() {
-    throw Error(hr::kObjectNotSet, u"Object variable or With block variable not set");
-}
-
 int16_t Checked16(int64_t v) {
     if (v < -32768 || v > 32767) throw Error(tq::hr::kOverflow, u"Overflow");
     return static_cast<int16_t>(v);

@@ -5,6 +5,7 @@
 
 #include "tq/com/com_ptr.h"
 #include "tq/com/error_info.h"
+#include "tq/com/late_bind.h"
 #include "tq/com/strings.h"
 #include "tq/com/variant.h"
 
@@ -55,37 +56,16 @@ std::wstring DescribeFileError(HRESULT hr, std::wstring_view path) {
     return L"Erro " + std::wstring(code) + L" do sistema de arquivos ao gravar: " + p;
 }
 
-// IDispatch::Invoke that keeps what the callee said: a DISP_E_EXCEPTION becomes its scode, with
-// an error object holding the callee's text and source, or our own text when it gave none.
-void Invoke(IDispatch* d, DISPID id, WORD flags, VARIANTARG* args_right_to_left, UINT count,
-            VARIANT* result, std::wstring_view path) {
-    DISPPARAMS params{};
-    params.rgvarg = args_right_to_left;
-    params.cArgs = count;
-    EXCEPINFO excep{};
-    UINT arg_err = 0;
-    HRESULT hr =
-        d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &excep, &arg_err);
-    if (SUCCEEDED(hr)) return;
-    std::wstring text, source;
-    if (hr == DISP_E_EXCEPTION) {
-        if (excep.pfnDeferredFillIn) excep.pfnDeferredFillIn(&excep);
-        if (excep.scode)
-            hr = excep.scode;
-        else if (excep.wCode)
-            hr = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, excep.wCode);
-        else
-            hr = E_FAIL;
-        if (excep.bstrDescription) text = excep.bstrDescription;
-        if (excep.bstrSource) source = excep.bstrSource;
-        SysFreeString(excep.bstrDescription);
-        SysFreeString(excep.bstrSource);
-        SysFreeString(excep.bstrHelpFile);
-    }
-    if (text.empty()) text = DescribeFileError(hr, path);
-    if (source.empty()) source = L"Scripting.FileSystemObject";
-    com::ReportError(hr, text, GUID_NULL, source);
-    throw ComFailure(hr);
+// A late-bound call on the FileSystemObject or its TextStream that throws what the callee said:
+// its code, text and source, or our own text for the path when it gave none.
+void Invoke(IDispatch* d, DISPID id, std::initializer_list<VARIANT> args, VARIANT* result,
+            std::wstring_view path) {
+    com::InvokeOutcome out = com::Invoke(d, id, DISPATCH_METHOD, args, result);
+    if (SUCCEEDED(out.hr)) return;
+    if (out.text.empty()) out.text = DescribeFileError(out.hr, path);
+    if (out.source.empty()) out.source = L"Scripting.FileSystemObject";
+    com::ReportError(out.hr, out.text, GUID_NULL, out.source);
+    throw ComFailure(out.hr);
 }
 
 DISPID DispId(IDispatch* d, const wchar_t* name) {
@@ -137,11 +117,7 @@ class StreamSink final : public LineSink {
     // measured three times slower: each took fresh pages from the system).
     static constexpr size_t kBatchChars = size_t{1} << 15;
 
-    void Send(std::wstring_view text) {
-        Variant arg = TextArg(text);
-        Variant ignored;
-        Invoke(stream_, id_, DISPATCH_METHOD, &arg, 1, &ignored, path_);
-    }
+    void Send(std::wstring_view text) { Invoke(stream_, id_, {TextArg(text)}, nullptr, path_); }
 
     IDispatch* stream_;
     WriteMode mode_;
@@ -167,15 +143,13 @@ size_t WriteScriptFile(bib::IMenuLevel& menu, std::wstring_view path, WriteMode 
         throw ComFailure(hr);
     }
 
-    // CreateTextFile(FileName, Overwrite): right-to-left in DISPPARAMS.
+    // CreateTextFile(FileName, Overwrite).
     ComPtr<IDispatch> stream;
     {
-        Variant args[2];
-        args[1] = TextArg(path);
-        args[0] = Variant::FromBool(true);
+        const Variant name = TextArg(path);
         Variant created;
-        Invoke(fso.get(), DispId(fso.get(), L"CreateTextFile"), DISPATCH_METHOD, args, 2, &created,
-               path);
+        Invoke(fso.get(), DispId(fso.get(), L"CreateTextFile"), {name, Variant::FromBool(true)},
+               &created, path);
         if (V_VT(&created) == VT_DISPATCH && V_DISPATCH(&created)) stream = V_DISPATCH(&created);
         if (!stream) {
             com::ReportError(E_UNEXPECTED,
@@ -190,14 +164,10 @@ size_t WriteScriptFile(bib::IMenuLevel& menu, std::wstring_view path, WriteMode 
         StreamSink sink(stream.get(), mode, path);
         const size_t lines = WriteScript(menu, sink);
         sink.Flush();
-        Variant ignored;
-        Invoke(stream.get(), close_id, DISPATCH_METHOD, nullptr, 0, &ignored, path);
+        Invoke(stream.get(), close_id, {}, nullptr, path);
         return lines;
     } catch (...) {
-        Variant ignored;
-        DISPPARAMS none{};
-        stream->Invoke(close_id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &ignored,
-                       nullptr, nullptr);
+        com::Invoke(stream.get(), close_id, DISPATCH_METHOD, {}, nullptr);
         stream = nullptr;
         fso = nullptr;
         DeleteFileW(std::wstring(path).c_str());

@@ -118,7 +118,7 @@ TEST_F(AtlEndToEndTest, DesignApplyShowPickAndScript) {
     CAUUID pages{};
     ASSERT_HRESULT_SUCCEEDED(spp->GetPages(&pages));
     ASSERT_EQ(pages.cElems, 1u);
-    EXPECT_TRUE(IsEqualCLSID(pages.pElems[0], designer::kClsidMenuProperty));
+    EXPECT_TRUE(IsEqualCLSID(pages.pElems[0], CLSID_tqMenuProperty));
     CoTaskMemFree(pages.pElems);
 
     // The page on the control: Arquivo with Novo, typed; applied.

@@ -7,9 +7,6 @@
 
 #include "page_win_fixture.h"
 #include "tq/designer/win/page_window.h"
-#ifdef TQ_HAVE_CONTROL_IDS
-#include "tqMenuCtl.h"
-#endif
 
 namespace tq::test {
 namespace {
@@ -211,26 +208,6 @@ TEST_F(ComPageTest, RefusesObjectsWithoutAMenuTreeAndReportsTheError) {
     SysFreeString(text);
     ei->Release();
     EXPECT_HRESULT_SUCCEEDED(page->SetObjects(0, nullptr));
-}
-
-TEST(ComPageRegistry, RegistryValuesNameTheClassItsServerAndItsProgId) {
-    const auto values = designer::MenuPropertyRegistryValues(L"C:\\x\\tqMenuCtl.ocx");
-    const std::wstring clsid = L"CLSID\\{87514F47-70FD-4992-B8F1-6D9533198B8F}";
-    auto has = [&](const std::wstring& key, const std::wstring& name, const std::wstring& value) {
-        for (const auto& v : values)
-            if (_wcsicmp(v.key.c_str(), key.c_str()) == 0 && v.name == name && v.value == value)
-                return true;
-        return false;
-    };
-    EXPECT_TRUE(has(clsid + L"\\InprocServer32", L"", L"C:\\x\\tqMenuCtl.ocx"));
-    EXPECT_TRUE(has(clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"));
-    EXPECT_TRUE(has(clsid + L"\\ProgID", L"", L"tqMenuCtl.tqMenuProperty"));
-    EXPECT_TRUE(
-        has(L"tqMenuCtl.tqMenuProperty\\CLSID", L"", L"{87514F47-70FD-4992-B8F1-6D9533198B8F}"));
-    // The control's type library reserves the same class id for the page.
-#ifdef TQ_HAVE_CONTROL_IDS
-    EXPECT_TRUE(IsEqualCLSID(designer::kClsidMenuProperty, CLSID_tqMenuProperty));
-#endif
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "page_win_fixture.h"
 #include "tq/com/class_factory.h"
 #include "tq/designer/win/page_window.h"
+#include "tqMenuCtl.h"
 #include "wine_drive.h"
 
 #ifndef TQ_SCREENSHOT_PATH
@@ -167,13 +168,13 @@ TEST(FrameTest, ShowsAndActivatesInOleCreatePropertyFrameAndTabsInTheFormsOrder)
     ComPtr<tq::com::ClassFactory> factory =
         tq::com::ClassFactory::Make(&designer::CreateMenuPropertyPage);
     DWORD cookie = 0;
-    ASSERT_HRESULT_SUCCEEDED(CoRegisterClassObject(
-        designer::kClsidMenuProperty, static_cast<IClassFactory*>(factory.get()),
-        CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
+    ASSERT_HRESULT_SUCCEEDED(
+        CoRegisterClassObject(CLSID_tqMenuProperty, static_cast<IClassFactory*>(factory.get()),
+                              CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
     ComPtr<::MenuTree> tree = ThreeLevels();
     ComPtr<FakeControl> control = FakeControl::Make(tree);
     IUnknown* objects[] = {static_cast<IDispatch*>(control.get())};
-    CLSID pages[] = {designer::kClsidMenuProperty};
+    CLSID pages[] = {CLSID_tqMenuProperty};
 
     FrameSeen seen;
     std::thread driver(DriveFrame, GetCurrentThreadId(), &seen);

@@ -262,19 +262,20 @@ struct TreeImpl {
         for (auto& e : t.items_) e->level_ = &t;
     }
 
-    // SwapContents between levels of different indices where one is not an index top: every
-    // handle below each level moves to the index of the level it ends up under.
-    static void SwapAcrossIndices(MenuTree& a, MenuTree& b) {
-        struct Side {
-            MenuTree* level;
-            std::vector<MenuTree*> below;  // every level under `level`, not `level` itself
-            std::vector<MenuItem*> linked;
-        };
-        Side sides[2] = {{&a, {}, {}}, {&b, {}, {}}};
+    // One side of SwapAcrossIndices.
+    struct SwapSide {
+        MenuTree* level;
+        std::vector<MenuTree*> below;  // every level under `level`, not `level` itself
+        std::vector<MenuItem*> linked;
+    };
+
+    // Fills each side's levels below and linked entries, and makes in the other side's index the
+    // chains those entries move into; on failure the chains made are dropped again.
+    static void PrepareSwap(SwapSide (&sides)[2]) {
         std::vector<std::pair<HndIndex*, int32_t>> made;  // chains created for the move
         try {
             for (int s = 0; s < 2; ++s) {
-                Side& side = sides[s];
+                SwapSide& side = sides[s];
                 HndIndex& target = *sides[1 - s].level->index_;
                 std::vector<MenuTree*> todo{side.level};
                 while (!todo.empty()) {
@@ -299,10 +300,17 @@ struct TreeImpl {
             }
             throw;
         }
+    }
+
+    // SwapContents between levels of different indices where one is not an index top: every
+    // handle below each level moves to the index of the level it ends up under.
+    static void SwapAcrossIndices(MenuTree& a, MenuTree& b) {
+        SwapSide sides[2] = {{&a, {}, {}}, {&b, {}, {}}};
+        PrepareSwap(sides);
         // Nothing below allocates.  Each side leaves its level's index (which the level keeps)
         // for the other level's; chains emptied here may be the very ones the other side moves
         // into, so they are dropped only at the end.
-        for (Side& side : sides) {
+        for (SwapSide& side : sides) {
             HndIndex& from = *side.level->index_;
             for (MenuItem* e : side.linked) UnlinkFrom(from.chains.find(e->hnd_)->second, *e);
         }
@@ -322,7 +330,7 @@ struct TreeImpl {
             for (MenuItem* e : linked)
                 LinkInto(e->level_->index_->chains.find(e->hnd_)->second, *e);
         }
-        for (Side& side : sides) {
+        for (SwapSide& side : sides) {
             HndIndex& from = *side.level->index_;
             for (MenuItem* e : side.linked) {
                 auto it = from.chains.find(e->hnd_);

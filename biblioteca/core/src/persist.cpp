@@ -3,6 +3,7 @@
 // Both walk the tree with explicit stacks: the depth of a tree never reaches the C++ stack.
 #include "tq/bib/persist.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -253,35 +254,53 @@ std::vector<uint8_t> Save(const MenuTree& tree) {
     return out;
 }
 
-// Field bits of the "seen" mask of an open entry.
-int FieldBit(uint8_t tag) {
-    switch (tag) {
-        case kConsulta:
-            return 0;
-        case kVisivel:
-            return 1;
-        case kVisivelDefault:
-            return 2;
-        case kHabilitado:
-            return 3;
-        case kHabilitadoDefault:
-            return 4;
-        case kCaption:
-            return 5;
-        case kTextoMenu:
-            return 6;
-        case kDescricao:
-            return 7;
-        case kNome:
-            return 8;
-        case kTecla:
-            return 9;
-        default:
-            return -1;
-    }
-}
+// The fields of an entry, tag to setter.  A field's bit in the "seen" mask of an open entry is
+// its place here, the Boolean fields first.
+struct BoolField {
+    uint8_t tag;
+    bool fresh;  // a new entry's value: SaveTree writes only the other
+    void (MenuItem::*set)(bool);
+};
+constexpr BoolField kBoolFields[] = {
+    {kConsulta, false, &MenuItem::SetMenuConsulta},
+    {kVisivel, true, &MenuItem::SetVisivel},
+    {kVisivelDefault, true, &MenuItem::SetVisivelDefault},
+    {kHabilitado, true, &MenuItem::SetHabilitado},
+    {kHabilitadoDefault, true, &MenuItem::SetHabilitadoDefault},
+};
+struct StringField {
+    uint8_t tag;
+    void (MenuItem::*set)(String);
+};
+constexpr StringField kStringFields[] = {
+    {kCaption, &MenuItem::SetCaption},     {kTextoMenu, &MenuItem::SetTextoMenu},
+    {kDescricao, &MenuItem::SetDescricao}, {kNome, &MenuItem::SetNome},
+    {kTecla, &MenuItem::SetTeclaExtenso},
+};
 
-std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
+// The format's primitives read off the data, each bounds-checked: a read past the end is a save
+// cut short.
+class Reader {
+  public:
+    explicit Reader(std::span<const uint8_t> data) : p_(data.data()), end_(p_ + data.size()) {}
+    size_t Left() const { return static_cast<size_t>(end_ - p_); }
+    uint8_t U8() { return *Take(1); }
+    uint16_t U16() { return GetU16(Take(2)); }
+    uint32_t U32() { return GetU32(Take(4)); }
+    const uint8_t* Take(size_t n) {
+        if (Left() < n) Truncated();
+        const uint8_t* at = p_;
+        p_ += n;
+        return at;
+    }
+
+  private:
+    const uint8_t* p_;
+    const uint8_t* end_;
+};
+
+// Checks the header and returns the entry count it declares.
+uint32_t ReadHeader(std::span<const uint8_t> data, Reader& in) {
     if (data.size() > kMaxBytes) ByteLimit();
     if (data.size() < 4 || std::memcmp(data.data(), kMagic, 4) != 0) {
         // A prefix of the magic is a save cut short, anything else is not a save at all.
@@ -290,12 +309,10 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
         throw Error(hr::kInvalidData, Text("Os dados não são de um menu salvo."));
     }
     if (data.size() < kHeaderSize) Truncated();
-    const uint8_t* p = data.data();
-    const uint8_t* const end = p + data.size();
-    const uint16_t version = GetU16(p + 4);
-    const uint16_t min_reader = GetU16(p + 6);
-    const uint32_t count = GetU32(p + 8);
-    p += kHeaderSize;
+    in.Take(4);
+    const uint16_t version = in.U16();
+    const uint16_t min_reader = in.U16();
+    const uint32_t count = in.U32();
     if (min_reader > kFormatVersion)
         throw Error(hr::kOldFormat,
                     Text("O menu foi salvo num formato mais novo (versão " +
@@ -303,141 +320,134 @@ std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
     if (min_reader == 0 || version < min_reader) Corrupt("versão do formato inválida");
     if (count > kMaxEntries) EntryLimit();
     // Every entry takes at least its begin and end tags.
-    if (count > static_cast<size_t>(end - p) / 2)
-        Corrupt("há menos dados do que as entradas declaradas");
+    if (count > in.Left() / 2) Corrupt("há menos dados do que as entradas declaradas");
+    return count;
+}
 
-    // Charged before each allocation, so the load never takes more than its budget.  The budget
-    // grows with the bytes of what was read so far as SaveTree writes it (never more than what
-    // was read), and SaveTree keeps the same account in the same order over its own output: so
-    // whatever loads also saves, and whatever saves also loads.
-    LoadBudget budget;
+// Builds the tree from the tags after the header.
+class Loader {
+  public:
+    Loader(Reader& in, uint32_t count) : in_(in), count_(count) {
+        open_.reserve(std::min<size_t>(count, 16));
+    }
 
-    auto root = MenuTree::Create();
+    std::shared_ptr<MenuTree> Run() {
+        for (;;) {
+            const uint8_t tag = in_.U8();
+            switch (tag >> 5) {
+                case kStructure:
+                    if (Structure(tag)) return root_;
+                    break;
+                case kBool:
+                    ReadBool(tag);
+                    break;
+                case kU32:
+                    in_.Take(4);  // no such field in this version
+                    break;
+                case kString:
+                    ReadString(tag);
+                    break;
+                case kBytes:
+                    in_.Take(in_.U32());
+                    break;
+                default:
+                    Corrupt("tipo de campo reservado");
+            }
+        }
+    }
+
+  private:
     struct Open {
         MenuItem* item;
         uint32_t seen;
     };
-    std::vector<Open> open;
-    open.reserve(std::min<size_t>(count, 16));
-    size_t loaded = 0;
-    for (;;) {
-        if (p == end) Truncated();
-        const uint8_t tag = *p++;
-        switch (tag >> 5) {
-            case kStructure:
-                if (tag == kBegin) {
-                    if (open.size() == kMaxDepth) DepthLimit();
-                    if (loaded == count) Corrupt("há mais entradas do que o cabeçalho declara");
-                    // The open entry's level is made with its first child: leaves get none.
-                    MenuTree* level = root.get();
-                    bool makes_level = false;
-                    if (!open.empty()) {
-                        const MenuItem& parent = *open.back().item;
-                        makes_level = !parent.Children();
-                        if (makes_level) budget.Entry(true);  // before the level is made
-                        level = parent.SubMenu().get();
-                    }
-                    if (level->Count() == kMaxLevelEntries) LevelLimit();
-                    if (!makes_level) budget.Entry(false);
-                    ++loaded;
-                    open.push_back({level->Add(String(), String()).get(), 0});
-                } else if (tag == kEnd) {
-                    if (open.empty()) Corrupt("fim de entrada sem entrada aberta");
-                    open.pop_back();
-                } else if (tag == kEndOfData) {
-                    if (!open.empty()) Corrupt("fim dos dados com entradas abertas");
-                    if (loaded != count) Corrupt("há menos entradas do que o cabeçalho declara");
-                    if (p != end) Corrupt("há dados depois do fim do menu");
-                    return root;
-                } else {
-                    Corrupt("marca de estrutura desconhecida");
-                }
-                break;
-            case kBool: {
-                if (end - p < 1) Truncated();
-                const uint8_t v = *p++;
-                const int bit = FieldBit(tag);
-                if (bit < 0) break;  // a later version's field
-                if (open.empty()) Corrupt("campo de entrada fora de uma entrada");
-                Open& o = open.back();
-                if (o.seen & (1u << bit)) Corrupt("campo repetido numa entrada");
-                o.seen |= 1u << bit;
-                if (v > 1) Corrupt("valor lógico inválido");
-                // Saved only when it differs from a new entry's value.
-                if (v != (tag == kConsulta ? 0 : 1)) budget.Bool(tag, v);
-                MenuItem& e = *o.item;
-                switch (tag) {
-                    case kConsulta:
-                        e.SetMenuConsulta(v);
-                        break;
-                    case kVisivel:
-                        e.SetVisivel(v);
-                        break;
-                    case kVisivelDefault:
-                        e.SetVisivelDefault(v);
-                        break;
-                    case kHabilitado:
-                        e.SetHabilitado(v);
-                        break;
-                    default:
-                        e.SetHabilitadoDefault(v);
-                        break;
-                }
-                break;
-            }
-            case kU32:
-                if (end - p < 4) Truncated();
-                p += 4;  // no such field in this version
-                break;
-            case kString: {
-                if (end - p < 4) Truncated();
-                const uint32_t n = GetU32(p);
-                p += 4;
-                if (n > static_cast<size_t>(end - p) / 2) Truncated();
-                const uint8_t* chars = p;
-                p += 2 * static_cast<size_t>(n);
-                const int bit = FieldBit(tag);
-                if (bit < 0) break;
-                if (open.empty()) Corrupt("campo de entrada fora de uma entrada");
-                Open& o = open.back();
-                if (o.seen & (1u << bit)) Corrupt("campo repetido numa entrada");
-                o.seen |= 1u << bit;
-                MenuItem& e = *o.item;
-                if (n > 0 || tag == kTextoMenu)  // saved: SaveTree writes it
-                    budget.saved += 5 + 2 * static_cast<size_t>(n);
-                budget.Charge(LoadCostOfString(n));
-                String s = GetUtf16(chars, n);
-                switch (tag) {
-                    case kCaption:
-                        e.SetCaption(std::move(s));
-                        break;
-                    case kTextoMenu:
-                        e.SetTextoMenu(std::move(s));
-                        break;
-                    case kDescricao:
-                        e.SetDescricao(std::move(s));
-                        break;
-                    case kNome:
-                        e.SetNome(std::move(s));
-                        break;
-                    default:
-                        e.SetTeclaExtenso(std::move(s));
-                        break;
-                }
-                break;
-            }
-            case kBytes: {
-                if (end - p < 4) Truncated();
-                const uint32_t n = GetU32(p);
-                p += 4;
-                if (n > static_cast<size_t>(end - p)) Truncated();
-                p += n;
-                break;
-            }
-            default:
-                Corrupt("tipo de campo reservado");
+
+    // Begin, end of entry, end of data (true).
+    bool Structure(uint8_t tag) {
+        if (tag == kBegin) {
+            Begin();
+        } else if (tag == kEnd) {
+            if (open_.empty()) Corrupt("fim de entrada sem entrada aberta");
+            open_.pop_back();
+        } else if (tag == kEndOfData) {
+            if (!open_.empty()) Corrupt("fim dos dados com entradas abertas");
+            if (loaded_ != count_) Corrupt("há menos entradas do que o cabeçalho declara");
+            if (in_.Left() != 0) Corrupt("há dados depois do fim do menu");
+            return true;
+        } else {
+            Corrupt("marca de estrutura desconhecida");
         }
+        return false;
     }
+
+    void Begin() {
+        if (open_.size() == kMaxDepth) DepthLimit();
+        if (loaded_ == count_) Corrupt("há mais entradas do que o cabeçalho declara");
+        // The open entry's level is made with its first child: leaves get none.
+        MenuTree* level = root_.get();
+        bool makes_level = false;
+        if (!open_.empty()) {
+            const MenuItem& parent = *open_.back().item;
+            makes_level = !parent.Children();
+            if (makes_level) budget_.Entry(true);  // before the level is made
+            level = parent.SubMenu().get();
+        }
+        if (level->Count() == kMaxLevelEntries) LevelLimit();
+        if (!makes_level) budget_.Entry(false);
+        ++loaded_;
+        open_.push_back({level->Add(String(), String()).get(), 0});
+    }
+
+    // The open entry, for a field that has bit `bit` in its mask and is not there yet.
+    MenuItem& Claim(size_t bit) {
+        if (open_.empty()) Corrupt("campo de entrada fora de uma entrada");
+        Open& o = open_.back();
+        if (o.seen & (1u << bit)) Corrupt("campo repetido numa entrada");
+        o.seen |= 1u << bit;
+        return *o.item;
+    }
+
+    void ReadBool(uint8_t tag) {
+        const uint8_t v = in_.U8();
+        const auto* f = std::find_if(std::begin(kBoolFields), std::end(kBoolFields),
+                                     [&](const BoolField& b) { return b.tag == tag; });
+        if (f == std::end(kBoolFields)) return;  // a later version's field
+        MenuItem& e = Claim(static_cast<size_t>(f - kBoolFields));
+        if (v > 1) Corrupt("valor lógico inválido");
+        if (v != f->fresh) budget_.Bool(tag, v);
+        (e.*f->set)(v != 0);
+    }
+
+    void ReadString(uint8_t tag) {
+        const uint32_t n = in_.U32();
+        if (n > in_.Left() / 2) Truncated();
+        const uint8_t* chars = in_.Take(2 * static_cast<size_t>(n));
+        const auto* f = std::find_if(std::begin(kStringFields), std::end(kStringFields),
+                                     [&](const StringField& s) { return s.tag == tag; });
+        if (f == std::end(kStringFields)) return;
+        MenuItem& e = Claim(std::size(kBoolFields) + static_cast<size_t>(f - kStringFields));
+        if (n > 0 || tag == kTextoMenu)  // saved: SaveTree writes it
+            budget_.saved += 5 + 2 * static_cast<size_t>(n);
+        budget_.Charge(LoadCostOfString(n));
+        (e.*f->set)(GetUtf16(chars, n));
+    }
+
+    Reader& in_;
+    const uint32_t count_;
+    size_t loaded_ = 0;
+    // Charged before each allocation, so the load never takes more than its budget.  The
+    // budget grows with the bytes of what was read so far as SaveTree writes it (never more
+    // than what was read), and SaveTree keeps the same account in the same order over its own
+    // output: so whatever loads also saves, and whatever saves also loads.
+    LoadBudget budget_;
+    std::shared_ptr<MenuTree> root_ = MenuTree::Create();
+    std::vector<Open> open_;
+};
+
+std::shared_ptr<MenuTree> Load(std::span<const uint8_t> data) {
+    Reader in(data);
+    const uint32_t count = ReadHeader(data, in);
+    return Loader(in, count).Run();
 }
 
 constexpr char16_t kBase64Alphabet[] =

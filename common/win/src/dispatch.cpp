@@ -58,6 +58,32 @@ VARTYPE PointeeType(ITypeInfo* ti, const TYPEDESC& param) {
     }
 }
 
+// The description of member `id` as called with `flags` (for the caller to release); null when
+// there is none.
+FUNCDESC* FindFunc(ITypeInfo* ti, DISPID id, WORD flags) {
+    TYPEATTR* attr = nullptr;
+    if (FAILED(ti->GetTypeAttr(&attr))) return nullptr;
+    const UINT funcs = attr->cFuncs;
+    ti->ReleaseTypeAttr(attr);
+    for (UINT i = 0; i < funcs; ++i) {
+        FUNCDESC* fd = nullptr;
+        if (FAILED(ti->GetFuncDesc(i, &fd))) return nullptr;
+        if (fd->memid == id && (fd->invkind & flags)) return fd;
+        ti->ReleaseFuncDesc(fd);
+    }
+    return nullptr;
+}
+
+// The parameter (left to right) that argument j stands for; `count` for none.  Positional
+// arguments come last to first; named ones name their parameter, and a property put's value is
+// the last parameter.
+UINT ParameterOf(const DISPPARAMS& params, UINT j, UINT count) {
+    if (j >= params.cNamedArgs) return params.cArgs - 1 - j;
+    const DISPID name = params.rgdispidNamedArgs[j];
+    if (name == DISPID_PROPERTYPUT && count > 0) return count - 1;
+    return name >= 0 ? static_cast<UINT>(name) : count;
+}
+
 }  // namespace
 
 struct ByRefArguments::State {
@@ -89,18 +115,8 @@ HRESULT ByRefArguments::Prepare(ITypeInfo* ti, DISPID id, WORD flags, DISPPARAMS
         any = any || V_VT(&params->rgvarg[j]) == (VT_BYREF | VT_VARIANT);
     if (!any) return S_OK;
 
-    TYPEATTR* attr = nullptr;
-    if (FAILED(ti->GetTypeAttr(&attr))) return S_OK;  // the type library's Invoke will say
-    const UINT funcs = attr->cFuncs;
-    ti->ReleaseTypeAttr(attr);
-    FUNCDESC* fd = nullptr;
-    for (UINT i = 0; i < funcs && !fd; ++i) {
-        if (FAILED(ti->GetFuncDesc(i, &fd))) return S_OK;
-        if (fd->memid != id || !(fd->invkind & flags)) {
-            ti->ReleaseFuncDesc(fd);
-            fd = nullptr;
-        }
-    }
+    // Without a description the type library's Invoke will say what is wrong.
+    FUNCDESC* fd = FindFunc(ti, id, flags);
     if (!fd) return S_OK;
 
     HRESULT hr = S_OK;
@@ -112,18 +128,7 @@ HRESULT ByRefArguments::Prepare(ITypeInfo* ti, DISPID id, WORD flags, DISPPARAMS
         for (UINT j = 0; j < params->cArgs && SUCCEEDED(hr); ++j) {
             VARIANT& arg = state->args[j];
             if (V_VT(&arg) != (VT_BYREF | VT_VARIANT) || !V_VARIANTREF(&arg)) continue;
-            // Positional arguments come last to first; named ones name their parameter, and a
-            // property put's value is the last parameter.
-            UINT p = count;
-            if (j < params->cNamedArgs) {
-                const DISPID name = params->rgdispidNamedArgs[j];
-                if (name == DISPID_PROPERTYPUT && count > 0)
-                    p = count - 1;
-                else if (name >= 0)
-                    p = static_cast<UINT>(name);
-            } else {
-                p = params->cArgs - 1 - j;
-            }
+            const UINT p = ParameterOf(*params, j, count);
             if (p >= count) continue;
             const VARTYPE vt = PointeeType(ti, fd->lprgelemdescParam[p].tdesc);
             if (vt == VT_EMPTY) continue;

@@ -1,5 +1,6 @@
 #include "tq/com/error_info.h"
 
+#include <cstdio>
 #include <new>
 #include <string>
 
@@ -25,6 +26,21 @@ ComFailure::ComFailure(HRESULT hr) : hr_(hr) {
     // Take the callee's error object now, before anything else can replace it.
     IErrorInfo* ei = nullptr;
     if (GetErrorInfo(0, &ei) == S_OK) info_ = ComPtr<IErrorInfo>::Attach(ei);
+}
+
+std::wstring ErrorText(IErrorInfo* info) {
+    BSTR desc = nullptr;
+    if (!info || FAILED(info->GetDescription(&desc))) return {};
+    const Bstr owned = Bstr::Attach(desc);
+    return std::wstring(owned.view());
+}
+
+std::wstring FailureText(const ComFailure& failure) {
+    wchar_t code[24];
+    swprintf(code, 24, L"HRESULT 0x%08lX", static_cast<unsigned long>(failure.hr()));
+    std::wstring text = code;
+    if (std::wstring desc = ErrorText(failure.info()); !desc.empty()) text += L" " + desc;
+    return text;
 }
 
 HRESULT Check(HRESULT hr, std::wstring_view description) {

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "tq/com/error_info.h"
+#include "tq/com/strings.h"
+#include "tq/error.h"
 
 namespace tq::com {
 
@@ -17,10 +19,12 @@ HRESULT GetDispId(IDispatch* d, const wchar_t* name, DISPID* id) {
     return hr;
 }
 
-HRESULT InvokeById(IDispatch* d, DISPID id, WORD flags, std::initializer_list<VARIANT> args,
-                   VARIANT* result, std::wstring_view name_for_errors) {
-    if (!d) return E_POINTER;
-    // DISPPARAMS takes the arguments right to left; the caller keeps ownership.
+InvokeOutcome Invoke(IDispatch* d, DISPID id, WORD flags, std::initializer_list<VARIANT> args,
+                     VARIANT* result) {
+    InvokeOutcome out;
+    out.hr = E_POINTER;
+    if (!d) return out;
+    // DISPPARAMS takes the arguments right to left.
     std::vector<VARIANTARG> reversed(args.begin(), args.end());
     std::reverse(reversed.begin(), reversed.end());
     DISPID put_id = DISPID_PROPERTYPUT;
@@ -34,20 +38,27 @@ HRESULT InvokeById(IDispatch* d, DISPID id, WORD flags, std::initializer_list<VA
     EXCEPINFO excep{};
     UINT arg_err = 0;
     Variant ignored;
-    HRESULT hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                           result ? result : &ignored, &excep, &arg_err);
-    if (hr == DISP_E_EXCEPTION) {
-        if (excep.pfnDeferredFillIn) excep.pfnDeferredFillIn(&excep);
-        hr = excep.scode ? excep.scode : E_FAIL;
-        std::wstring text = excep.bstrDescription ? excep.bstrDescription : L"";
-        std::wstring source = excep.bstrSource ? excep.bstrSource : L"";
-        SysFreeString(excep.bstrDescription);
-        SysFreeString(excep.bstrSource);
-        SysFreeString(excep.bstrHelpFile);
-        if (text.empty()) text = L"Falha em '" + std::wstring(name_for_errors) + L"'";
-        return ReportError(hr, text, GUID_NULL, source);
-    }
-    return hr;
+    out.hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                       result ? result : &ignored, &excep, &arg_err);
+    if (out.hr != DISP_E_EXCEPTION) return out;
+    out.raised = true;
+    if (excep.pfnDeferredFillIn) excep.pfnDeferredFillIn(&excep);
+    const Bstr desc = Bstr::Attach(excep.bstrDescription), source = Bstr::Attach(excep.bstrSource),
+               help = Bstr::Attach(excep.bstrHelpFile);
+    out.hr = excep.scode   ? excep.scode
+             : excep.wCode ? static_cast<HRESULT>(tq::hr::Classic(excep.wCode))
+                           : E_FAIL;
+    out.text = desc.view();
+    out.source = source.view();
+    return out;
+}
+
+HRESULT InvokeById(IDispatch* d, DISPID id, WORD flags, std::initializer_list<VARIANT> args,
+                   VARIANT* result, std::wstring_view name_for_errors) {
+    InvokeOutcome out = Invoke(d, id, flags, args, result);
+    if (!out.raised) return out.hr;
+    if (out.text.empty()) out.text = L"Falha em '" + std::wstring(name_for_errors) + L"'";
+    return ReportError(out.hr, out.text, GUID_NULL, out.source);
 }
 
 namespace {

@@ -33,7 +33,8 @@ HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    return create_(iid, out);
+    // A creation function that throws fails the call; nothing escapes the factory.
+    return Guard(IID_IClassFactory, {}, [&] { return create_(iid, out); });
 }
 
 HRESULT ClassFactory::LockServer(BOOL lock) {

@@ -26,11 +26,6 @@ namespace {
 using com::ComPtr;
 
 constexpr wchar_t kSource[] = L"tqMenuCtl.tqMenuProperty";
-constexpr DISPID kDispidMenuTree = 1;  // _tqMenu::MenuTree
-
-[[noreturn]] void ThrowObjectNotSet() {
-    throw Error(hr::kObjectNotSet, u"Object variable or With block variable not set");
-}
 
 class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IPropertyPage2>,
                                private IPageHost {
@@ -138,9 +133,16 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
 
     // IPropertyPage2
     IFACEMETHODIMP EditProperty(DISPID id) override {
-        if (id != kDispidMenuTree) return E_NOTIMPL;
-        if (HWND trv = page_->Handle(Control::trvMenu)) SetFocus(trv);
-        return S_OK;
+        return Guarded([&] {
+            // The one property the page edits: the control's MenuTree, known by name as above.
+            DISPID menu_tree = DISPID_UNKNOWN;
+            if (objects_.empty() ||
+                FAILED(com::GetDispId(FirstControl().get(), L"MenuTree", &menu_tree)) ||
+                id != menu_tree)
+                return E_NOTIMPL;
+            if (HWND trv = page_->Handle(Control::trvMenu)) SetFocus(trv);
+            return S_OK;
+        });
     }
 
   private:
@@ -230,19 +232,6 @@ std::span<const com::QiEntry> MenuPropertyPage::Interfaces() {
 
 HRESULT CreateMenuPropertyPage(REFIID iid, void** out) {
     return MenuPropertyPage::NewInstance(iid, out);
-}
-
-std::vector<com::RegValue> MenuPropertyRegistryValues(const std::wstring& module_path) {
-    const std::wstring clsid = L"CLSID\\" + com::GuidString(kClsidMenuProperty);
-    const std::wstring progid = kMenuPropertyProgId;
-    return {
-        {clsid, L"", L"tqMenuProperty"},
-        {clsid + L"\\InprocServer32", L"", module_path},
-        {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-        {clsid + L"\\ProgID", L"", progid},
-        {progid, L"", L"tqMenuProperty"},
-        {progid + L"\\CLSID", L"", com::GuidString(kClsidMenuProperty)},
-    };
 }
 
 }  // namespace tq::designer

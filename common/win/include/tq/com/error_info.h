@@ -6,6 +6,7 @@
 #include <oaidl.h>
 
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "tq/com/com_ptr.h"
@@ -31,6 +32,11 @@ class ComFailure {
     HRESULT hr_;
     ComPtr<IErrorInfo> info_;
 };
+
+// The description an error object carries; empty for none.
+std::wstring ErrorText(IErrorInfo* info);
+// A failure as one line for a log: "HRESULT 0x80004005" and the callee's description, if any.
+std::wstring FailureText(const ComFailure& failure);
 
 // Throws ComFailure when hr failed; returns hr otherwise (S_OK or S_FALSE).
 inline HRESULT Check(HRESULT hr) {

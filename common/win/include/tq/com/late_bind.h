@@ -6,11 +6,27 @@
 #include <oaidl.h>
 
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "tq/com/variant.h"
 
 namespace tq::com {
+
+// How one IDispatch::Invoke ended.  A DISP_E_EXCEPTION is unpacked: hr is the exception's scode,
+// or its wCode as a classic run-time error (0x800A0000 + number), or E_FAIL for neither; text
+// and source are the callee's, empty when it gave none.
+struct InvokeOutcome {
+    HRESULT hr = S_OK;
+    bool raised = false;  // the callee raised an exception (DISP_E_EXCEPTION)
+    std::wstring text;
+    std::wstring source;
+};
+
+// IDispatch::Invoke with `args` in natural (left-to-right) order, the caller keeping ownership; a
+// property put passes its value as DISPID_PROPERTYPUT.  Sets no error object.
+InvokeOutcome Invoke(IDispatch* d, DISPID id, WORD flags, std::initializer_list<VARIANT> args,
+                     VARIANT* result);
 
 HRESULT GetDispId(IDispatch* d, const wchar_t* name, DISPID* id);
 

@@ -23,6 +23,8 @@ class Module {
 
     // The type library embedded as resource 1 of this module (loaded once, kept until unload).
     static HRESULT TypeLib(ITypeLib** out) noexcept;
+    // The type information of one interface or class of that library: loaded once, then
+    // handed out without taking a lock (IDispatch calls it on every GetIDsOfNames and Invoke).
     static HRESULT TypeInfo(REFGUID guid, ITypeInfo** out) noexcept;
     // Drops cached type information (called from DLL_PROCESS_DETACH).
     static void ReleaseCaches() noexcept;

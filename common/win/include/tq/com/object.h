@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "tq/com/com_ptr.h"
+#include "tq/com/error_info.h"
 #include "tq/com/module.h"
 
 namespace tq::com {
@@ -76,17 +77,15 @@ class ComObject : public Ifaces... {
     }
 
     // new + QueryInterface (for class factories); the object dies again if the interface is not
-    // supported.
+    // supported.  A constructor that throws fails the call with the exception's HRESULT.
     template <class... Args>
-    static HRESULT NewInstance(REFIID iid, void** out, Args&&... args) {
+    static HRESULT NewInstance(REFIID iid, void** out, Args&&... args) noexcept {
         if (!out) return E_POINTER;
         *out = nullptr;
-        Derived* obj = new (std::nothrow) Derived(std::forward<Args>(args)...);
-        if (!obj) return E_OUTOFMEMORY;
-        obj->AddRef();
-        const HRESULT hr = obj->QueryInterface(iid, out);
-        obj->Release();
-        return hr;
+        return Guard(iid, {}, [&] {
+            const ComPtr<Derived> obj(new Derived(std::forward<Args>(args)...));
+            return obj->QueryInterface(iid, out);
+        });
     }
 
     // new, as a counted pointer to the class itself (for code of the same library).

@@ -13,25 +13,10 @@
 #include <objbase.h>
 #include <oaidl.h>
 
-#include <string>
-#include <vector>
-
-#include "tq/com/registry.h"
-
 namespace tq::designer {
-
-// {87514F47-70FD-4992-B8F1-6D9533198B8F}: the class id tqMenuCtl's type library gives the page
-// (coclass tqMenuProperty) and that tqMenu names in ISpecifyPropertyPages.
-inline constexpr CLSID kClsidMenuProperty = {
-    0x87514F47, 0x70FD, 0x4992, {0xB8, 0xF1, 0x6D, 0x95, 0x33, 0x19, 0x8B, 0x8F}};
-inline constexpr wchar_t kMenuPropertyProgId[] = L"tqMenuCtl.tqMenuProperty";
 
 // Creates a page object (for DllGetClassObject's class table).
 HRESULT CreateMenuPropertyPage(REFIID iid, void** out);
-
-// The registry values of the page class for a module at `module_path`: the class name, the
-// in-process server (apartment threaded), the ProgID both ways.
-std::vector<com::RegValue> MenuPropertyRegistryValues(const std::wstring& module_path);
 
 // The page's "Gera Script" button: GerarScript on gctlMenu, the tqMenu shown last on this
 // thread, its result ignored.  Defined by the module that holds the control (the page and the
