@@ -20,9 +20,7 @@ void Check(HRESULT hr, const wchar_t* what) {
     try {
         com::Check(hr);
     } catch (const com::ComFailure& f) {
-        String text;
-        Bstr d;
-        if (f.info() && SUCCEEDED(f.info()->GetDescription(d.put()))) text = d.portable();
+        String text(com::AsPortable(com::ErrorText(f.info())));
         if (text.empty()) text = u"Falha em MenuTree." + String(com::AsPortable(what));
         throw Error(static_cast<int32_t>(hr), text);
     }

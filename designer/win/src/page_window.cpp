@@ -651,10 +651,7 @@ void PageWindow::Safely(F&& f) {
         ShowError(e.message());
     } catch (const com::ComFailure& e) {
         // The callee's own text when it left one, else the bare error number.
-        String text;
-        BSTR d = nullptr;
-        if (e.info() && SUCCEEDED(e.info()->GetDescription(&d)) && d) text = com::ToPortable(d);
-        SysFreeString(d);
+        const String text(com::AsPortable(com::ErrorText(e.info())));
         ShowError(text.empty()
                       ? u"Erro " + FromUtf8(std::to_string(static_cast<unsigned long>(e.hr())))
                       : text);
