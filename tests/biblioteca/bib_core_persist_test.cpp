@@ -5,10 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tq/bib/persist.h"
@@ -114,26 +112,19 @@ std::shared_ptr<MenuTree> RichTree() {
 }
 
 void ExpectSameTree(const MenuTree& a, const MenuTree& b) {
+    auto fields = [](const MenuItem& e) {
+        return std::tuple(e.Caption(), e.TextoMenu(), e.TextoMenuWasSet(), e.Descricao(), e.Nome(),
+                          e.TeclaExtenso(), e.MenuConsulta(), e.Visivel(), e.VisivelDefault(),
+                          e.Habilitado(), e.HabilitadoDefault());
+    };
     std::vector<std::pair<const MenuTree*, const MenuTree*>> todo{{&a, &b}};
     while (!todo.empty()) {
         auto [x, y] = todo.back();
         todo.pop_back();
         ASSERT_EQ(x->Count(), y->Count());
         for (size_t i = 1; i <= x->Count(); ++i) {
-            const MenuItem &p = *x->At(i), &q = *y->At(i);
-            SCOPED_TRACE(ToUtf8(p.Nome()));
-            EXPECT_EQ(p.Caption(), q.Caption());
-            EXPECT_EQ(p.TextoMenu(), q.TextoMenu());
-            EXPECT_EQ(p.TextoMenuWasSet(), q.TextoMenuWasSet());
-            EXPECT_EQ(p.Descricao(), q.Descricao());
-            EXPECT_EQ(p.Nome(), q.Nome());
-            EXPECT_EQ(p.TeclaExtenso(), q.TeclaExtenso());
-            EXPECT_EQ(p.MenuConsulta(), q.MenuConsulta());
-            EXPECT_EQ(p.Visivel(), q.Visivel());
-            EXPECT_EQ(p.VisivelDefault(), q.VisivelDefault());
-            EXPECT_EQ(p.Habilitado(), q.Habilitado());
-            EXPECT_EQ(p.HabilitadoDefault(), q.HabilitadoDefault());
-            todo.emplace_back(p.SubMenu().get(), q.SubMenu().get());
+            EXPECT_TRUE(fields(*x->At(i)) == fields(*y->At(i))) << ToUtf8(x->At(i)->Nome());
+            todo.emplace_back(x->At(i)->SubMenu().get(), y->At(i)->SubMenu().get());
         }
     }
 }
@@ -218,22 +209,6 @@ TEST(Persist, SaveWritesTheDocumentedLayoutAndLoadSkipsALaterVersionsFields) {
     EXPECT_EQ(later->At(1)->Nome(), u"mnuArquivo");
     EXPECT_FALSE(later->At(1)->Visivel());
     EXPECT_EQ(later->At(1)->SubMenu()->Count(), 1u);
-}
-
-TEST(Persist, CommittedFuzzSeedsAreValidSaves) {
-    size_t files = 0;
-    for (const auto& f : std::filesystem::directory_iterator(TQ_LOAD_TREE_CORPUS)) {
-        std::ifstream in(f.path(), std::ios::binary);
-        const Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        SCOPED_TRACE(f.path().filename().string());
-        auto tree = LoadTree(data);
-        // Seeds made by SaveTree are canonical; "ext_" ones carry a later version's fields.
-        if (f.path().filename().string().rfind("ext_", 0) != 0) {
-            EXPECT_EQ(SaveTree(*tree), data);
-        }
-        ++files;
-    }
-    EXPECT_GE(files, 4u);
 }
 
 TEST(Persist, EveryTruncationAndEveryDamagedHeaderFailsCleanly) {
@@ -351,27 +326,15 @@ size_t LoadPeak(const Bytes& data) {
 }
 
 TEST(Persist, ALoadTakesAtMostTwentyTimesItsInputPlusAConstantAndWhatSavesLoads) {
-    // The cheapest entries the format has (two bytes each) in levels at the per-level limit, and
-    // entries whose strings just fit in place or just need their own blocks.
-    auto flat = [](std::u16string_view text, size_t entries) {
-        Stream s(static_cast<uint32_t>(entries));
-        for (size_t n = 0; n < entries;) {
-            s.Begin();
-            ++n;
-            for (size_t i = 0; i < kMaxLevelEntries - 1 && n < entries; ++i, ++n) {
-                s.Begin();
-                for (uint8_t tag = 0x60; !text.empty() && tag <= 0x64; ++tag) s.Str(tag, text);
-                s.End();
-            }
-            s.End();
-        }
-        return s.Done();
-    };
-    for (const Bytes& data :
-         {flat(u"", kMaxEntries), flat(u"1234567", 100'000), flat(u"12345678", 100'000)}) {
-        SCOPED_TRACE(data.size());
-        EXPECT_LE(LoadPeak(data), kLoadMemoryFactor * data.size() + kLoadMemoryBase);
+    // The cheapest entries the format has (two bytes each), in levels at the per-level limit.
+    Stream flat(kMaxEntries);
+    for (size_t n = 0; n < kMaxEntries; n += kMaxLevelEntries) {
+        flat.Begin();
+        for (size_t i = std::min(kMaxLevelEntries, kMaxEntries - n); i > 1; --i) flat.Begin().End();
+        flat.End();
     }
+    const Bytes data = flat.Done();
+    EXPECT_LE(LoadPeak(data), kLoadMemoryFactor * data.size() + kLoadMemoryBase);
     // A string is charged at least the heap it takes, and nothing when it fits in place.
     for (size_t n = 0; n < 40; ++n) {
         const size_t before = g_heap_now;

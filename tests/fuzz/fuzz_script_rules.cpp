@@ -10,11 +10,14 @@
 #include "tq/error.h"
 #include "tq/script/script_format.h"
 #include "tq/script/script_writer.h"
+#include "../script/menu_fixture.h"
 
 namespace {
 
 using tq::String;
 using tq::StringView;
+using tq::script::testing::Node;
+using tq::script::testing::NodeLevel;
 
 void Require(bool ok) {
     if (!ok) std::abort();
@@ -78,25 +81,6 @@ void CheckName(StringView folder, StringView answer) {
     Require(!(base.size() == 4 && (base.rfind(u"COM", 0) == 0 || base.rfind(u"LPT", 0) == 0) &&
               base[3] >= u'1' && base[3] <= u'9'));
 }
-
-struct Node {
-    String caption, nome;
-    std::vector<Node> children;
-};
-
-class NodeLevel final : public tq::script::MenuLevel {
-  public:
-    explicit NodeLevel(const std::vector<Node>& nodes) : nodes_(nodes) {}
-    size_t Count() override { return nodes_.size(); }
-    void At(size_t i, Entry& out) override {
-        out.caption = nodes_[i].caption;
-        out.nome = nodes_[i].nome;
-        out.sub = std::make_unique<NodeLevel>(nodes_[i].children);
-    }
-
-  private:
-    const std::vector<Node>& nodes_;
-};
 
 void Reference(const std::vector<Node>& level, const String& indent, const String& parent,
                String& out) {
