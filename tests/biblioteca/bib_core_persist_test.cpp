@@ -179,34 +179,19 @@ TEST(Persist, SaveWritesTheDocumentedLayoutAndLoadSkipsALaterVersionsFields) {
                             0x01, 0x02, 0x02, 0x03};
     EXPECT_EQ(SaveTree(*tree), expected);
 
-    auto later = LoadTree(Stream(2, /*version=*/7)
-                              .U8(0x3F)
-                              .U8(1)  // outside any entry: a property of the tree
-                              .U8(0x9F)
-                              .U32(3)
-                              .U8(1)
-                              .U8(2)
-                              .U8(3)
-                              .Begin()
-                              .Str(0x60, u"Arquivo")
-                              .U8(0x5F)
-                              .U32(0xFFFFFFFF)
-                              .Str(0x7F, u"desconhecido")
-                              .U8(0x3E)
-                              .U8(1)
-                              .U8(0x21)
-                              .U8(0)
-                              .Begin()
-                              .U8(0x9F)
-                              .U32(0)
-                              .End()
-                              .Str(0x63, u"mnuArquivo")  // after the children: the outer entry's
-                              .End()
-                              .Str(0x7F, u"fim")  // the data's last field, at the root
-                              .Done());
+    // Written by a version 7 that version 1 can read: its unknown fields of every kind, inside
+    // an entry (before and after its children) and outside any entry, are skipped.
+    auto later =
+        LoadTree(Bytes{'t',  'q',  'M',  'T',  7,    0,    1,    0, 2,   0, 0,   0,  // header
+                       0x3F, 1,    0x9F, 3,    0,    0,    0,    1, 2,   3,  // tree's fields
+                       0x01, 0x60, 1,    0,    0,    0,    'A',  0,          // Caption "A"
+                       0x5F, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 1,    0, 0,   0, 'x', 0,
+                       0x3E, 1,    0x21, 0,                                  // Visivel false
+                       0x01, 0x9F, 0,    0,    0,    0,    0x02,             // a child
+                       0x63, 1,    0,    0,    0,    'n',  0,                // Nome "n"
+                       0x02, 0x7F, 1,    0,    0,    0,    'z',  0, 0x03});  // a last tree field
     ASSERT_EQ(later->Count(), 1u);
-    EXPECT_EQ(later->At(1)->Caption(), u"Arquivo");
-    EXPECT_EQ(later->At(1)->Nome(), u"mnuArquivo");
+    EXPECT_EQ(later->At(1)->Caption() + later->At(1)->Nome(), u"An");
     EXPECT_FALSE(later->At(1)->Visivel());
     EXPECT_EQ(later->At(1)->SubMenu()->Count(), 1u);
 }
