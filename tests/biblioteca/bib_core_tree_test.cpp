@@ -40,6 +40,11 @@ TEST(MenuTree, NewEntryHasTheDocumentedDefaultsAndTextoMenuFollowsCaptionUntilPu
     const TreePtr sub = e->SubMenu();
     EXPECT_EQ(e->Children(), sub.get()) << "and is the same level from then on";
     EXPECT_EQ(e->Parent(), tree);
+    // The last to take a handle answers, from the first take on.
+    auto other = tree->Add(u"", u"");
+    e->SetHndMenu(5);
+    other->SetHndMenu(5);
+    EXPECT_EQ(tree->ItemPorHnd(5), other);
 
     e->SetCaption(u"Abrir...");
     EXPECT_EQ(e->TextoMenu(), u"Abrir...");
