@@ -1,57 +1,73 @@
 // Conversions of the record's values, as the page uses them.
 #include <gtest/gtest.h>
 
+#include <variant>
+
 #include "tq/error.h"
 #include "tq/model/value.h"
-#include "value_print.h"
 
 namespace tq::model {
+
+void PrintTo(const Value& v, std::ostream* os) {
+    static const char* const kinds[] = {"Empty", "String", "Double", "Integer", "Boolean"};
+    *os << kinds[static_cast<int>(v.type())] << " \"" << ToUtf8(v.ToText()) << '"';
+}
+
 namespace {
 
-TEST(Value, TextOfEachKind) {
-    EXPECT_EQ(Value().ToText(), u"");
-    EXPECT_EQ(Value::Boolean(true).ToText(), u"True");
-    EXPECT_EQ(Value::Boolean(false).ToText(), u"False");
-    EXPECT_EQ(Value::Integer(1).ToText(), u"1");
-    EXPECT_EQ(Value::Integer(-32768).ToText(), u"-32768");
-    EXPECT_EQ(Value::Double(0).ToText(), u"0");
-    EXPECT_EQ(Value::Double(0.5).ToText(), u"0.5");
-    EXPECT_EQ(Value::Double(-12).ToText(), u"-12");
-}
-
-TEST(Value, BooleanAndIntegerConversions) {
-    EXPECT_FALSE(Value().ToBool());
-    EXPECT_TRUE(Value::Double(1).ToBool());
-    EXPECT_TRUE(Value(u"true").ToBool());
-    EXPECT_FALSE(Value(u" 0 ").ToBool());
-    EXPECT_EQ(Value::Boolean(true).ToInt16(), -1);
-    EXPECT_EQ(Value().ToInt16(), 0);
-    EXPECT_EQ(Value::Double(2.5).ToInt16(), 2);  // half to even
-    EXPECT_EQ(Value::Double(3.5).ToInt16(), 4);
-    EXPECT_EQ(Value(u"12").ToInt16(), 12);
-}
-
-TEST(Value, FailuresAreOverflowAndTypeMismatch) {
-    try {
-        (void)Value::Double(32768).ToInt16();
-        FAIL() << "no overflow";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.hresult(), hr::kOverflow);
+TEST(Value, ConvertsEachKindToTextBooleanAndInteger) {
+    using Fails = int32_t;  // the HRESULT of a refused conversion
+    const struct {
+        Value value;
+        const char16_t* text;
+        std::variant<bool, Fails> boolean;
+        std::variant<int16_t, Fails> integer;
+    } cases[] = {
+        {Value(), u"", false, int16_t{0}},
+        {Value::Boolean(true), u"True", true, int16_t{-1}},
+        {Value::Boolean(false), u"False", false, int16_t{0}},
+        {Value::Integer(-32768), u"-32768", true, int16_t{-32768}},
+        {Value::Double(0), u"0", false, int16_t{0}},
+        {Value::Double(0.5), u"0.5", true, int16_t{0}},  // half to even
+        {Value::Double(2.5), u"2.5", true, int16_t{2}},
+        {Value::Double(3.5), u"3.5", true, int16_t{4}},
+        {Value::Double(-12), u"-12", true, int16_t{-12}},
+        {Value::Double(32767.4), u"32767.4", true, int16_t{32767}},
+        {Value::Double(32768), u"32768", true, hr::kOverflow},
+        {Value::Double(-32769), u"-32769", true, hr::kOverflow},
+        {Value(u" 12 "), u" 12 ", true, int16_t{12}},
+        {Value(u" 0 "), u" 0 ", false, int16_t{0}},
+        {Value(u"-1.5"), u"-1.5", true, int16_t{-2}},
+        {Value(u"TRUE"), u"TRUE", true, int16_t{-1}},
+        {Value(u" fAlSe"), u" fAlSe", false, int16_t{0}},
+        {Value(u"FALSE"), u"FALSE", false, int16_t{0}},
+        {Value(u"True1"), u"True1", hr::kTypeMismatch, hr::kTypeMismatch},
+        {Value(u"abc"), u"abc", hr::kTypeMismatch, hr::kTypeMismatch},
+        {Value(u"1x"), u"1x", hr::kTypeMismatch, hr::kTypeMismatch},
+        {Value(u"."), u".", hr::kTypeMismatch, hr::kTypeMismatch},
+        {Value(u""), u"", hr::kTypeMismatch, hr::kTypeMismatch},
+    };
+    auto result = [](auto convert) -> std::variant<decltype(convert()), Fails> {
+        try {
+            return convert();
+        } catch (const Error& e) {
+            return e.hresult();
+        }
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.value));
+        EXPECT_EQ(c.value.ToText(), c.text);
+        EXPECT_EQ(result([&] { return c.value.ToBool(); }), c.boolean);
+        EXPECT_EQ(result([&] { return c.value.ToInt16(); }), c.integer);
     }
-    try {
-        (void)Value(u"abc").ToBool();
-        FAIL() << "no type mismatch";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.hresult(), hr::kTypeMismatch);
-    }
-    EXPECT_THROW((void)Value(u"1x").ToInt16(), Error);
 }
 
 TEST(Value, EqualityComparesKindAndValue) {
     EXPECT_EQ(Value(u"1"), Value(u"1"));
+    EXPECT_NE(Value(u"1"), Value(u"2"));
     EXPECT_NE(Value(u"1"), Value::Integer(1));
     EXPECT_NE(Value::Integer(1), Value::Double(1));
-    EXPECT_EQ(Value(), Value());
+    EXPECT_NE(Value::Double(1), Value::Double(2));
     EXPECT_NE(Value(), Value(u""));
 }
 

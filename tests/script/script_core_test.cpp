@@ -1,5 +1,5 @@
-// The portable rules of the script export: line text, file name, target folder, and the
-// depth-first writer.
+// The portable rules of the script export: line text, file name, name checks, target folder,
+// and the depth-first writer.
 #include <gtest/gtest.h>
 
 #include <pthread.h>
@@ -18,169 +18,131 @@ namespace {
 using testing::Node;
 using testing::NodeLevel;
 
-class StringSink final : public LineSink {
-  public:
+struct StringSink final : LineSink {
     void WriteLine(StringView line) override {
-        text += line;
-        text += u"\r\n";
-        ++lines;
+        if (++lines == fail_at) throw std::runtime_error("disco cheio");
+        text += String(line) + u"\r\n";
     }
     String text;
-    size_t lines = 0;
+    size_t lines = 0, fail_at = 0;
 };
 
-String Write(const std::vector<Node>& menu) {
-    NodeLevel top(menu);
-    StringSink sink;
-    WriteScript(top, sink);
-    return sink.text;
-}
-
-TEST(ScriptLine, AmpersandsAreRemovedAndNothingElseChanges) {
-    EXPECT_EQ(StripAmpersands(u"A&&B"), u"AB");
-    EXPECT_EQ(StripAmpersands(u"&Arquivo"), u"Arquivo");
-    EXPECT_EQ(StripAmpersands(u"Sai&r&"), u"Sair");
-    EXPECT_EQ(StripAmpersands(u"&&&"), u"");
+TEST(ScriptLine, AmpersandsAreRemovedAndNothingElseIsEscaped) {
+    EXPECT_EQ(StripAmpersands(u"A&&B&"), u"AB");
     EXPECT_EQ(StripAmpersands(u" a*b^c -ç "), u" a*b^c -ç ");
-
-    String line;
+    String line = u"keep";
     AppendLine(line, 2, u"&Cor*es^", u"N*O^ME", u"PA^I");
-    EXPECT_EQ(line, u"      Cor*es^*N*O^ME^PA^I") << "six spaces at the third level, no escaping";
-    line = u"keep";
-    AppendLine(line, 0, u"-", u"SEP", u"A");
-    EXPECT_EQ(line, u"keep-*SEP^A") << "appends, and a separator is written like any entry";
+    EXPECT_EQ(line, u"keep      Cor*es^*N*O^ME^PA^I") << "appends; six spaces at the third level";
 }
 
-TEST(ScriptFileName, EveryIniIsRemovedCaseSensitivelyThenIniAppended) {
-    EXPECT_EQ(ScriptFileName(u"PavoScript"), u"PavoScript.Ini");
-    EXPECT_EQ(ScriptFileName(u"menu.Ini"), u"menu.Ini");
-    EXPECT_EQ(ScriptFileName(u"menu.ini"), u"menu.ini.Ini");
-    EXPECT_EQ(ScriptFileName(u"menu.INI"), u"menu.INI.Ini");
-    EXPECT_EQ(ScriptFileName(u"x.Ini.Ini"), u"x.Ini");
-    EXPECT_EQ(ScriptFileName(u"a.Inib.Inic"), u"abc.Ini");
-    EXPECT_EQ(ScriptFileName(u".Ini"), u".Ini");
-    EXPECT_EQ(ScriptFileName(u"   "), u"   .Ini") << "spaces are a name";
-    EXPECT_EQ(ScriptFileName(u"ação"), u"ação.Ini");
-    // One left-to-right pass, as a text Replace: what a removal joins up stays.
-    EXPECT_EQ(ScriptFileName(u"x..IniIni"), u"x.Ini.Ini");
-    EXPECT_EQ(ScriptFileName(u".In.Inii"), u".Ini.Ini");
+TEST(ScriptFileName, EveryIniIsRemovedCaseSensitivelyInOnePassThenIniAppended) {
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"PavoScript", u"PavoScript.Ini"},
+        {u"menu.Ini", u"menu.Ini"},
+        {u"menu.ini", u"menu.ini.Ini"},
+        {u"x.Ini.Ini", u"x.Ini"},
+        {u"a.Inib.Inic", u"abc.Ini"},
+        {u".Ini", u".Ini"},
+        {u"   ", u"   .Ini"},
+        {u"x..IniIni", u"x.Ini.Ini"},
+        {u".In.Inii", u".Ini.Ini"},
+    };
+    for (const auto& [answer, file] : cases)
+        EXPECT_EQ(ScriptFileName(answer), file) << ToUtf8(answer);
 }
 
 TEST(ScriptName, ANameMustNameAnOrdinaryFileInsideTheFolder) {
     const String folder = u"C:\\Rudadod\\Controller\\";  // 22 characters
     using P = NameProblem;
-    const struct {
-        String answer;
-        P problem;
-    } cases[] = {
-        {u"PavoScript", P::kNone},
-        {u"menu.Ini", P::kNone},
-        {u"a.b c-ção", P::kNone},
-        {u"Console", P::kNone},
-        {u"COM10", P::kNone},
-        {u"LPT0.txt", P::kNone},
-        {u"..\\..\\escaped", P::kFolder},
-        {u"sub/menu", P::kFolder},
-        {u"C:\\outro", P::kFolder},
-        {u"..", P::kFolder},
-        {u"a..b", P::kFolder},
-        {u"a..Ini.", P::kFolder},  // what the removal of ".Ini" joins up counts
-        {u"<>|?*\"", P::kInvalidCharacter},
-        {u"a:b", P::kInvalidCharacter},
-        {u"tab\tname", P::kInvalidCharacter},
-        {String(1, u'\x1F'), P::kInvalidCharacter},
-        {u"menu.", P::kTrailingDotOrSpace},
-        {u"menu ", P::kTrailingDotOrSpace},
-        {u"   ", P::kTrailingDotOrSpace},
-        {u"NUL", P::kReservedName},
-        {u"nul", P::kReservedName},
-        {u"NUL.txt", P::kReservedName},
-        {u"Con.Ini", P::kReservedName},
-        {u"prn.x.y", P::kReservedName},
-        {u"aux .txt", P::kReservedName},
-        {u"COM1", P::kReservedName},
-        {u"com9", P::kReservedName},
-        {u"LPT5.log", P::kReservedName},
-        {u"COM\u00B9", P::kReservedName},
-        {u"N.IniUL", P::kReservedName},  // "NUL" once ".Ini" is taken out
-        {String(233, u'x'), P::kNone},   // 22 + 233 + 4 = 259 characters: fits
-        {String(234, u'x'), P::kTooLong},
-        {String(300, u'x'), P::kTooLong},
+    // "a..Ini." and "N.IniUL": what the removal of ".Ini" joins up counts.  233 characters fit:
+    // 22 + 233 + 4 = 259.
+    const std::pair<P, std::vector<String>> cases[] = {
+        {P::kNone,
+         {u"PavoScript", u"a.b c-ção", u"Console", u"COM10", u"LPT0.txt", u"COMa",
+          String(233, u'x')}},
+        {P::kFolder, {u"..\\..\\escaped", u"sub/menu", u"a..Ini."}},
+        {P::kInvalidCharacter, {u"<", u"a*b", u"a:b", u"tab\tname", String(1, u'\x1F')}},
+        {P::kTrailingDotOrSpace, {u"menu.", u"menu "}},
+        {P::kReservedName,
+         {u"nul", u"Con.Ini", u"prn.x.y", u"aux .txt", u"COM1", u"com9", u"LPT5.log", u"COM\u00B9",
+          u"LPT\u00B3", u"N.IniUL"}},
+        {P::kTooLong, {String(234, u'x')}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(CheckScriptName(folder, c.answer), c.problem) << ToUtf8(c.answer);
-        EXPECT_EQ(NameProblemText(c.problem, c.answer).empty(), c.problem == P::kNone);
+    for (const auto& [problem, answers] : cases) {
+        for (const String& answer : answers) {
+            EXPECT_EQ(CheckScriptName(folder, answer), problem) << ToUtf8(answer);
+            EXPECT_EQ(NameProblemText(problem, answer).empty(), problem == P::kNone);
+        }
     }
-    EXPECT_EQ(NameProblemText(P::kReservedName, u"nul .txt"),
-              u"'nul' É um Nome Reservado do Sistema");
     // The limit is the whole path's: a longer folder leaves less room for the name.
-    EXPECT_EQ(CheckScriptName(u"\\\\servidor\\publico\\Rudadod\\Controller\\", String(233, u'x')),
-              P::kTooLong);
+    EXPECT_EQ(CheckScriptName(folder + u"x", String(233, u'x')), P::kTooLong);
+    const std::pair<P, const char16_t*> texts[] = {
+        {P::kFolder, u"O Script Fica Nesta Pasta: o Nome Não Pode Conter \\, / ou .."},
+        {P::kInvalidCharacter,
+         u"O Nome do Script Não Pode Conter < > : \" | ? * nem Caracteres de Controle"},
+        {P::kTrailingDotOrSpace, u"O Nome do Script Não Pode Terminar com Ponto ou Espaço"},
+        {P::kReservedName, u"'nul' É um Nome Reservado do Sistema"},
+        {P::kTooLong, u"O Nome do Script É Longo Demais para Esta Pasta"},
+    };
+    for (const auto& [problem, text] : texts)
+        EXPECT_EQ(NameProblemText(problem, u"nul .txt"), text);
 }
 
-TEST(ScriptFolder, DriveRootOfTheFolderHoldingTheLibrary) {
-    EXPECT_EQ(TargetFolder(u"C:\\Arquivos de Programas\\tq\\tqMenuCtl.ocx"),
-              u"C:\\Rudadod\\Controller\\");
-    EXPECT_EQ(TargetFolder(u"T:\\lib\\tqMenuCtl.ocx"), u"T:\\Rudadod\\Controller\\");
-    EXPECT_EQ(TargetFolder(u"d:\\tqMenuCtl.ocx"), u"d:\\Rudadod\\Controller\\")
-        << "a library in the root itself";
-    EXPECT_EQ(TargetFolder(u"E:/tq/tqMenuCtl.ocx"), u"E:\\Rudadod\\Controller\\");
-    EXPECT_EQ(TargetFolder(u"\\\\?\\F:\\tq\\tqMenuCtl.ocx"), u"F:\\Rudadod\\Controller\\");
-}
-
-TEST(ScriptFolder, UncPathsUseTheShareRoot) {
-    EXPECT_EQ(TargetFolder(u"\\\\servidor\\publico\\tq\\bin\\tqMenuCtl.ocx"),
-              u"\\\\servidor\\publico\\Rudadod\\Controller\\");
-    EXPECT_EQ(TargetFolder(u"\\\\servidor\\publico\\tqMenuCtl.ocx"),
-              u"\\\\servidor\\publico\\Rudadod\\Controller\\");
-    EXPECT_EQ(TargetFolder(u"//srv/share/x/tqMenuCtl.ocx"),
-              u"\\\\srv\\share\\Rudadod\\Controller\\");
-    EXPECT_EQ(TargetFolder(u"\\\\?\\UNC\\servidor\\publico\\tq\\tqMenuCtl.ocx"),
-              u"\\\\servidor\\publico\\Rudadod\\Controller\\");
-}
-
-TEST(ScriptFolder, PathsWithoutARootAreRefused) {
-    for (const char16_t* bad :
-         {u"", u"tqMenuCtl.ocx", u"lib\\tqMenuCtl.ocx", u"C:tqMenuCtl.ocx", u"C:\\", u"C:",
-          u"\\tqMenuCtl.ocx", u"\\\\servidor", u"\\\\servidor\\", u"\\\\servidor\\publico",
-          u"\\\\servidor\\publico\\", u"\\\\\\publico\\x.ocx", u"\\\\servidor\\\\x.ocx",
-          u"\\\\.\\C:\\x.ocx", u"\\\\?\\UNC\\servidor", u"1:\\x.ocx"}) {
-        try {
-            const String got = TargetFolder(bad);
-            ADD_FAILURE() << "accepted \"" << ToUtf8(bad) << "\" as " << ToUtf8(got);
-        } catch (const Error& e) {
-            EXPECT_EQ(e.hresult(), hr::kInvalidArg);
-            EXPECT_NE(e.message().find(bad), String::npos) << "the message names the path";
+TEST(ScriptFolder, TheDriveRootOrTheShareRootOfTheLibrarysPath) {
+    const String drive_c = u"C:\\Rudadod\\Controller\\";
+    const String share = u"\\\\servidor\\publico\\Rudadod\\Controller\\";
+    const std::pair<String, std::vector<const char16_t*>> cases[] = {
+        {drive_c,
+         {u"C:\\Arquivos de Programas\\tq\\tqMenuCtl.ocx", u"C:\\x", u"\\\\?\\C:\\tq\\x.ocx"}},
+        {u"Z:\\Rudadod\\Controller\\", {u"Z:/tq/tqMenuCtl.ocx", u"Z:\\x"}},
+        {u"A:\\Rudadod\\Controller\\", {u"A:\\x"}},
+        {u"a:\\Rudadod\\Controller\\", {u"a:\\x"}},
+        {u"z:\\Rudadod\\Controller\\", {u"z:\\x"}},
+        {share,
+         {u"\\\\servidor\\publico\\tq\\bin\\tqMenuCtl.ocx", u"\\\\servidor\\publico\\x",
+          u"//servidor/publico/x/tqMenuCtl.ocx", u"\\\\?\\UNC\\servidor\\publico\\tq\\x.ocx",
+          u"\\\\?\\unc\\servidor\\publico\\x.ocx", u"//?/uNc/servidor/publico/x.ocx"}},
+        {u"\\\\s\\publico\\Rudadod\\Controller\\", {u"\\\\s\\publico\\x.ocx"}},
+        // Refused: no root, a device path, or a UNC path without a server or a share.
+        {u"",
+         {u"tqMenuCtl.ocx",
+          u"C:tqMenuCtl.ocx",
+          u"C:\\",
+          u"1:\\x.ocx",
+          u"@:\\x.ocx",
+          u"[:\\x.ocx",
+          u"`:\\x.ocx",
+          u"{:\\x.ocx",
+          u"\\tqMenuCtl.ocx",
+          u"x\\?\\C:\\x.ocx",
+          u"x\\servidor\\publico\\x.ocx",
+          u"\\\\servidor\\publico\\",
+          u"\\\\servidor\\\\x.ocx",
+          u"\\\\servidor\\\\publico\\x.ocx",
+          u"\\\\\\publico\\x.ocx",
+          u"\\\\.\\C:\\x.ocx",
+          u"\\\\?\\",
+          u"\\\\?\\UNC\\servidor",
+          u"\\\\?\\UNCX\\servidor\\publico\\x.ocx",
+          u"\\\\?\\UNC\\?\\publico\\x.ocx",
+          u"\\\\?\\UNC\\.\\publico\\x.ocx",
+          u""}},
+    };
+    for (const auto& [folder, paths] : cases) {
+        for (const char16_t* path : paths) {
+            SCOPED_TRACE(ToUtf8(path));
+            try {
+                EXPECT_EQ(TargetFolder(path), folder);
+            } catch (const Error& e) {
+                EXPECT_EQ(folder, u"") << "refused";
+                EXPECT_EQ(e.hresult(), hr::kInvalidArg);
+                EXPECT_NE(e.message().find(u"\"" + String(path) + u"\""), String::npos);
+            }
         }
     }
 }
 
-TEST(ScriptWriter, TwoMenuExampleGivesItsFiveLines) {
-    EXPECT_EQ(ToUtf8(Write(testing::TwoMenuExample())), testing::kTwoMenuScript);
-}
-
-TEST(ScriptWriter, PreOrderWithIndentPerLevelAndParentKeys) {
-    const std::vector<Node> menu = {
-        Node{u"Um",
-             u"UM",
-             {Node{u"Dois",
-                   u"DOIS",
-                   {Node{u"Tr&ês", u"TRES", {Node{u"Quatro", u"QUATRO", {}}}},
-                    Node{u"Três b", u"TRESB", {}}}},
-              Node{u"Dois b", u"DOISB", {}}}},
-        Node{u"Cinco", u"CINCO", {}},
-    };
-    EXPECT_EQ(Write(menu),
-              u"Um*UM^A\r\n"
-              u"   Dois*DOIS^UM\r\n"
-              u"      Três*TRES^DOIS\r\n"
-              u"         Quatro*QUATRO^TRES\r\n"
-              u"      Três b*TRESB^DOIS\r\n"
-              u"   Dois b*DOISB^UM\r\n"
-              u"Cinco*CINCO^A\r\n");
-}
-
-TEST(ScriptWriter, ReadsEachCountOnceAndOpensAChildAfterItsParentsLine) {
+TEST(ScriptWriter, ReadsEachCountOnceAndWritesAChildAfterItsParentsLine) {
     testing::ReadLog log;
     const std::vector<Node> menu = testing::TwoMenuExample();
     NodeLevel top(menu, &log);
@@ -201,32 +163,24 @@ TEST(ScriptWriter, ReadsEachCountOnceAndOpensAChildAfterItsParentsLine) {
     EXPECT_EQ(log.events, expected);
 }
 
-TEST(ScriptWriter, EmptyMenuWritesNothing) {
-    EXPECT_EQ(Write({}), u"");
-}
-
-TEST(ScriptWriter, ErrorsFromSourceOrSinkStopTheWalk) {
-    const std::vector<Node> five(5, Node{u"x", u"X", {}});
-    NodeLevel failing(five, nullptr, 3);
+TEST(ScriptWriter, ErrorsOfTheSourceOrTheSinkStopTheWalk) {
+    std::vector<Node> five(5, Node{u"B", u"NB", {}});
+    five[0] = Node{u"A", u"NA", {}};
+    NodeLevel flat(five, nullptr, 3);  // reading the third entry fails
     StringSink sink;
-    EXPECT_THROW(WriteScript(failing, sink), Error);
-    EXPECT_EQ(sink.lines, 2u);
+    EXPECT_THROW(WriteScript(flat, sink), Error);
+    EXPECT_EQ(sink.text, u"A*NA^A\r\nB*NB^A\r\n");
 
-    struct Refusing final : LineSink {
-        size_t seen = 0;
-        void WriteLine(StringView) override {
-            if (++seen == 3) throw std::runtime_error("disco cheio");
-        }
-    } refusing;
     const std::vector<Node> menu = testing::TwoMenuExample();
     NodeLevel top(menu);
+    StringSink refusing;
+    refusing.fail_at = 3;
     EXPECT_THROW(WriteScript(top, refusing), std::runtime_error);
-    EXPECT_EQ(refusing.seen, 3u);
+    EXPECT_EQ(refusing.lines, 3u) << "nothing written after the failure";
 }
 
-TEST(ScriptWriter, DeepNestingIsWalkedWithoutRecursion) {
-    // A chain of 5,000 levels walked on a thread with a 256 KB stack: a walk that recursed per
-    // level would need far more (the lines grow with the depth, so the output is quadratic).
+TEST(ScriptWriter, AChainOf5000LevelsIsWalkedOnA256KbStack) {
+    // A walk that recursed per level would need far more stack.
     constexpr size_t kDepth = 5000;
     std::vector<Node> chain;
     for (size_t d = kDepth; d-- > 0;) {
@@ -234,24 +188,17 @@ TEST(ScriptWriter, DeepNestingIsWalkedWithoutRecursion) {
         above.push_back(Node{u"n", u"N" + FromUtf8(std::to_string(d)), std::move(chain)});
         chain = std::move(above);
     }
-    struct Checker final : LineSink {
-        size_t lines = 0;
-        bool ok = true;
-        void WriteLine(StringView line) override {
-            const String expected = String(lines * 3, u' ') + u"n*N" +
-                                    FromUtf8(std::to_string(lines)) + u"^" +
-                                    (lines ? u"N" + FromUtf8(std::to_string(lines - 1)) : u"A");
-            ok = ok && line == expected;
-            ++lines;
-        }
+    struct LastLine final : LineSink {
+        void WriteLine(StringView line) override { last = line; }
+        String last;
     };
     struct Run {
-        Checker checker;
+        LastLine sink;
         NodeLevel* chain = nullptr;
         size_t written = 0;
         static void* Body(void* p) {
             auto* r = static_cast<Run*>(p);
-            r->written = WriteScript(*r->chain, r->checker);
+            r->written = WriteScript(*r->chain, r->sink);
             return nullptr;
         }
     } run;
@@ -265,53 +212,48 @@ TEST(ScriptWriter, DeepNestingIsWalkedWithoutRecursion) {
     pthread_join(thread, nullptr);
     pthread_attr_destroy(&attr);
     EXPECT_EQ(run.written, kDepth);
-    EXPECT_EQ(run.checker.lines, kDepth);
-    EXPECT_TRUE(run.checker.ok);
+    EXPECT_EQ(run.sink.last, String(3 * (kDepth - 1), u' ') + u"n*N4999^N4998");
 }
 
 // Random menus against a straightforward recursive writer of the same format.
-void Reference(const std::vector<Node>& level, const String& indent, const String& parent,
-               String& out) {
+void Reference(const std::vector<Node>& level, size_t depth, const String& parent, String& out) {
     for (const Node& n : level) {
-        out += indent + StripAmpersands(n.caption) + u"*" + n.nome + u"^" + parent + u"\r\n";
-        if (!n.children.empty()) Reference(n.children, indent + u"   ", n.nome, out);
+        AppendLine(out, depth, n.caption, n.nome, parent);
+        out += u"\r\n";
+        Reference(n.children, depth + 1, n.nome, out);
     }
 }
 
 std::vector<Node> RandomLevel(std::mt19937& rng, int depth, size_t& budget) {
     static constexpr char16_t kAlphabet[] = u"aZ &*^-ção 9.";
-    std::uniform_int_distribution<int> width(0, depth == 0 ? 6 : 4);
-    std::uniform_int_distribution<int> len(0, 6);
-    std::uniform_int_distribution<size_t> pick(0, std::size(kAlphabet) - 2);
+    auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n)(rng); };
     std::vector<Node> level;
-    for (int i = width(rng); i > 0 && budget > 0; --i, --budget) {
+    for (size_t i = pick(depth == 0 ? 6 : 4); i > 0 && budget > 0; --i, --budget) {
         Node n;
-        for (int k = len(rng); k > 0; --k) n.caption += kAlphabet[pick(rng)];
-        for (int k = len(rng); k > 0; --k) n.nome += kAlphabet[pick(rng)];
+        for (size_t k = pick(6); k > 0; --k) n.caption += kAlphabet[pick(std::size(kAlphabet) - 2)];
+        for (size_t k = pick(6); k > 0; --k) n.nome += kAlphabet[pick(std::size(kAlphabet) - 2)];
         if (depth < 5) n.children = RandomLevel(rng, depth + 1, budget);
         level.push_back(std::move(n));
     }
     return level;
 }
 
-size_t CountNodes(const std::vector<Node>& level) {
-    size_t n = level.size();
-    for (const Node& c : level) n += CountNodes(c.children);
-    return n;
-}
-
 TEST(ScriptWriter, RandomMenusMatchTheRecursiveDefinition) {
+    StringSink example;
+    const std::vector<Node> reference = testing::TwoMenuExample();
+    NodeLevel two(reference);
+    WriteScript(two, example);
+    EXPECT_EQ(ToUtf8(example.text), testing::kTwoMenuScript);
     for (unsigned seed = 1; seed <= 300; ++seed) {
         std::mt19937 rng(seed);
         size_t budget = 200;
         const std::vector<Node> menu = RandomLevel(rng, 0, budget);
         String expected;
-        Reference(menu, u"", u"A", expected);
+        Reference(menu, 0, kTopParentKey, expected);
         NodeLevel top(menu);
         StringSink sink;
-        const size_t written = WriteScript(top, sink);
+        ASSERT_EQ(WriteScript(top, sink), sink.lines) << "seed " << seed;
         ASSERT_EQ(sink.text, expected) << "seed " << seed;
-        ASSERT_EQ(written, CountNodes(menu)) << "seed " << seed;
     }
 }
 

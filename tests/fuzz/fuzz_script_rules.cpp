@@ -1,16 +1,12 @@
-// libFuzzer target for the script rules: the target folder of any library path, the file name of
-// any answer and whether it is taken, and the writer over any small menu, each checked against its
-// invariants or a plain reference.
+// libFuzzer target for the script rules: the target folder of any library path, and the file name
+// of any answer and whether it is taken, each checked against its invariants or a plain reference.
+// (The writer is checked against a recursive reference on random menus by script_core_test.)
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
-#include <vector>
 
-#include "menu_fixture.h"
 #include "tq/error.h"
 #include "tq/script/script_format.h"
-#include "tq/script/script_writer.h"
 
 namespace {
 
@@ -80,51 +76,6 @@ void CheckName(StringView folder, StringView answer) {
               base[3] >= u'1' && base[3] <= u'9'));
 }
 
-using tq::script::testing::Node;
-using tq::script::testing::NodeLevel;
-
-void Reference(const std::vector<Node>& level, const String& indent, const String& parent,
-               String& out) {
-    for (const Node& n : level) {
-        out += indent + tq::script::StripAmpersands(n.caption) + u"*" + n.nome + u"^" + parent +
-               u"\r\n";
-        Reference(n.children, indent + u"   ", n.nome, out);
-    }
-}
-
-// Menu from the input: each 16-bit unit is a character, except that 0xFFF0..0xFFF3 steer the
-// building (next field, new sibling, go down, go up).
-std::vector<Node> BuildMenu(StringView s) {
-    std::vector<Node> top(1);
-    std::vector<std::vector<Node>*> path{&top};
-    bool in_nome = false;
-    for (char16_t c : s) {
-        std::vector<Node>& level = *path.back();
-        switch (c) {
-            case 0xFFF0:
-                in_nome = !in_nome;
-                break;
-            case 0xFFF1:
-                level.emplace_back();
-                in_nome = false;
-                break;
-            case 0xFFF2:
-                if (path.size() < 20) {
-                    level.back().children.emplace_back();
-                    path.push_back(&level.back().children);
-                    in_nome = false;
-                }
-                break;
-            case 0xFFF3:
-                if (path.size() > 1) path.pop_back();
-                break;
-            default:
-                (in_nome ? level.back().nome : level.back().caption) += c;
-        }
-    }
-    return top;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -136,21 +87,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const String name = tq::script::ScriptFileName(s);
     Require(name == ReferenceFileName(s));
     CheckName(u"C:\\Rudadod\\Controller\\", s);
-
-    const std::vector<Node> menu = BuildMenu(s);
-    NodeLevel top(menu);
-    struct Sink final : tq::script::LineSink {
-        String text;
-        size_t lines = 0;
-        void WriteLine(StringView line) override {
-            text += line;
-            text += u"\r\n";
-            ++lines;
-        }
-    } sink;
-    const size_t written = tq::script::WriteScript(top, sink);
-    String expected;
-    Reference(menu, u"", u"A", expected);
-    Require(sink.text == expected && written == sink.lines);
     return 0;
 }
