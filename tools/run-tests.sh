@@ -74,7 +74,7 @@ done
 
 # Fuzzing: every target the fuzz preset builds runs for a bounded time from its seed corpus.
 if build fuzz; then
-    for f in $(find build/fuzz -type f -name 'fuzz_*' -perm -u+x | sort); do
+    for f in $(find build/fuzz/tests/fuzz -maxdepth 1 -type f -name 'fuzz_*' -perm -u+x | sort); do
         name=$(basename "$f")
         short=${name#fuzz_}
         step "fuzz $name (${fuzz_seconds}s)"
