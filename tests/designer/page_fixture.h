@@ -1,6 +1,7 @@
-// Shared pieces of the designer tests: a fake host (message box, message pump, Changed site,
-// script target), a view that mirrors the tree purely from the model's notifications, builders
-// and dumps of MenuTrees and designer trees, and a fixture that drives the page as a user would.
+// Shared pieces of the designer's native tests, and the only fakes of the page's services: a
+// fake host (message box, message pump, Changed site, script target), a view that knows the tree
+// only from the model's notifications, builders and dumps of MenuTrees and designer trees, and
+// a fixture that drives the page as a user does.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -25,8 +25,6 @@ namespace tq::designer::testing {
 inline std::string U8(StringView s) {
     return ToUtf8(s);
 }
-
-// ---- Host services ----------------------------------------------------------------------
 
 class FakeHost : public IMessageBox,
                  public IMessagePump,
@@ -66,34 +64,29 @@ class FakeHost : public IMessageBox,
     PageServices Services() { return PageServices{this, this, this, this}; }
 };
 
-// ---- Dumps --------------------------------------------------------------------------------
-
 inline std::string DescribeNode(StringView key, StringView text, StringView tag, bool bold,
                                 bool checked, bool expanded) {
     std::string s = U8(key) + " '" + U8(text) + "'";
     if (tag == u"Raiz") {
         s += " Raiz";
-    } else {
+    } else if (!tag.empty()) {
         s += " nome=" + U8(model::LeCampo(tag, u"Nome").ToText());
         s += " tecla=" + U8(model::LeCampo(tag, u"TeclaExtenso").ToText());
         if (model::LeCampo(tag, u"MenuConsulta").ToBool()) s += " consulta";
         const String d = model::LeCampo(tag, u"Descricao").ToText();
         if (!d.empty()) s += " desc=" + U8(d);
     }
-    if (bold) s += " B";
-    if (checked) s += " C";
-    if (expanded) s += " E";
-    return s;
+    return s + (bold ? " B" : "") + (checked ? " C" : "") + (expanded ? " E" : "");
 }
 
-// One line per node, pre-order, two spaces of indent per level.
-inline std::string DumpTree(const NodeTree& trv) {
+// One line per node, pre-order, two spaces of indent per level; `expanded` adds the open marks.
+inline std::string DumpTree(const NodeTree& trv, bool expanded = true) {
     std::string out;
-    std::function<void(const Node*, int)> walk = [&](const Node* n, int depth) {
+    std::function<void(const Node*, size_t)> walk = [&](const Node* n, size_t depth) {
         for (; n; n = n->Next()) {
-            out += std::string(2 * static_cast<size_t>(depth), ' ') +
+            out += std::string(2 * depth, ' ') +
                    DescribeNode(n->Key(), n->Text(), n->Tag(), n->Bold(), n->Checked(),
-                                n->Expanded()) +
+                                expanded && n->Expanded()) +
                    "\n";
             walk(n->Child(), depth + 1);
         }
@@ -115,8 +108,7 @@ inline std::string Keys(const NodeTree& trv) {
     return out;
 }
 
-// ---- A view that knows the tree only from the notifications ------------------------------
-
+// A view that knows the tree only from the notifications; Dump() is DumpTree of what it heard.
 class MirrorView : public IPageView {
   public:
     struct M {
@@ -128,18 +120,10 @@ class MirrorView : public IPageView {
     std::unordered_map<const Node*, M> nodes;
     std::vector<const Node*> tops;
     const Node* selected = nullptr;
-    std::vector<Control> controlsChanged;
-    std::vector<Control> focusMoves;
+    std::vector<Control> controlsChanged, focusMoves;
 
     void OnNodeAdded(const Node& n) override {
-        M m;
-        m.parent = n.Parent();
-        m.key = n.Key();
-        m.text = n.Text();
-        m.tag = n.Tag();
-        m.bold = n.Bold();
-        m.checked = n.Checked();
-        m.expanded = n.Expanded();
+        M m{n.Parent(), {}, n.Key(), n.Text(), n.Tag(), n.Bold(), n.Checked(), n.Expanded()};
         auto& siblings = Siblings(m.parent);
         auto pos = siblings.begin();
         if (n.Previous()) {
@@ -163,23 +147,11 @@ class MirrorView : public IPageView {
     }
     void OnNodeChanged(const Node& n, NodeField f) override {
         M& m = nodes.at(&n);
-        switch (f) {
-            case NodeField::Text:
-                m.text = n.Text();
-                break;
-            case NodeField::Tag:
-                m.tag = n.Tag();
-                break;
-            case NodeField::Bold:
-                m.bold = n.Bold();
-                break;
-            case NodeField::Checked:
-                m.checked = n.Checked();
-                break;
-            case NodeField::Expanded:
-                m.expanded = n.Expanded();
-                break;
-        }
+        m.text = f == NodeField::Text ? n.Text() : m.text;
+        m.tag = f == NodeField::Tag ? n.Tag() : m.tag;
+        m.bold = f == NodeField::Bold ? n.Bold() : m.bold;
+        m.checked = f == NodeField::Checked ? n.Checked() : m.checked;
+        m.expanded = f == NodeField::Expanded ? n.Expanded() : m.expanded;
     }
     void OnTreeCleared() override {
         nodes.clear();
@@ -195,11 +167,11 @@ class MirrorView : public IPageView {
 
     std::string Dump() const {
         std::string out;
-        std::function<void(const std::vector<const Node*>&, int)> walk =
-            [&](const std::vector<const Node*>& list, int depth) {
+        std::function<void(const std::vector<const Node*>&, size_t)> walk =
+            [&](const std::vector<const Node*>& list, size_t depth) {
                 for (const Node* n : list) {
                     const M& m = nodes.at(n);
-                    out += std::string(2 * static_cast<size_t>(depth), ' ') +
+                    out += std::string(2 * depth, ' ') +
                            DescribeNode(m.key, m.text, m.tag, m.bold, m.checked, m.expanded) + "\n";
                     walk(m.kids, depth + 1);
                 }
@@ -226,8 +198,8 @@ struct E {
     std::vector<E> sub = {};
 };
 
-// With `currentsDiffer`, the current Visivel/Habilitado are the opposite of the defaults (a
-// tree as the control leaves it at run time); apply must make them equal again.
+// The current Visivel/Habilitado are the opposite of the defaults (a tree as the control leaves
+// it at run time), unless `currentsDiffer` is false; apply makes them equal again.
 inline void Fill(bib::MenuTree& level, const std::vector<E>& entries, bool currentsDiffer = true) {
     for (const E& e : entries) {
         auto item = level.Add(e.caption, e.nome);
@@ -236,8 +208,8 @@ inline void Fill(bib::MenuTree& level, const std::vector<E>& entries, bool curre
         item->SetMenuConsulta(e.consulta);
         item->SetVisivelDefault(e.visivel);
         item->SetHabilitadoDefault(e.habilitado);
-        item->SetVisivel(currentsDiffer ? !e.visivel : e.visivel);
-        item->SetHabilitado(currentsDiffer ? !e.habilitado : e.habilitado);
+        item->SetVisivel(currentsDiffer != e.visivel);
+        item->SetHabilitado(currentsDiffer != e.habilitado);
         Fill(*item->SubMenu(), e.sub, currentsDiffer);
     }
 }
@@ -250,20 +222,18 @@ inline std::shared_ptr<bib::MenuTree> Build(const std::vector<E>& entries,
 }
 
 // One line per entry, pre-order: caption|nome|tecla|desc|consulta|visivel/default|
-// habilitado/default.  With `texto`, also the TextoMenu.
-inline std::string DumpMenu(const bib::MenuTree& tree, bool texto = false) {
+// habilitado/default|TextoMenu.
+inline std::string DumpMenu(const bib::MenuTree& tree) {
     std::string out;
-    std::function<void(const bib::MenuTree&, int)> walk = [&](const bib::MenuTree& level,
-                                                              int depth) {
+    std::function<void(const bib::MenuTree&, size_t)> walk = [&](const bib::MenuTree& level,
+                                                                 size_t depth) {
         for (size_t i = 1; i <= level.Count(); ++i) {
             const auto e = level.At(i);
-            out += std::string(2 * static_cast<size_t>(depth), ' ') + U8(e->Caption()) + "|" +
-                   U8(e->Nome()) + "|" + U8(e->TeclaExtenso()) + "|" + U8(e->Descricao()) + "|" +
+            out += std::string(2 * depth, ' ') + U8(e->Caption()) + "|" + U8(e->Nome()) + "|" +
+                   U8(e->TeclaExtenso()) + "|" + U8(e->Descricao()) + "|" +
                    (e->MenuConsulta() ? "C" : "-") + "|" + (e->Visivel() ? "V" : "-") +
                    (e->VisivelDefault() ? "V" : "-") + "|" + (e->Habilitado() ? "H" : "-") +
-                   (e->HabilitadoDefault() ? "H" : "-");
-            if (texto) out += "|" + U8(e->TextoMenu());
-            out += "\n";
+                   (e->HabilitadoDefault() ? "H" : "-") + "|" + U8(e->TextoMenu()) + "\n";
             walk(*e->SubMenu(), depth + 1);
         }
     };
@@ -283,8 +253,10 @@ class PageTest : public ::testing::Test {
     }
 
     // Arquivo (Novo > Documento, Abrir, Sair), Editar, Ajuda: three levels, a shortcut, a
-    // hidden and a disabled entry..
+    // hidden and a disabled entry.
     void LoadSample() {
+        const E doc{u"&Documento", u"ArqNovDoc", u"Ctrl+F5", u"texto", true, false, true};
+        const E abrir{u"&Abrir", u"ArqAbr", u"", u"", false, true, false};
         Load({E{u"&Arquivo",
                 u"Arq",
                 u"",
@@ -292,31 +264,22 @@ class PageTest : public ::testing::Test {
                 false,
                 true,
                 true,
-                {E{u"&Novo",
-                   u"ArqNov",
-                   u"",
-                   u"",
-                   false,
-                   true,
-                   true,
-                   {E{u"&Documento", u"ArqNovDoc", u"Ctrl+F5", u"texto", true, false, true}}},
-                 E{u"&Abrir", u"ArqAbr", u"", u"", false, true, false}, E{u"&Sair", u"ArqSai"}}},
+                {E{u"&Novo", u"ArqNov", u"", u"", false, true, true, {doc}}, abrir,
+                 E{u"&Sair", u"ArqSai"}}},
               E{u"&Editar", u"Edi"}, E{u"&Ajuda", u"Aju"}});
     }
+    static constexpr const char* kSample = "A AArq AArqNov AArqNovDoc AArqAbr AArqSai AEdi AAju";
 
     NodeTree& trv() { return page.trvMenu(); }
     Node& N(StringView key) { return trv().Item(key); }
     const Form& form() const { return page.form(); }
-
     void Click(StringView key) { page.ClickNode(N(key)); }
-
-    // Add (or change) through the buttons, typing only what is given; the name is typed only
-    // when `nome` is not null, otherwise the page derives it when the focus leaves the caption.
     void Type(Control c, StringView text) { page.TypeText(c, String(text)); }
     void LeaveCaption(Control to = Control::txtDescricao) { page.FocusChanged(to); }
+    void Key(int16_t code, int16_t shift) { page.trvMenu_KeyDown(code, shift); }
 
-    // A whole addition under the node `parentKey`: caption, optional typed name, optional key
-    // (index into the list; -1 none) with Ctrl/Shift, then confirm.
+    // A whole addition under `parentKey`: caption, the name typed when `nome` is given (else
+    // derived as the focus leaves the caption), optional key (list index) with Ctrl/Shift.
     void AddEntry(StringView parentKey, StringView caption, const char16_t* nome = nullptr,
                   int32_t key = -1, bool ctrl = false, bool shift = false) {
         Click(parentKey);
@@ -329,13 +292,19 @@ class PageTest : public ::testing::Test {
         if (key >= 0) page.ChooseKey(key);
         page.btnConfirma_Click();
     }
+    // Renames an entry through a change, typing the new name.
+    void Rename(StringView key, StringView nome) {
+        Click(key);
+        page.btnAlterar_Click();
+        Type(Control::txtNome, nome);
+        page.btnConfirma_Click();
+    }
 
     static int32_t KeyIndex(StringView name) {
         const auto list = model::NomesTeclas();
-        for (size_t i = 0; i < list.size(); ++i)
-            if (list[i] == name) return static_cast<int32_t>(i);
-        return -1;
+        return static_cast<int32_t>(std::find(list.begin(), list.end(), name) - list.begin());
     }
+    String Nome(StringView key) { return model::LeCampo(N(key).Tag(), u"Nome").ToText(); }
 
     bool Browsing() const {
         return form().btnIncluir.Enabled && !form().fraObjetos.Enabled &&
@@ -346,11 +315,17 @@ class PageTest : public ::testing::Test {
                !form().btnExcluir.Enabled && form().fraObjetos.Enabled &&
                form().btnConfirma.Enabled;
     }
-
     std::vector<std::string> ListColumn(size_t column) const {
         std::vector<std::string> out;
         for (const ListRow& r : form().lstMenu.Rows) out.push_back(U8(r.Columns[column]));
         return out;
+    }
+    // The one message box shown since the last call, as "texto|estilo|titulo".
+    std::string LastBox() {
+        if (host.boxes.size() != 1) return std::to_string(host.boxes.size()) + " boxes";
+        const FakeHost::Box b = host.boxes[0];
+        host.boxes.clear();
+        return U8(b.texto) + "|" + std::to_string(b.estilo) + "|" + U8(b.titulo);
     }
 
     FakeHost host;
