@@ -9,26 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "page_win_fixture.h"
+#include "page_win_util.h"
 
 namespace tq::test {
 namespace {
-
-using designer::Control;
 
 int ScreenDpi() {
     HDC dc = GetDC(nullptr);
     const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
     ReleaseDC(nullptr, dc);
     return dpi;
-}
-
-ComPtr<::MenuTree> TwoMenus() {
-    ComPtr<::MenuTree> tree = NewMenuTree();
-    ComPtr<::MenuTree> arq = AddEntry(tree.get(), L"&Arquivo", L"Arq");
-    AddEntry(arq.get(), L"&Novo", L"ArqNov", L"Ctrl+F5");
-    AddEntry(tree.get(), L"A&juda", L"Aju");
-    return tree;
 }
 
 // Pairs the form itself overlaps, with the overlap in twips: each label reaches into the box

@@ -1,44 +1,19 @@
 // The page inside a property frame written by others (Wine's OleCreatePropertyFrame, driven
-// from a second thread because the frame is modal), and a picture of the page for the README.
+// from a second thread because the frame is modal), tabbed through with the real keyboard.
 #include <gtest/gtest.h>
 #include <olectl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "page_win_fixture.h"
+#include "page_win_util.h"
 #include "tq/com/class_factory.h"
 #include "tq/designer/win/page_window.h"
-#include "wine_drive.h"
-
-#ifndef TQ_SCREENSHOT_PATH
-#define TQ_SCREENSHOT_PATH ""
-#endif
 
 namespace tq::test {
 namespace {
-
-using designer::Control;
-
-ComPtr<::MenuTree> ThreeLevels() {
-    ComPtr<::MenuTree> tree = NewMenuTree();
-    ComPtr<::MenuTree> arq = AddEntry(tree.get(), L"&Arquivo", L"Arq");
-    AddEntry(arq.get(), L"&Novo", L"ArqNov", L"Ctrl+N");
-    AddEntry(arq.get(), L"&Abrir...", L"ArqAbr", L"Ctrl+A");
-    ComPtr<::MenuTree> exp = AddEntry(arq.get(), L"&Exportar", L"ArqExp");
-    AddEntry(exp.get(), L"&Texto", L"ArqExpTex", L"Ctrl+Shift+T");
-    AddEntry(exp.get(), L"&Planilha", L"ArqExpPla", L"", /*visivel=*/false);
-    AddEntry(arq.get(), L"----------", L"ArqSep");
-    AddEntry(arq.get(), L"&Sair", L"ArqSai", L"", true, /*habilitado=*/false);
-    ComPtr<::MenuTree> edi = AddEntry(tree.get(), L"&Editar", L"Edi");
-    AddEntry(edi.get(), L"&Copiar", L"EdiCop", L"Ctrl+C");
-    ComPtr<::MenuTree> aju = AddEntry(tree.get(), L"A&juda", L"Aju");
-    AddEntry(aju.get(), L"&Sobre", L"AjuSob", L"F1");
-    return tree;
-}
 
 struct ClassSearch {
     const wchar_t* cls;
@@ -170,7 +145,7 @@ TEST(FrameTest, ShowsAndActivatesInOleCreatePropertyFrameAndTabsInTheFormsOrder)
     ASSERT_HRESULT_SUCCEEDED(CoRegisterClassObject(
         designer::kClsidMenuProperty, static_cast<IClassFactory*>(factory.get()),
         CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
-    ComPtr<::MenuTree> tree = ThreeLevels();
+    ComPtr<::MenuTree> tree = TwoMenus();
     ComPtr<FakeControl> control = FakeControl::Make(tree);
     IUnknown* objects[] = {static_cast<IDispatch*>(control.get())};
     CLSID pages[] = {designer::kClsidMenuProperty};
@@ -201,47 +176,6 @@ TEST(FrameTest, ShowsAndActivatesInOleCreatePropertyFrameAndTabsInTheFormsOrder)
     EXPECT_TRUE(Contains(seen.forward, order)) << Ids(seen.forward);
     const std::vector<int> reversed(order.rbegin(), order.rend());
     EXPECT_TRUE(Contains(seen.back, reversed)) << Ids(seen.back);
-}
-
-TEST_F(PageTest, ScreenshotOfThePageWithAThreeLevelMenu) {
-    const std::string path = TQ_SCREENSHOT_PATH;
-    if (path.empty()) GTEST_SKIP() << "no screenshot path configured";
-    Open(ThreeLevels());
-    HWND trv = W(Control::trvMenu);
-    // Open every level, pick an entry so the list shows its rows, and open an edit.
-    std::vector<HTREEITEM> pending{TreeView_GetRoot(trv)};
-    while (!pending.empty()) {
-        HTREEITEM i = pending.back();
-        pending.pop_back();
-        TreeView_Expand(trv, i, TVE_EXPAND);
-        for (HTREEITEM c = TreeView_GetChild(trv, i); c; c = TreeView_GetNextSibling(trv, c))
-            pending.push_back(c);
-    }
-    ClickNode(L"&Arquivo");
-    ClickNode(L"&Novo");
-    Click(Control::btnAlterar);
-    ClickNode(L"&Arquivo");
-    Click(Control::btnIncluir);
-    TypeText(L"&Imprimir");
-    Pump(100);
-    PressKey(VK_TAB);
-    Pump(300);
-
-    const std::wstring wpath(path.begin(), path.end());
-    std::wstring z = L"Z:" + wpath;
-    std::replace(z.begin(), z.end(), L'/', L'\\');
-    DeleteFileW(z.c_str());
-    ASSERT_TRUE(RunUnix(L"/usr/bin/import", L"-window root \"" + wpath + L"\""));
-    // The Unix process runs on its own; the page keeps painting while it captures.
-    WIN32_FILE_ATTRIBUTE_DATA fa{};
-    bool made = false;
-    for (int i = 0; i < 100 && !made; ++i) {
-        Pump(100);
-        made = GetFileAttributesExW(z.c_str(), GetFileExInfoStandard, &fa) &&
-               (fa.nFileSizeLow > 0 || fa.nFileSizeHigh > 0);
-    }
-    Pump(500);  // let import finish writing
-    EXPECT_TRUE(made) << "no screenshot at " << path;
 }
 
 }  // namespace

@@ -10,8 +10,6 @@
 
 namespace tq::test {
 
-using designer::Control;
-
 std::wstring ListCell(HWND list, int row, int column) {
     wchar_t buf[256] = {};
     LVITEMW it{};
@@ -113,18 +111,10 @@ HRESULT FakeControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* par
         tree = t;
         return S_OK;
     }
-    if (flags & DISPATCH_PROPERTYPUT) {
-        ++puts;  // the control has no value put for an object property
-        return DISP_E_MEMBERNOTFOUND;
-    }
-    return DISP_E_MEMBERNOTFOUND;
+    return DISP_E_MEMBERNOTFOUND;  // the control has no value put for an object property
 }
 
 // ---- TestSite -------------------------------------------------------------------------------
-
-ComPtr<TestSite> TestSite::Make() {
-    return ComPtr<TestSite>(new TestSite);
-}
 
 HRESULT TestSite::QueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
@@ -304,13 +294,7 @@ INPUT MouseAt(POINT p, DWORD flags) {
 
 }  // namespace
 
-void RightClickAt(POINT p) {
-    SetCursorPos(p.x, p.y);
-    std::vector<INPUT> in{MouseAt(p, MOUSEEVENTF_RIGHTDOWN), MouseAt(p, MOUSEEVENTF_RIGHTUP)};
-    Send(in);
-}
-
-void DragMouse(POINT from, POINT to, bool release) {
+void DragMouse(POINT from, POINT to) {
     SetCursorPos(from.x, from.y);
     std::vector<INPUT> in{MouseAt(from, MOUSEEVENTF_LEFTDOWN)};
     Send(in);
@@ -323,14 +307,7 @@ void DragMouse(POINT from, POINT to, bool release) {
         Send(in);
         Sleep(20);
     }
-    if (release) {
-        in = {MouseAt(to, MOUSEEVENTF_LEFTUP)};
-        Send(in);
-    }
-}
-
-void MouseUpAt(POINT p) {
-    std::vector<INPUT> in{MouseAt(p, MOUSEEVENTF_LEFTUP)};
+    in = {MouseAt(to, MOUSEEVENTF_LEFTUP)};
     Send(in);
 }
 
@@ -340,12 +317,42 @@ void ClickWindow(HWND w) {
     ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
 }
 
-POINT TreeItemPoint(HWND tree, HTREEITEM item) {
+POINT TreeItemPoint(HWND tree, HTREEITEM item, int where) {
     RECT r{};
     TreeView_GetItemRect(tree, item, &r, TRUE);
-    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    POINT p{(r.left + r.right) / 2, where < 0   ? r.top + 1
+                                    : where > 0 ? r.bottom - 2
+                                                : (r.top + r.bottom) / 2};
     ClientToScreen(tree, &p);
     return p;
+}
+
+namespace {
+
+std::wstring ItemText(HWND tree, HTREEITEM item) {
+    wchar_t buf[256] = {};
+    TVITEMW it{};
+    it.mask = TVIF_TEXT;
+    it.hItem = item;
+    it.pszText = buf;
+    it.cchTextMax = 256;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+    return buf;
+}
+
+void Shown(HWND tree, HTREEITEM first, size_t depth, std::wstring& out) {
+    for (HTREEITEM i = first; i; i = TreeView_GetNextSibling(tree, i)) {
+        out += std::wstring(2 * depth, L' ') + ItemText(tree, i) + L"\n";
+        Shown(tree, TreeView_GetChild(tree, i), depth + 1, out);
+    }
+}
+
+}  // namespace
+
+std::wstring TreeShown(HWND tree) {
+    std::wstring out;
+    Shown(tree, TreeView_GetRoot(tree), 0, out);
+    return out;
 }
 
 HTREEITEM FindTreeItem(HWND tree, const std::wstring& text) {
@@ -355,14 +362,7 @@ HTREEITEM FindTreeItem(HWND tree, const std::wstring& text) {
     while (!pending.empty()) {
         HTREEITEM i = pending.front();
         pending.erase(pending.begin());
-        wchar_t buf[256] = {};
-        TVITEMW it{};
-        it.mask = TVIF_TEXT;
-        it.hItem = i;
-        it.pszText = buf;
-        it.cchTextMax = 256;
-        SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
-        if (text == buf) return i;
+        if (ItemText(tree, i) == text) return i;
         for (HTREEITEM c = TreeView_GetChild(tree, i); c; c = TreeView_GetNextSibling(tree, c))
             pending.push_back(c);
     }
@@ -453,6 +453,15 @@ ComPtr<::MenuTree> AddEntry(::MenuTree* level, const std::wstring& caption,
     ComPtr<::MenuTree> sub;
     item->get_SubMenu(sub.put());
     return sub;
+}
+
+ComPtr<::MenuTree> TwoMenus() {
+    ComPtr<::MenuTree> tree = NewMenuTree();
+    ComPtr<::MenuTree> arq = AddEntry(tree.get(), L"&Arquivo", L"Arq");
+    AddEntry(arq.get(), L"&Novo", L"ArqNov", L"Ctrl+N");
+    AddEntry(arq.get(), L"&Sair", L"ArqSai");
+    AddEntry(tree.get(), L"A&juda", L"Aju");
+    return tree;
 }
 
 }  // namespace tq::test
