@@ -40,32 +40,9 @@ ComPtr<::MenuTree> NewMenuTree() {
 
 // ---- FakeControl ---------------------------------------------------------------------------
 
-ComPtr<FakeControl> FakeControl::Make(ComPtr<::MenuTree> tree) {
-    ComPtr<FakeControl> c(new FakeControl);
-    c->tree = std::move(tree);
-    return c;
-}
-
-HRESULT FakeControl::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG FakeControl::Release() {
-    const LONG r = InterlockedDecrement(&refs_);
-    if (r == 0) delete this;
-    return static_cast<ULONG>(r);
-}
-
-HRESULT FakeControl::GetTypeInfoCount(UINT* n) {
-    *n = 0;
-    return S_OK;
+std::span<const com::QiEntry> FakeControl::Interfaces() {
+    static const com::QiEntry table[] = {TQ_QI(FakeControl, IDispatch)};
+    return table;
 }
 
 HRESULT FakeControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
@@ -116,21 +93,9 @@ HRESULT FakeControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* par
 
 // ---- TestSite -------------------------------------------------------------------------------
 
-HRESULT TestSite::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyPageSite)) {
-        *out = static_cast<IPropertyPageSite*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG TestSite::Release() {
-    const LONG r = InterlockedDecrement(&refs_);
-    if (r == 0) delete this;
-    return static_cast<ULONG>(r);
+std::span<const com::QiEntry> TestSite::Interfaces() {
+    static const com::QiEntry table[] = {TQ_QI(TestSite, IPropertyPageSite)};
+    return table;
 }
 
 // ---- PageHostWindow ---------------------------------------------------------------------------

@@ -10,11 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "tqBiblioteca.h"
 #include "tq/com/com_ptr.h"
+#include "tq/com/object.h"
 #include "tq/designer/form.h"
 #include "tq/designer/win/menu_property.h"
 
@@ -33,13 +35,14 @@ ComPtr<::MenuTree> NewMenuTree();
 
 // A stand-in for a tqMenu control: IDispatch with "MenuTree" (get, and put by reference only:
 // a put by value fails as it does on the control) and "GerarScript" (counted).
-class FakeControl final : public IDispatch {
+class FakeControl final : public com::ComObject<FakeControl, IDispatch> {
   public:
-    static ComPtr<FakeControl> Make(ComPtr<::MenuTree> tree);
-    IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    IFACEMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    IFACEMETHODIMP_(ULONG) Release() override;
-    IFACEMETHODIMP GetTypeInfoCount(UINT* n) override;
+    explicit FakeControl(ComPtr<::MenuTree> t) : tree(std::move(t)) {}
+    static std::span<const com::QiEntry> Interfaces();
+    IFACEMETHODIMP GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
     IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
     IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -47,18 +50,12 @@ class FakeControl final : public IDispatch {
 
     ComPtr<::MenuTree> tree;  // what MenuTree returns and what a put by reference sets
     int gets = 0, putrefs = 0, scripts = 0;
-
-  private:
-    LONG refs_ = 0;
 };
 
 // An IPropertyPageSite that records the status changes the page reports.
-class TestSite final : public IPropertyPageSite {
+class TestSite final : public com::ComObject<TestSite, IPropertyPageSite> {
   public:
-    static ComPtr<TestSite> Make() { return ComPtr<TestSite>(new TestSite); }
-    IFACEMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    IFACEMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    IFACEMETHODIMP_(ULONG) Release() override;
+    static std::span<const com::QiEntry> Interfaces();
     IFACEMETHODIMP OnStatusChange(DWORD flags) override {
         status.push_back(flags);
         return S_OK;
@@ -71,9 +68,6 @@ class TestSite final : public IPropertyPageSite {
     IFACEMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
 
     std::vector<DWORD> status;
-
-  private:
-    LONG refs_ = 0;
 };
 
 // A top-level window that holds one property page as a property frame does, with a message
