@@ -8,8 +8,18 @@ namespace {
 
 class EditCommands : public PageTest {
   protected:
-    void SetUp() override { Load({E{u"&Editar", u"Edi"}}); }
+    void SetUp() override { Load("&Editar|Edi"); }
     String Tecla(StringView key) { return N(key).Tag().substr(0, 15); }
+    // caption|nome|descricao|key index, then Ctrl Shift Visible Enabled Consulta.
+    std::string Fields() const {
+        const Form& f = form();
+        std::string s = U8(f.txtCaption.Text + u"|" + f.txtNome.Text + u"|" + f.txtDescricao.Text) +
+                        "|" + std::to_string(f.cmbTeclaAcesso.ListIndex) + "|";
+        for (const CheckBox* c :
+             {&f.chkCtrl, &f.chkShift, &f.chkVisible, &f.chkEnabled, &f.chkConsulta})
+            s += std::to_string(c->Value);
+        return s;
+    }
 };
 
 TEST_F(EditCommands, AddUnderTheRootDerivesTheNameAndListsTheNewEntry) {
@@ -34,12 +44,7 @@ TEST_F(EditCommands, AddUnderTheRootDerivesTheNameAndListsTheNewEntry) {
     EXPECT_EQ(page.Focus(), Control::trvMenu);
     EXPECT_EQ(host.changedCalls, std::vector<bool>{true});
     EXPECT_EQ(view.Dump(), DumpTree(trv()));
-    // The fields are emptied, except Visible and Enabled; the operation stays.
-    EXPECT_EQ(form().txtCaption.Text, u"");
-    EXPECT_EQ(form().txtNome.Text, u"");
-    EXPECT_EQ(form().cmbTeclaAcesso.ListIndex, -1);
-    EXPECT_EQ(form().chkVisible.Value, 1);
-    EXPECT_EQ(form().chkEnabled.Value, 1);
+    EXPECT_EQ(Fields(), "|||-1|00110");  // emptied, except Visible and Enabled
     EXPECT_EQ(page.mintOperacao(), 1);
 }
 
@@ -68,7 +73,7 @@ TEST_F(EditCommands, NamesAreDerivedAlongThePathAndNumberedWhenInUse) {
     EXPECT_NE(trv().Find(u"AArq3"), nullptr);
 
     // A name typed first is kept; under an entry named Raiz the base stands alone.
-    Load({E{u"Base", u"Raiz"}});
+    Load("Base|Raiz");
     Click(u"ARaiz");
     page.btnIncluir_Click();
     page.FocusChanged(Control::txtNome);
@@ -109,33 +114,19 @@ TEST_F(EditCommands, ConfirmPacksTheShortcut) {
     EXPECT_EQ(Tecla(u"ASei").substr(0, 4), u"00F6");
     Click(u"ASei");
     page.btnAlterar_Click();
-    EXPECT_EQ(form().chkCtrl.Value, 0);
-    EXPECT_EQ(form().chkConsulta.Value, 0);
+    EXPECT_EQ(Fields().substr(Fields().size() - 5), "00110");
     ExpectError(hr::kInvalidPropertyValue, [&] { page.SetCheck(Control::chkShift, 3); });
     ExpectError(hr::kInvalidPropertyValue, [&] { page.ChooseKey(38); });
 }
 
 TEST_F(EditCommands, ChangeLoadsTheFieldsAndKeepsTheKey) {
-    Load({E{u"&Arquivo",
-            u"Arq",
-            u"",
-            u"",
-            false,
-            true,
-            true,
-            {E{u"&Novo", u"ArqNov", u"Ctrl+Shift+F5", u"Cria", true, false, false},
-             E{u"&Sair", u"ArqSai"}}}});
+    Load("&Arquivo|Arq\n &Novo|ArqNov|Ctrl+Shift+F5|Cria|cid\n &Sair|ArqSai");
     Click(u"AArqNov");
     page.btnAlterar_Click();
     EXPECT_TRUE(Editing());
     EXPECT_EQ(page.mintOperacao(), 2);
     EXPECT_EQ(page.Focus(), Control::txtCaption);
-    const Form& f = form();
-    EXPECT_EQ(U8(f.txtCaption.Text + u"|" + f.txtNome.Text + u"|" + f.txtDescricao.Text),
-              "&Novo|ArqNov|Cria");
-    EXPECT_EQ((std::vector<int>{f.chkCtrl.Value, f.chkShift.Value, f.cmbTeclaAcesso.ListIndex,
-                                f.chkVisible.Value, f.chkEnabled.Value, f.chkConsulta.Value}),
-              (std::vector<int>{1, 1, KeyIndex(u"F5"), 0, 0, 1}));
+    EXPECT_EQ(Fields(), "&Novo|ArqNov|Cria|" + std::to_string(KeyIndex(u"F5")) + "|11001");
 
     Type(Control::txtCaption, u"&Novo arquivo");
     Type(Control::txtNome, u"Criar");
@@ -175,7 +166,7 @@ TEST_F(EditCommands, DeleteAsksAndRemovesTheSubtreeOnlyOnYes) {
     const size_t calls = host.changedCalls.size();
     host.answers = {kMsgNo, kMsgYes};
     page.btnExcluir_Click();
-    EXPECT_EQ(LastBox(), "Exclui o Menu '&Sair' ?|52|Alerta!");
+    EXPECT_EQ(Boxes(), "Exclui o Menu '&Sair' ?|52|Alerta!");
     EXPECT_EQ(Keys(trv()), "A AEdi ASai ASaiAgo");
     EXPECT_EQ(host.changedCalls.size(), calls);
 
@@ -217,7 +208,7 @@ TEST_F(EditCommands, EmptyNameIsDerivedFromTheCaptionOrRefused) {
     for (const auto& c : casos) {
         SCOPED_TRACE(U8(c.selecionado) + (c.altera ? " change '" : " add '") + U8(c.caption) +
                      "' '" + U8(c.nome) + "'");
-        Load({E{u"&Editar", u"Edi", u"", u"", false, true, true, {E{u"&Colar", u"EdiCol"}}}});
+        Load("&Editar|Edi\n &Colar|EdiCol");
         host.boxes.clear();
         Click(c.selecionado);
         c.altera ? page.btnAlterar_Click() : page.btnIncluir_Click();
@@ -226,7 +217,7 @@ TEST_F(EditCommands, EmptyNameIsDerivedFromTheCaptionOrRefused) {
         Type(Control::txtNome, c.nome);
         page.btnConfirma_Click();
         if (!c.gravado) {
-            EXPECT_EQ(LastBox(), "Informe o Nome do Menu|48|Alerta!");
+            EXPECT_EQ(Boxes(), "Informe o Nome do Menu|48|Alerta!");
             EXPECT_TRUE(Editing());
             EXPECT_EQ(page.Focus(), Control::txtNome);
             EXPECT_EQ(Keys(trv()), "A AEdi AEdiCol");
@@ -252,7 +243,7 @@ TEST_F(EditCommands, TypedNameInUseIsRefused) {
     const size_t calls = host.changedCalls.size();
     for (const char16_t* nome : {u"Arq", u"Edi"}) {
         AddEntry(u"A", u"Outro", nome);
-        EXPECT_EQ(LastBox(), "Já Existe um Menu com o Nome '" + U8(nome) + "'|48|Alerta!");
+        EXPECT_EQ(Boxes(), "Já Existe um Menu com o Nome '" + U8(nome) + "'|48|Alerta!");
         EXPECT_TRUE(Editing());
         EXPECT_EQ(page.Focus(), Control::txtNome);
     }
@@ -263,21 +254,21 @@ TEST_F(EditCommands, TypedNameInUseIsRefused) {
     EXPECT_EQ(Keys(trv()), "A AArq tmpAEdi AOut");
 
     Rename(u"AOut", u"Arq");
-    EXPECT_EQ(LastBox(), "Já Existe um Menu com o Nome 'Arq'|48|Alerta!");
+    EXPECT_EQ(Boxes(), "Já Existe um Menu com o Nome 'Arq'|48|Alerta!");
     Type(Control::txtNome, u"Out");
     Type(Control::txtDescricao, u"novo texto");
     page.btnConfirma_Click();
     EXPECT_TRUE(host.boxes.empty());
-    EXPECT_EQ(model::LeCampo(N(u"AOut").Tag(), u"Descricao").ToText(), u"novo texto");
+    EXPECT_EQ(Field(u"AOut", u"Descricao"), u"novo texto");
 }
 
 TEST_F(EditCommands, NamesAreCutToTheRecordSoKeyAndRecordAgree) {
     const String longo(49, u'p');
-    Load({E{u"Longo", longo}});
+    Load("Longo|" + U8(longo));
     AddEntry(u"A" + longo, u"&Novo");
     const String nome = longo + u"N";  // 49 + "Nov", cut at 50
     ASSERT_NE(trv().Find(u"A" + nome), nullptr);
-    EXPECT_EQ(Nome(u"A" + nome), nome);
+    EXPECT_EQ(Field(u"A" + nome, u"Nome"), nome);
 }
 
 // The caption's focus loss is posted: it runs when the outermost handler returns, or inside
@@ -302,7 +293,7 @@ TEST_F(EditCommands, PostedCaptionFocusLossRunsAtTheOutermostLevel) {
     EXPECT_EQ(host.pumps, 1);
     EXPECT_EQ(seen, "Arq");
     ASSERT_NE(trv().Find(u"AZet"), nullptr) << Keys(trv());
-    EXPECT_EQ(model::LeCampo(N(u"AZet").Tag(), u"Descricao").ToText(), u"digitado antes");
+    EXPECT_EQ(Field(u"AZet", u"Descricao"), u"digitado antes");
     EXPECT_EQ(view.focusMoves,
               (std::vector<Control>{Control::txtCaption, Control::btnConfirma, Control::trvMenu}));
 }
@@ -325,11 +316,7 @@ TEST_F(EditCommands, AddClearsOnlyCaptionNameKeyAndTheThreeBoxes) {
     EXPECT_EQ(Keys(trv()), "A AEdi");
 
     page.btnIncluir_Click();
-    const Form& f = form();
-    EXPECT_EQ(U8(f.txtCaption.Text + u"|" + f.txtNome.Text + u"|" + f.txtDescricao.Text), "||desc");
-    EXPECT_EQ((std::vector<int>{f.cmbTeclaAcesso.ListIndex, f.chkVisible.Value, f.chkEnabled.Value,
-                                f.chkConsulta.Value, f.chkCtrl.Value, f.chkShift.Value}),
-              (std::vector<int>{-1, 1, 1, 0, 1, 1}));
+    EXPECT_EQ(Fields(), "||desc|-1|11110");
 }
 
 }  // namespace

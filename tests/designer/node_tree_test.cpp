@@ -99,7 +99,7 @@ TEST(NodeTree, SelectionMovesAsTheTreeViewMovesItAndTheObserverHearsEverything) 
     EXPECT_EQ(mirror.selected, nullptr);
     EXPECT_EQ(mirror.Dump(), DumpTree(t));
     t.Clear();
-    EXPECT_TRUE(mirror.nodes.empty());
+    EXPECT_TRUE(mirror.lines.empty());
     EXPECT_EQ(t.Count(), 0);
     EXPECT_EQ(t.Find(u"A"), nullptr);
 }

@@ -8,10 +8,7 @@ namespace {
 
 class States : public PageTest {
   protected:
-    void SetUp() override {
-        Load({E{u"&Arquivo", u"Arq", u"", u"", false, true, true, {E{u"&Novo", u"ArqNov"}}},
-              E{u"&Ajuda", u"Aju", u"Ctrl+F5", u"ajuda", false, false, true}});
-    }
+    void SetUp() override { Load("&Arquivo|Arq\n &Novo|ArqNov\n&Ajuda|Aju|Ctrl+F5|ajuda|i"); }
     // Incluir Alterar Excluir Sobe Desce Script, the frame and its seven controls, the labels.
     std::string State() const {
         const Form& f = form();
@@ -39,7 +36,7 @@ TEST_F(States, BrowsingAndEditingSwitchCommandsFieldsAndLabels) {
     EXPECT_EQ(State(), "000111 11111111 menu menu menu");
     Click(u"AAju");  // a click ends the edit
     EXPECT_EQ(State(), "111111" + browsing);
-    Load({});  // an empty tree: no script
+    Load("");  // an empty tree: no script
     page.btnIncluir_Click();
     EXPECT_EQ(State(), "000110 11111111 menu menu menu");
 }
