@@ -1,6 +1,5 @@
-// Test helpers for the Win32 property page: a control stand-in with a "MenuTree" property, a
-// property page site of our own, a top-level window to hold the page, real keyboard and mouse
-// input, MenuTree readers, and the fixture that opens the page as a property frame does.
+// The Win32 page's test doubles (a control with a "MenuTree" property, a page site), a window
+// that holds the page as a property frame does, real input, and MenuTree readers.
 #pragma once
 
 #include <windows.h>
@@ -30,11 +29,9 @@ struct OleThread {
     ~OleThread() { OleUninitialize(); }
 };
 
-// A new, empty tqBiblioteca MenuTree (the server must be registered).
 ComPtr<::MenuTree> NewMenuTree();
 
-// A stand-in for a tqMenu control: IDispatch with "MenuTree" (get, and put by reference only:
-// a put by value fails as it does on the control) and "GerarScript" (counted).
+// "MenuTree" (get, and put by reference only, as on the control) and "GerarScript" (counted).
 class FakeControl final : public com::ComObject<FakeControl, IDispatch> {
   public:
     explicit FakeControl(ComPtr<::MenuTree> t) : tree(std::move(t)) {}
@@ -48,11 +45,10 @@ class FakeControl final : public com::ComObject<FakeControl, IDispatch> {
     IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                           EXCEPINFO*, UINT*) override;
 
-    ComPtr<::MenuTree> tree;  // what MenuTree returns and what a put by reference sets
+    ComPtr<::MenuTree> tree;
     int gets = 0, putrefs = 0, scripts = 0;
 };
 
-// An IPropertyPageSite that records the status changes the page reports.
 class TestSite final : public com::ComObject<TestSite, IPropertyPageSite> {
   public:
     static std::span<const com::QiEntry> Interfaces();
@@ -70,56 +66,44 @@ class TestSite final : public com::ComObject<TestSite, IPropertyPageSite> {
     std::vector<DWORD> status;
 };
 
-// A top-level window that holds one property page as a property frame does, with a message
-// loop that offers keys to the page first.
 class PageHostWindow {
   public:
     explicit PageHostWindow(IPropertyPage* page);
     ~PageHostWindow();
     HWND hwnd() const { return hwnd_; }
-    HWND page() const;  // the page window, null when there is none
+    HWND page() const;
     HWND Find(Control c) const;
-    // Activates and shows the page in this window and brings the window to the front.
     HRESULT Activate();
-    // Runs the message loop (page->TranslateAccelerator first) for `ms`.
-    void Pump(int ms = 150);
+    void Pump(int ms = 150);  // the page's TranslateAccelerator first
 
   private:
     IPropertyPage* page_;
     HWND hwnd_ = nullptr;
 };
 
-// Real input through SendInput: it goes to the focused window of the foreground window.
 void TypeText(const std::wstring& text);
 void PressKey(WORD vk, bool ctrl = false, bool shift = false);
 void ClickAt(POINT screen);
-void ClickWindow(HWND w);  // the middle of the window
-// The left button pressed at `from`, the mouse moved to `to` in steps, and let go there.
+void ClickWindow(HWND w);
 void DragMouse(POINT from, POINT to);
-// The tree item whose text is `text` (first found, breadth first), or null.
 HTREEITEM FindTreeItem(HWND tree, const std::wstring& text);
-// A point of a tree item's label in screen coordinates: -1 top, 0 middle, 1 bottom.
-POINT TreeItemPoint(HWND tree, HTREEITEM item, int where = 0);
-// The tree view's items, one line each, two spaces of indent per level.
-std::wstring TreeShown(HWND tree);
+POINT TreeItemPoint(HWND tree, HTREEITEM item, int where = 0);  // -1 top, 0 middle, 1 bottom
+std::wstring TreeShown(HWND tree);  // one line an item, two spaces of indent a level
 
 std::wstring WindowText(HWND w);
 std::wstring ListCell(HWND list, int row, int column);
 std::wstring ClassName(HWND w);
 std::string Utf8(const std::wstring& s);
 
-// Every entry of a MenuTree, depth first, one line each:
-//   "<depth> <Caption>|<Nome>|<TextoMenu>|<TeclaExtenso>|V<Visivel><VisivelDefault>|
-//    H<Habilitado><HabilitadoDefault>|C<MenuConsulta>|<Descricao>"  (flags as 1/0)
+// "<depth> Caption|Nome|TextoMenu|TeclaExtenso|V<Visivel><Default>|H<Habilitado><Default>|
+// C<MenuConsulta>|Descricao", one line an entry.
 std::vector<std::string> DumpTree(::MenuTree* tree);
-// Appends an entry to a level and sets its fields; returns its SubMenu.
 ComPtr<::MenuTree> AddEntry(::MenuTree* level, const std::wstring& caption,
                             const std::wstring& nome, const std::wstring& tecla = L"",
                             bool visivel = true, bool habilitado = true);
 // Arquivo (Novo Ctrl+N, Sair), Ajuda.
 ComPtr<::MenuTree> TwoMenus();
 
-// The page of our own making, shown in a window of our own with a site of our own.
 class PageTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -136,7 +120,6 @@ class PageTest : public ::testing::Test {
         if (page) page->SetPageSite(nullptr);
         page = nullptr;
     }
-    // Site, objects, window: the order a property frame follows.
     void Open(ComPtr<::MenuTree> tree) {
         control = FakeControl::Make(std::move(tree));
         OpenOn(static_cast<IDispatch*>(control.get()));
