@@ -3,6 +3,8 @@
 // write the script of the applied tree.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -29,18 +31,6 @@ IDispatch* ShownControl() {
 }
 
 using AtlEndToEndTest = PageTest;
-
-std::string ReadFileBytes(const std::wstring& path) {
-    std::string content;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return content;
-    char buf[512];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) content.append(buf, got);
-    CloseHandle(h);
-    return content;
-}
 
 TEST_F(AtlEndToEndTest, DesignApplyShowAndScript) {
     HMODULE atl = LoadLibraryW(L"atl100.dll");
@@ -133,7 +123,10 @@ TEST_F(AtlEndToEndTest, DesignApplyShowAndScript) {
     }
     designer::SetScriptControlSource(nullptr);
     g_shown = nullptr;
-    EXPECT_EQ(ReadFileBytes(file), "Arquivo*Arq^A\r\n   Novo*ArqNov^Arq\r\n");
+    std::ifstream in(std::filesystem::path(file), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+              "Arquivo*Arq^A\r\n   Novo*ArqNov^Arq\r\n");
+    in.close();
     DeleteFileW(file.c_str());
     if (made_folder) RemoveDirectoryW(folder.c_str());
     if (made_rudadod) RemoveDirectoryW(rudadod.c_str());

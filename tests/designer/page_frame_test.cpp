@@ -15,28 +15,17 @@
 namespace tq::test {
 namespace {
 
-struct ClassSearch {
-    const wchar_t* cls;
-    HWND found;
-};
-
+// The first descendant of `top` of class `cls` (visible, for top-level windows of a thread).
 BOOL CALLBACK MatchClass(HWND w, LPARAM lp) {
-    auto* s = reinterpret_cast<ClassSearch*>(lp);
-    if (ClassName(w) != s->cls) return TRUE;
-    s->found = w;
-    return FALSE;
+    auto* s = reinterpret_cast<std::pair<const wchar_t*, HWND>*>(lp);
+    if (ClassName(w) == s->first && (GetParent(w) || IsWindowVisible(w))) s->second = w;
+    return s->second == nullptr;
 }
 
 HWND FindDescendant(HWND top, const wchar_t* cls) {
-    ClassSearch s{cls, nullptr};
+    std::pair<const wchar_t*, HWND> s{cls, nullptr};
     EnumChildWindows(top, MatchClass, reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-
-BOOL CALLBACK MatchFrame(HWND w, LPARAM lp) {
-    if (ClassName(w) != L"#32770" || !IsWindowVisible(w)) return TRUE;
-    *reinterpret_cast<HWND*>(lp) = w;
-    return FALSE;
+    return s.second;
 }
 
 BOOL CALLBACK CountShown(HWND w, LPARAM lp) {
@@ -56,11 +45,10 @@ struct FrameSeen {
 };
 
 HWND WaitFrame(DWORD thread, int ms) {
-    for (int waited = 0; waited < ms; waited += 50) {
-        HWND found = nullptr;
-        EnumThreadWindows(thread, MatchFrame, reinterpret_cast<LPARAM>(&found));
-        if (found && FindDescendant(found, designer::win::kPageWindowClass)) return found;
-        Sleep(50);
+    for (int waited = 0; waited < ms; waited += 50, Sleep(50)) {
+        std::pair<const wchar_t*, HWND> s{L"#32770", nullptr};
+        EnumThreadWindows(thread, MatchClass, reinterpret_cast<LPARAM>(&s));
+        if (s.second && FindDescendant(s.second, designer::win::kPageWindowClass)) return s.second;
     }
     return nullptr;
 }
@@ -69,14 +57,6 @@ HWND FocusedWindow(DWORD thread) {
     GUITHREADINFO gi{};
     gi.cbSize = sizeof gi;
     return GetGUIThreadInfo(thread, &gi) ? gi.hwndFocus : nullptr;
-}
-
-int FocusedId(DWORD thread, HWND page) {
-    GUITHREADINFO gi{};
-    gi.cbSize = sizeof gi;
-    if (!GetGUIThreadInfo(thread, &gi) || !gi.hwndFocus) return 0;
-    if (!IsChild(page, gi.hwndFocus)) return -1;  // a control of the frame
-    return GetDlgCtrlID(gi.hwndFocus);
 }
 
 void DriveFrame(DWORD thread, FrameSeen* seen) {
@@ -111,7 +91,9 @@ void DriveFrame(DWORD thread, FrameSeen* seen) {
             const HWND before = FocusedWindow(thread);
             PressKey(VK_TAB, false, back);
             for (int t = 0; t < 40 && FocusedWindow(thread) == before; ++t) Sleep(50);
-            (back ? seen->back : seen->forward).push_back(FocusedId(thread, page));
+            const HWND now = FocusedWindow(thread);  // -1: a control of the frame
+            (back ? seen->back : seen->forward)
+                .push_back(IsChild(page, now) ? GetDlgCtrlID(now) : -1);
         }
     }
     // Close with the frame's Cancel (WM_CLOSE if it has none).
@@ -127,14 +109,12 @@ void DriveFrame(DWORD thread, FrameSeen* seen) {
 }
 
 // Whether `ids` holds `want` in this order, one after another.
-bool Contains(const std::vector<int>& ids, const std::vector<int>& want) {
-    return std::search(ids.begin(), ids.end(), want.begin(), want.end()) != ids.end();
-}
-
-std::string Ids(const std::vector<int>& v) {
+::testing::AssertionResult Contains(const std::vector<int>& ids, const std::vector<int>& want) {
+    if (std::search(ids.begin(), ids.end(), want.begin(), want.end()) != ids.end())
+        return ::testing::AssertionSuccess();
     std::string s;
-    for (int i : v) s += std::to_string(i) + " ";
-    return s;
+    for (int i : ids) s += std::to_string(i) + " ";
+    return ::testing::AssertionFailure() << s;
 }
 
 TEST(FrameTest, ShowsAndActivatesInOleCreatePropertyFrameAndTabsInTheFormsOrder) {
@@ -172,10 +152,10 @@ TEST(FrameTest, ShowsAndActivatesInOleCreatePropertyFrameAndTabsInTheFormsOrder)
     const std::vector<int> order = {id(Control::btnIncluir), id(Control::btnSobe),
                                     id(Control::btnDesce),   id(Control::btnScript),
                                     id(Control::trvMenu),    id(Control::lstMenu)};
-    EXPECT_TRUE(Contains(seen.forward, {id(Control::lstMenu), -1})) << Ids(seen.forward);
-    EXPECT_TRUE(Contains(seen.forward, order)) << Ids(seen.forward);
+    EXPECT_TRUE(Contains(seen.forward, {id(Control::lstMenu), -1}));
+    EXPECT_TRUE(Contains(seen.forward, order));
     const std::vector<int> reversed(order.rbegin(), order.rend());
-    EXPECT_TRUE(Contains(seen.back, reversed)) << Ids(seen.back);
+    EXPECT_TRUE(Contains(seen.back, reversed));
 }
 
 }  // namespace
