@@ -175,6 +175,7 @@ TEST_F(EditCommands, DeleteAsksAndRemovesTheSubtreeOnlyOnYes) {
     page.btnExcluir_Click();
     EXPECT_EQ(Keys(trv()), "A AEdi");
     EXPECT_EQ(host.changedCalls.size(), calls + 1);
+    EXPECT_TRUE(page.Changed());
     EXPECT_EQ(ListColumn(0), std::vector<std::string>{"&Agora"});  // refreshed on a click
     EXPECT_EQ(trv().SelectedItem(), &N(u"A"));                     // the tree moved the selection
     EXPECT_EQ(view.Dump(), DumpTree(trv()));
