@@ -91,6 +91,13 @@ TEST_F(EditCommands, NamesAreDerivedAlongThePathAndNumberedWhenInUse) {
     Type(Control::txtCaption, u"&Criar");
     LeaveCaption();
     EXPECT_EQ(form().txtNome.Text, u"Cri");
+    page.btnConfirma_Click();  // the entry's own key is no name in use
+    Click(u"AFil");
+    page.btnAlterar_Click();
+    Type(Control::txtNome, u"");
+    Type(Control::txtCaption, u"&Filho");
+    page.btnConfirma_Click();
+    EXPECT_EQ(Field(u"AFil", u"Nome"), u"Fil");
 }
 
 TEST_F(EditCommands, ConfirmPacksTheShortcut) {
