@@ -7,6 +7,12 @@ if(TQ_WERROR)
 endif()
 add_compile_options(${TQ_WARNINGS})
 
+if(NOT WIN32)
+    # The native build exists for the tests: every standard-container subscript is checked, so an
+    # index one past the end fails a test instead of landing in spare capacity.
+    add_compile_definitions(_GLIBCXX_ASSERTIONS)
+endif()
+
 if(TQ_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
     add_link_options(-fsanitize=address,undefined)

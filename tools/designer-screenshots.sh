@@ -4,8 +4,8 @@
 #
 #   tools/designer-screenshots.sh [--arch 32|64] [--build DIR] [--out DIR]
 #
-# It runs the docs case of designer_page_tests (skipped in a test run) in the build's private
-# Wine prefix, once per DPI: Wine's LogPixels is set before each run (Wine reads it when a
+# It runs designer_screenshots (built with the designer's Windows tests, not one of them) in the
+# build's private Wine prefix, once per DPI: Wine's LogPixels is set before each run (Wine reads it when a
 # process starts) and put back as it was at the end, since the tests share the prefix.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,7 +24,7 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$build" ] || build="$root/build/win$arch"
 prefix="$build/wineprefix"
-tests="$build/tests/designer/designer_page_tests.exe"
+tests="$build/tests/designer/designer_screenshots.exe"
 servers=("$build/biblioteca/com/tqBiblioteca.dll" "$build/control/tqMenuCtl.ocx")
 for f in "$tests" "${servers[@]}"; do
     [ -f "$f" ] || { echo "designer-screenshots.sh: $f is missing (build the win$arch preset)" >&2; exit 1; }
@@ -60,7 +60,6 @@ for dpi in 96 144; do
     for k in "${keys[@]}"; do
         "${run[@]}" reg add "$k" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
     done
-    TQ_DOCS_SCREENSHOTS="$out" "${run[@]}" "$tests" \
-        --gtest_filter=ScreenshotTest.PageAndContextMenuForTheDocs
+    TQ_DOCS_SCREENSHOTS="$out" "${run[@]}" "$tests"
 done
 ls -l "$out"/tqMenuProperty-*dpi.png

@@ -1,5 +1,5 @@
-// AdicionaNo, the key list, loading a MenuTree into the tree, applying it back, the menu text
-// layout, and the page's lifecycle events.
+// AdicionaNo, the key list, loading a MenuTree into the tree and applying it back, the menu
+// text layout, and the page's lifecycle events.
 #include <pthread.h>
 
 #include "page_fixture.h"
@@ -9,110 +9,63 @@
 namespace tq::designer::testing {
 namespace {
 
-using R = NodeTree::Relative;
-
-// ---- AdicionaNo ------------------------------------------------------------------------------
-
-class AdicionaNoTest : public ::testing::Test {
-  protected:
-    AdicionaNoTest() {
-        AdicionaNo(t, u"Menu Principal", u"", u"A", u"Raiz", false, false);
-        AdicionaNo(t, u"&Arquivo", u"A", u"AArq", u"tagArq", true, false);
+TEST(AdicionaNo, AddsOrUpdatesAndReportsOnlyTheFailuresItMust) {
+    const struct {
+        const char16_t *texto, *pai, *chave;
+        bool marcado, atualiza;
+        int32_t error;
+        const char* keys;  // then the changed node as "key 'text' tag [C]"; null: as before
+    } cases[] = {
+        // A child is last in the collection (the tag lands on it); bold is never set here.
+        {u"&Novo", u"AArq", u"AArqNov", true, false, 0, "A AArq AArqNov AAju|AArqNov '&Novo' t C"},
+        {u"x", u"A", u"", true, false, 0, nullptr},  // no key: nothing
+        {u"x", u"A", u"", true, true, 0, nullptr},
+        {u"&Arquivos", u"nope", u"AArq", false, true, 0, "A AArq AAju|AArq '&Arquivos' t B"},
+        // An update of a missing key adds it (under the parent, or at the top without one).
+        {u"&Abrir", u"AArq", u"AArqAbr", false, true, 0, "A AArq AArqAbr AAju|AArqAbr '&Abrir' t"},
+        {u"Topo", u"", u"ATop", true, true, 0, "A AArq AAju ATop|ATop 'Topo' t C"},
+        // A child that cannot be added is skipped quietly, unless after a failed update; a
+        // failed top-level add is reported.
+        {u"outro", u"AAju", u"AArq", true, false, 0, nullptr},
+        {u"outro", u"nope", u"AOut", true, false, 0, nullptr},
+        {u"outro", u"nope", u"AOut", true, true, hr::kElementNotFound, nullptr},
+        {u"dup", u"", u"A", false, false, hr::kKeyNotUnique, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(c.chave) + " under '" + U8(c.pai) + "'");
+        NodeTree t;
+        AdicionaNo(t, u"Menu", u"", u"A", u"Raiz", false, false);
+        AdicionaNo(t, u"Arq", u"A", u"AArq", u"t0", true, false);
         t.SetBold(t.Item(u"AArq"), true);
-        AdicionaNo(t, u"&Ajuda", u"A", u"AAju", u"tagAju", false, false);
+        AdicionaNo(t, u"Aju", u"A", u"AAju", u"t1", false, false);
+        const auto run = [&] {
+            AdicionaNo(t, c.texto, c.pai, c.chave, u"t", c.marcado, c.atualiza);
+        };
+        if (c.error) {
+            ExpectError(c.error, run);
+        } else {
+            EXPECT_NO_THROW(run());
+        }
+        const Node& n = t.Item(c.keys ? c.chave : u"AArq");
+        EXPECT_EQ(Keys(t) + "|" + U8(n.Key()) + " '" + U8(n.Text()) + "' " + U8(n.Tag()) +
+                      (n.Bold() ? " B" : "") + (n.Checked() ? " C" : ""),
+                  c.keys ? c.keys : "A AArq AAju|AArq 'Arq' t0 B C");
     }
-    NodeTree t;
-};
-
-TEST_F(AdicionaNoTest, AddsUnderTheParentWithTagAndCheckOnTheNewNode) {
-    EXPECT_EQ(Keys(t), "A AArq AAju");
-    // A child of the first entry: last in the collection, not last in tree order.
-    AdicionaNo(t, u"&Novo", u"AArq", u"AArqNov", u"tagNov", true, false);
-    EXPECT_EQ(Keys(t), "A AArq AArqNov AAju");
-    const Node& n = t.Item(u"AArqNov");
-    EXPECT_EQ(n.Tag(), u"tagNov");
-    EXPECT_TRUE(n.Checked());
-    EXPECT_FALSE(n.Bold());  // never set here
-    EXPECT_EQ(t.Item(u"AAju").Tag(), u"tagAju");
-    EXPECT_EQ(t.Item(u"A").Tag(), u"Raiz");
-    EXPECT_FALSE(t.Item(u"A").Checked());
-}
-
-TEST_F(AdicionaNoTest, EmptyKeyChangesNothing) {
-    AdicionaNo(t, u"x", u"A", u"", u"t", true, false);
-    AdicionaNo(t, u"x", u"A", u"", u"t", true, true);
-    EXPECT_EQ(t.Count(), 3);
-}
-
-TEST_F(AdicionaNoTest, UpdateSetsTextTagAndCheckButNotBold) {
-    AdicionaNo(t, u"&Arquivos", u"nope", u"AArq", u"novaTag", false, true);
-    const Node& n = t.Item(u"AArq");
-    EXPECT_EQ(n.Text(), u"&Arquivos");
-    EXPECT_EQ(n.Tag(), u"novaTag");
-    EXPECT_FALSE(n.Checked());
-    EXPECT_TRUE(n.Bold());
-    EXPECT_EQ(t.Count(), 3);
-}
-
-TEST_F(AdicionaNoTest, UpdateOfAMissingKeyAddsItAsTheLastChild) {
-    AdicionaNo(t, u"&Novo", u"AArq", u"AArqNov", u"tagNov", true, true);
-    AdicionaNo(t, u"&Abrir", u"AArq", u"AArqAbr", u"tagAbr", false, true);
-    EXPECT_EQ(Keys(t), "A AArq AArqNov AArqAbr AAju");
-    EXPECT_EQ(t.Item(u"AArqAbr").Tag(), u"tagAbr");
-    EXPECT_TRUE(t.Item(u"AArqNov").Checked());
-    // With no parent key the update becomes a top-level add.
-    AdicionaNo(t, u"Topo", u"", u"ATop", u"tagTop", true, true);
-    EXPECT_EQ(t.FirstTop()->Next()->Key(), u"ATop");
-}
-
-TEST_F(AdicionaNoTest, FailedChildAddIsQuiet) {
-    const std::string before = DumpTree(t);
-    // Key in use elsewhere, and a parent that does not exist: skipped without a report.
-    EXPECT_NO_THROW(AdicionaNo(t, u"outro", u"AAju", u"AArq", u"x", true, false));
-    EXPECT_NO_THROW(AdicionaNo(t, u"outro", u"nope", u"AOut", u"x", true, false));
-    EXPECT_EQ(DumpTree(t), before);
-}
-
-TEST_F(AdicionaNoTest, FailureAfterAFailedUpdateIsReported) {
-    ExpectError(hr::kElementNotFound,
-                [&] { AdicionaNo(t, u"outro", u"nope", u"AOut", u"x", true, true); });
-    EXPECT_EQ(t.Count(), 3);
-}
-
-TEST_F(AdicionaNoTest, FailedTopLevelAddIsReported) {
-    ExpectError(hr::kKeyNotUnique, [&] { AdicionaNo(t, u"dup", u"", u"A", u"x", false, false); });
-    EXPECT_EQ(t.Count(), 3);
-    EXPECT_EQ(t.Item(u"A").Text(), u"Menu Principal");
 }
 
 TEST(CarregaTeclas, AppendsTheThirtyEightNamesWithoutEmptying) {
     ComboBox cmb;
     CarregaTeclas(cmb);
-    ASSERT_EQ(cmb.List.size(), 38u);
-    EXPECT_EQ(cmb.List[0], u"F1");
-    EXPECT_EQ(cmb.List[11], u"F12");
-    EXPECT_EQ(cmb.List[12], u"A");
-    EXPECT_EQ(cmb.List[37], u"Z");
     CarregaTeclas(cmb);
-    EXPECT_EQ(cmb.List.size(), 76u);
-    EXPECT_EQ(cmb.List[38], u"F1");
+    ASSERT_EQ(cmb.List.size(), 76u);
+    EXPECT_EQ(U8(cmb.List[0] + cmb.List[11] + cmb.List[12] + cmb.List[37] + cmb.List[38]),
+              "F1F12AZF1");
 }
-
-// ---- Load and apply ----------------------------------------------------------------------
 
 using LoadApply = PageTest;
 
 TEST_F(LoadApply, LoadsEntriesUnderTheRootWithRecordsAndFlags) {
-    Load({E{u"&Arquivo",
-            u"Arq",
-            u"",
-            u"",
-            false,
-            true,
-            true,
-            {E{u"&Novo", u"ArqNov", u"Ctrl+N", u"Cria"},
-             E{u"&Sair", u"ArqSai", u"", u"", true, false, false}}},
-          E{u"&Ajuda", u"Aju", u"F1"}});
+    Load("&Arquivo|Arq\n &Novo|ArqNov|Ctrl+N|Cria\n &Sair|ArqSai|||cid\n&Ajuda|Aju|F1");
     EXPECT_EQ(DumpTree(trv()),
               "A 'Menu Principal' Raiz\n"
               "  AArq '&Arquivo' nome=Arq tecla= B C\n"
@@ -123,104 +76,57 @@ TEST_F(LoadApply, LoadsEntriesUnderTheRootWithRecordsAndFlags) {
     EXPECT_EQ(trv().SelectedItem(), &N(u"A"));
     EXPECT_EQ(ListColumn(0), (std::vector<std::string>{"&Arquivo", "&Ajuda"}));
     EXPECT_EQ(view.Dump(), DumpTree(trv()));
+    EXPECT_TRUE(form().btnScript.Enabled);
     EXPECT_FALSE(page.Changed());
     EXPECT_TRUE(host.changedCalls.empty());
 }
 
+// Apply rebuilds the MenuTree in place: defaults become the current values, shortcuts of
+// entries with a submenu below the bar are dropped, each submenu's text is laid out.
 TEST_F(LoadApply, ApplyWithoutEditsGivesBackTheSameTree) {
-    const std::vector<E> entries = {
-        E{u"&Arquivo",
-          u"Arq",
-          u"",
-          u"Menu de arquivos",
-          false,
-          true,
-          true,
-          {E{u"&Novo",
-             u"ArqNov",
-             u"",
-             u"",
-             false,
-             true,
-             true,
-             {E{u"&Documento", u"ArqNovDoc", u"Ctrl+Shift+F5", u"Texto"},
-              E{u"&Planilha", u"ArqNovPla", u"F6", u"", true, false, true}}},
-           E{u"----------", u"ArqSep"},
-           E{u"&Sair", u"ArqSai", u"Ctrl+S", u"", false, true, false}}},
-        E{u"&Editar", u"Edi", u"F2", u"", true, false, false},
-        E{u"&Ajuda", u"Aju", u"", u"", false, true, true, {E{u"&Sobre", u"AjuSob", u"F1"}}}};
-    Load(entries);
+    Load(
+        "&Arquivo|Arq|F3|Menu de arquivos\n &Novo|ArqNov|F4\n"
+        "  &Documento|ArqNovDoc|Ctrl+Shift+F5|Texto\n  &Planilha|ArqNovPla|F6||ci\n"
+        " ----------|ArqSep\n &Sair|ArqSai|Ctrl+S||d\n&Editar|Edi|F2||cid");
     const auto* before = tree->At(1).get();
-    page.PropertyPage_ApplyChanges();
-
-    EXPECT_EQ(DumpMenu(*tree), DumpMenu(*Build(entries, false)));
-    EXPECT_NE(tree->At(1).get(), before);  // rebuilt in place: the same MenuTree, new entries
-    // Texts laid out per submenu; the menu bar's own titles keep their caption.
-    EXPECT_EQ(tree->At(1)->SubMenu()->At(3)->TextoMenu(), u"&Sair" + String(8, u' ') + u"Ctrl+S");
-    EXPECT_EQ(tree->At(1)->SubMenu()->At(1)->SubMenu()->At(2)->TextoMenu(),
-              u"&Planilha" + String(4, u' ') + u"F6");
-    EXPECT_EQ(tree->At(2)->TextoMenu(), u"&Editar");
+    for (int round = 0; round < 2; ++round) {
+        page.PropertyPage_ApplyChanges();
+        EXPECT_EQ(
+            DumpMenu(*tree),
+            "&Arquivo|Arq|F3|Menu de arquivos|-|VV|HH|&Arquivo\n"
+            "  &Novo|ArqNov|||-|VV|HH|&Novo\n"
+            "    &Documento|ArqNovDoc|Ctrl+Shift+F5|Texto|-|VV|HH|&Documento   Ctrl+Shift+F5\n"
+            "    &Planilha|ArqNovPla|F6||C|--|HH|&Planilha    F6\n"
+            "  ----------|ArqSep|||-|VV|HH|----------\n"
+            "  &Sair|ArqSai|Ctrl+S||-|VV|--|&Sair        Ctrl+S\n"
+            "&Editar|Edi|F2||C|--|--|&Editar\n");
+    }
+    EXPECT_NE(tree->At(1).get(), before);  // new entries in the control's own MenuTree
     EXPECT_FALSE(page.Changed());
-
-    // Applying again rebuilds from the same nodes.
-    page.PropertyPage_ApplyChanges();
-    EXPECT_EQ(DumpMenu(*tree), DumpMenu(*Build(entries, false)));
 }
 
-TEST_F(LoadApply, ShortcutOfAnEntryWithASubmenuIsDroppedBelowTheMenuBar) {
-    Load({E{u"&Arquivo",
-            u"Arq",
-            u"F3",
-            u"",
-            false,
-            true,
-            true,
-            {E{u"&Novo",
-               u"ArqNov",
-               u"F4",
-               u"",
-               false,
-               true,
-               true,
-               {E{u"&Doc", u"ArqNovDoc", u"F5"}}}}}});
-    page.PropertyPage_ApplyChanges();
-    EXPECT_EQ(tree->At(1)->TeclaExtenso(), u"F3");  // top level: no layout
-    EXPECT_EQ(tree->At(1)->SubMenu()->At(1)->TeclaExtenso(), u"");
-    EXPECT_EQ(tree->At(1)->SubMenu()->At(1)->SubMenu()->At(1)->TeclaExtenso(), u"F5");
-}
-
+// The later X gets no node: its flags land on the earlier node, its submenu below it.
 TEST_F(LoadApply, DuplicateNamesKeepOnlyTheEarlierEntry) {
-    // Two entries named X: the later one cannot get a node.  Its flags land on the earlier
-    // node and its submenu below it; its own caption, shortcut and description are lost.
-    Load({E{u"Um", u"X", u"F1", u"primeiro"},
-          E{u"Dois", u"X", u"F2", u"segundo", true, false, false, {E{u"Filho", u"Fil"}}}});
+    Load("Um|X|F1|primeiro\nDois|X|F2|segundo|cid\n Filho|Fil");
     EXPECT_EQ(DumpTree(trv()),
               "A 'Menu Principal' Raiz\n"
               "  AX 'Um' nome=X tecla=F1 desc=primeiro\n"
               "    AFil 'Filho' nome=Fil tecla= B C\n");
-    page.PropertyPage_ApplyChanges();
-    EXPECT_EQ(DumpMenu(*tree),
-              "Um|X|F1|primeiro|-|--|--\n"
-              "  Filho|Fil|||-|VV|HH\n");
 }
 
-TEST_F(LoadApply, EmptyTreeShowsOnlyTheRootAndApplyKeepsItEmpty) {
-    Load({});
+TEST_F(LoadApply, EmptyTreeShowsOnlyTheRootAndApplyEmptiesTheControlsTree) {
+    Load("");
     EXPECT_EQ(DumpTree(trv()), "A 'Menu Principal' Raiz\n");
     EXPECT_FALSE(form().btnScript.Enabled);
     EXPECT_TRUE(form().lstMenu.Rows.empty());
-    EXPECT_EQ(form().cmbTeclaAcesso.List.size(), 38u);
-    // An applied page with only the root empties a tree that had entries.
-    Fill(*tree, {E{u"Velho", u"Vel"}});
+    tree->Add(u"Velho", u"Vel");
     page.PropertyPage_ApplyChanges();
     EXPECT_EQ(tree->Count(), 0u);
 }
 
 TEST_F(LoadApply, SecondLoadDropsUnappliedEditsAndListsKeysOnce) {
-    Load({E{u"&Arquivo", u"Arq"}});
-    EXPECT_TRUE(form().btnScript.Enabled);
+    Load("&Arquivo|Arq");
     AddEntry(u"A", u"&Editar");
-    ASSERT_NE(trv().Find(u"AEdi"), nullptr);
     page.PropertyPage_SelectionChanged(model::WrapMenuTree(tree));
     EXPECT_EQ(Keys(trv()), "A AArq");
     EXPECT_EQ(form().cmbTeclaAcesso.List.size(), 38u);
@@ -232,131 +138,83 @@ TEST_F(LoadApply, SecondLoadDropsUnappliedEditsAndListsKeysOnce) {
 TEST_F(LoadApply, EventsWithoutATreeFailAndTerminateReleasesIt) {
     ExpectError(hr::kObjectNotSet, [&] { page.PropertyPage_ApplyChanges(); });
     ExpectError(hr::kObjectNotSet, [&] { page.PropertyPage_SelectionChanged(nullptr); });
-    EXPECT_EQ(DumpTree(trv()), "A 'Menu Principal' Raiz\n");
-
-    Load({E{u"&Arquivo", u"Arq"}});
+    Load("&Arquivo|Arq");
     EXPECT_EQ(tree.use_count(), 2);
     page.PropertyPage_Terminate();
     EXPECT_EQ(page.mMenuTree(), nullptr);
     EXPECT_EQ(tree.use_count(), 1);
 }
 
-// A tree built by code, 10,000 levels deep, loaded, applied and moved (the move copies the
-// whole chain) on a thread with a 1 MiB stack, the size a host's thread commonly gets: a walk
-// that recursed per level would overflow it after about 3,000 levels.
+// Loaded, applied and moved (the move copies the whole chain) on a 1 MiB stack, a host thread's
+// common size: a walk that recursed per level would overflow it.
 TEST_F(LoadApply, TenThousandLevelsLoadApplyAndMoveOnAOneMebibyteStack) {
     constexpr int kDepth = 10000;
     const auto num = [](int i) { return FromUtf8(std::to_string(i)); };
     tree = bib::MenuTree::Create();
     bib::MenuTree* level = tree.get();
     std::shared_ptr<bib::MenuItem> fundo;
-    for (int i = 0; i < kDepth; ++i) {
+    for (int i = 0; i < kDepth; ++i, level = fundo->SubMenu().get())
         fundo = level->Add(u"n" + num(i), u"N" + num(i));
-        level = fundo->SubMenu().get();
-    }
-    tree->At(1)->SubMenu()->At(1)->SetTeclaExtenso(u"F3");  // dropped: it has a submenu
+    fundo->SetTeclaExtenso(u"F5");
     tree->Add(u"Outro", u"Out");
-    fundo->SetTeclaExtenso(u"F5");  // the deepest entry, a leaf: its shortcut is laid out
-
     struct Run {
         std::function<void()> body;
         std::string error;
         static void* Main(void* p) {
-            auto* r = static_cast<Run*>(p);
             try {
-                r->body();
+                static_cast<Run*>(p)->body();
             } catch (const Error& e) {
-                r->error = e.what();
+                static_cast<Run*>(p)->error = e.what();
             }
             return nullptr;
         }
-    } run;
-    run.body = [&] {
-        page.PropertyPage_SelectionChanged(model::WrapMenuTree(tree));
-        page.PropertyPage_ApplyChanges();
-        Click(u"AN0");
-        page.btnDesce_Click();
-    };
+    } run{[&] {
+              page.PropertyPage_SelectionChanged(model::WrapMenuTree(tree));
+              page.PropertyPage_ApplyChanges();
+              Click(u"AN0");
+              page.btnDesce_Click();
+          },
+          ""};
     pthread_attr_t attr;
     pthread_attr_init(&attr);
     pthread_attr_setstacksize(&attr, 1024 * 1024);
     pthread_t thread;
     ASSERT_EQ(pthread_create(&thread, &attr, &Run::Main, &run), 0);
     pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attr);
     ASSERT_EQ(run.error, "");
-
-    // Applied: the same chain, one entry a level, the laid-out text only at the bottom.
     level = tree.get();
-    for (int i = 0; i < kDepth; ++i) {
+    const Node* n = N(u"A").Child()->Next();
+    for (int i = 0; i < kDepth; ++i, level = level->At(1)->SubMenu().get(), n = n->Child()) {
         ASSERT_EQ(level->Count(), i == 0 ? 2u : 1u) << "level " << i;
-        const auto e = level->At(1);
-        ASSERT_EQ(e->Nome(), u"N" + num(i));
-        ASSERT_EQ(e->Caption(), u"n" + num(i));
-        ASSERT_EQ(e->TeclaExtenso(), i == kDepth - 1 ? u"F5" : u"") << "level " << i;
-        if (i == kDepth - 1) {
-            EXPECT_EQ(e->TextoMenu(), u"n9999   F5");
-        }
-        level = e->SubMenu().get();
-    }
-    EXPECT_EQ(level->Count(), 0u);
-    // Moved below "Outro" with every level copied under "tmp" keys, in order.
-    const Node* n = N(u"A").Child();
-    ASSERT_EQ(n->Key(), u"AOut");
-    n = n->Next();
-    for (int i = 0; i < kDepth; ++i) {
-        ASSERT_TRUE(n) << "level " << i;
+        ASSERT_EQ(level->At(1)->Nome(), u"N" + num(i));
         ASSERT_EQ(n->Key(), u"tmpAN" + num(i));
-        ASSERT_EQ(n->Text(), u"n" + num(i));
-        ASSERT_EQ(n->Children(), i < kDepth - 1 ? 1 : 0);
-        n = n->Child();
+        if (i == kDepth - 1) {
+            EXPECT_EQ(level->At(1)->TextoMenu(), u"n9999   F5");
+        }
     }
-    EXPECT_EQ(trv().Count(), 1 + 1 + kDepth);
 }
 
-// ---- MontaTextoMenu ------------------------------------------------------------------------
-
-TEST(MontaTextoMenu, AlignsShortcutsThreeSpacesAfterTheWidestCaption) {
-    auto level = bib::MenuTree::Create();
-    auto novo = level->Add(u"&Novo", u"Nov");  // 5 characters, "&" included
-    novo->SetTeclaExtenso(u"F2");
-    auto abre = level->Add(u"Abre", u"Abr");
-    abre->SetTextoMenu(u"mantido 1");
-    auto exporta = level->Add(u"Exportar", u"Exp");  // 8 characters, with a submenu
-    exporta->SetTeclaExtenso(u"F5");
-    exporta->SetTextoMenu(u"mantido 3");
-    exporta->SubMenu()->Add(u"PDF", u"Pdf")->SetTeclaExtenso(u"F9");
-
+// Shortcuts three spaces after the widest caption; an entry with a submenu loses its shortcut
+// and keeps its text; a width + 3 past 32767 overflows (16-bit arithmetic).
+TEST(MontaTextoMenu, AlignsShortcutsAndOverflowsAtSixteenBits) {
+    auto level = Build("&Novo|Nov|F2\nAbre|Abr\nExportar|Exp|F5\n PDF|Pdf|F9");
+    level->At(2)->SetTextoMenu(u"mantido 1");
+    level->At(3)->SetTextoMenu(u"mantido 3");
     PageModel::MontaTextoMenu(*model::WrapMenuTree(level));
-    EXPECT_EQ(novo->TextoMenu(), u"&Novo" + String(6, u' ') + u"F2");
-    EXPECT_EQ(abre->TextoMenu(), u"mantido 1");
-    EXPECT_EQ(exporta->TeclaExtenso(), u"");
-    EXPECT_EQ(exporta->TextoMenu(), u"mantido 3");
-    EXPECT_EQ(exporta->SubMenu()->At(1)->TextoMenu(), u"PDF   F9");
-}
-
-TEST(MontaTextoMenu, LevelOfSubmenusOnlyGetsNoSecondPass) {
-    auto level = bib::MenuTree::Create();
-    auto a = level->Add(u"A", u"A");
-    a->SetTeclaExtenso(u"F1");
-    a->SetTextoMenu(u"antes");
-    a->SubMenu()->Add(u"filho", u"f");
-    PageModel::MontaTextoMenu(*model::WrapMenuTree(level));
-    EXPECT_EQ(a->TeclaExtenso(), u"");
-    EXPECT_EQ(a->TextoMenu(), u"antes");
-}
-
-TEST(MontaTextoMenu, SixteenBitWidthOverflows) {
-    const auto run = [](size_t captionLength, const char16_t* tecla) {
-        auto level = bib::MenuTree::Create();
-        level->Add(String(captionLength, u'x'), u"x")->SetTeclaExtenso(tecla);
-        PageModel::MontaTextoMenu(*model::WrapMenuTree(level));
-        return level->At(1)->TextoMenu().size();
+    EXPECT_EQ(DumpMenu(*level),
+              "&Novo|Nov|F2||-|-V|-H|&Novo      F2\n"
+              "Abre|Abr|||-|-V|-H|mantido 1\n"
+              "Exportar|Exp|||-|-V|-H|mantido 3\n"
+              "  PDF|Pdf|F9||-|-V|-H|PDF   F9\n");
+    const auto width = [](size_t captionLength, const char* tecla) {
+        auto one = Build(std::string(captionLength, 'x') + "|x|" + tecla);
+        PageModel::MontaTextoMenu(*model::WrapMenuTree(one));
+        return one->At(1)->TextoMenu().size();
     };
-    EXPECT_EQ(run(32764, u"F1"), 32764u + 3 + 2);  // width + 3 = 32767: still fits
-    ExpectError(tq::hr::kOverflow, [&] { run(32765, u"F1"); });
-    ExpectError(tq::hr::kOverflow, [&] { run(32768, u""); });  // the width itself
-    EXPECT_EQ(run(32767, u""), 32767u);                        // no shortcut: no column
+    EXPECT_EQ(width(32764, "F1"), 32764u + 3 + 2);
+    ExpectError(tq::hr::kOverflow, [&] { width(32765, "F1"); });
+    ExpectError(tq::hr::kOverflow, [&] { width(32768, ""); });
+    EXPECT_EQ(width(32767, ""), 32767u);
 }
 
 }  // namespace

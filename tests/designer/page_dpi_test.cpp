@@ -1,35 +1,15 @@
-// The page at the system's DPI and at 144 DPI: no control overlaps another (beyond the overlaps
-// the form's own positions have), none leaves its container, no caption is cut, and the
-// pictures grow with the DPI.  Wine reads the DPI (LogPixels) when a process starts, so the
-// 144-DPI case runs this test again in a new process with LogPixels set, and puts the registry
-// back afterwards: the prefix is shared with every other test.
+// The page at the system's DPI and at 144 DPI: no overlaps beyond the form's own, no caption cut,
+// pictures that grow.  Wine reads LogPixels at process start: 144 DPI runs in a new process.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "page_win_fixture.h"
+#include "page_win_util.h"
 
 namespace tq::test {
 namespace {
-
-using designer::Control;
-
-int ScreenDpi() {
-    HDC dc = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return dpi;
-}
-
-ComPtr<::MenuTree> TwoMenus() {
-    ComPtr<::MenuTree> tree = NewMenuTree();
-    ComPtr<::MenuTree> arq = AddEntry(tree.get(), L"&Arquivo", L"Arq");
-    AddEntry(arq.get(), L"&Novo", L"ArqNov", L"Ctrl+F5");
-    AddEntry(tree.get(), L"A&juda", L"Aju");
-    return tree;
-}
 
 // Pairs the form itself overlaps, with the overlap in twips: each label reaches into the box
 // below it, the up button into the down button, the tree and the list into the edit frame.
@@ -54,7 +34,9 @@ bool IsCheck(Control c) {
 using LayoutTest = PageTest;
 
 TEST_F(LayoutTest, NoControlOverlapsAnotherAndNoCaptionIsClipped) {
-    const int dpi = ScreenDpi();
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
     if (const char* want = std::getenv("TQ_EXPECT_DPI")) {
         ASSERT_EQ(dpi, std::atoi(want));
     }
@@ -142,37 +124,27 @@ TEST_F(LayoutTest, NoControlOverlapsAnotherAndNoCaptionIsClipped) {
 }
 
 // A registry value set for the time of a scope, and put back (or removed) after it.
-class ScopedDword {
-  public:
-    ScopedDword(HKEY root, const wchar_t* key, const wchar_t* name, DWORD value) : name_(name) {
-        if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_,
-                            nullptr) != ERROR_SUCCESS) {
-            key_ = nullptr;
-            return;
-        }
-        DWORD size = sizeof old_, type = 0;
-        had_ = RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(&old_),
-                                &size) == ERROR_SUCCESS &&
-               type == REG_DWORD;
-        ok_ = RegSetValueExW(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                             sizeof value) == ERROR_SUCCESS;
+struct ScopedDword {
+    ScopedDword(HKEY root, const wchar_t* key, const wchar_t* name, DWORD value) : name(name) {
+        DWORD size = sizeof old;
+        ok = RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hkey, nullptr) ==
+             ERROR_SUCCESS;
+        had = ok && RegQueryValueExW(hkey, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&old),
+                                     &size) == ERROR_SUCCESS;
+        ok = ok && RegSetValueExW(hkey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                  sizeof value) == ERROR_SUCCESS;
     }
     ~ScopedDword() {
-        if (!key_) return;
-        if (had_)
-            RegSetValueExW(key_, name_, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_),
-                           sizeof old_);
-        else
-            RegDeleteValueW(key_, name_);
-        RegCloseKey(key_);
+        if (had)
+            RegSetValueExW(hkey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old),
+                           sizeof old);
+        if (!had) RegDeleteValueW(hkey, name);
+        RegCloseKey(hkey);
     }
-    bool ok() const { return ok_; }
-
-  private:
-    HKEY key_ = nullptr;
-    const wchar_t* name_;
-    DWORD old_ = 0;
-    bool had_ = false, ok_ = false;
+    HKEY hkey = nullptr;
+    const wchar_t* name;
+    DWORD old = 0;
+    bool had = false, ok = false;
 };
 
 TEST(LayoutAt144Dpi, NoControlOverlapsAnotherAndNoCaptionIsClipped) {
@@ -181,7 +153,7 @@ TEST(LayoutAt144Dpi, NoControlOverlapsAnotherAndNoCaptionIsClipped) {
         // Both places Wine reads the DPI from: the desktop's (windows) and the fonts' (GDI).
         ScopedDword desktop(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", 144);
         ScopedDword fonts(HKEY_CURRENT_CONFIG, L"Software\\Fonts", L"LogPixels", 144);
-        ASSERT_TRUE(desktop.ok() && fonts.ok());
+        ASSERT_TRUE(desktop.ok && fonts.ok);
         wchar_t exe[MAX_PATH] = {};
         GetModuleFileNameW(nullptr, exe, MAX_PATH);
         std::wstring cmd =

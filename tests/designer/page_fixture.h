@@ -1,17 +1,14 @@
-// Shared pieces of the designer tests: a fake host (message box, message pump, Changed site,
-// script target), a view that mirrors the tree purely from the model's notifications, builders
-// and dumps of MenuTrees and designer trees, and a fixture that drives the page as a user would.
+// The designer's native tests share the one fake of the page's services, a view that knows the
+// tree only from the model's notifications, MenuTrees written as outlines, and the page driver.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <deque>
 #include <functional>
-#include <memory>
+#include <map>
 #include <sstream>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "tq/bib/menu_tree.h"
@@ -26,31 +23,20 @@ inline std::string U8(StringView s) {
     return ToUtf8(s);
 }
 
-// ---- Host services ----------------------------------------------------------------------
-
 class FakeHost : public IPageHost {
   public:
-    struct Box {
-        String texto;
-        int32_t estilo;
-        String titulo;
-    };
-    std::vector<Box> boxes;
-    std::deque<int32_t> answers;  // for questions (style 52)
-    int pumps = 0;
+    std::vector<std::string> boxes;  // "texto|estilo|titulo"
+    std::deque<int32_t> answers;     // to the questions, in order
+    int pumps = 0, scripts = 0;
     std::function<void()> onPump;
     std::vector<bool> changedCalls;
-    int scripts = 0;
 
     int32_t MsgBox(const String& texto, int32_t estilo, const String& titulo) override {
-        boxes.push_back({texto, estilo, titulo});
+        boxes.push_back(U8(texto) + "|" + std::to_string(estilo) + "|" + U8(titulo));
         if (estilo != kStyleQuestion) return kMsgOk;
-        if (answers.empty()) {
-            ADD_FAILURE() << "unexpected question: " << U8(texto);
-            return kMsgNo;
-        }
-        const int32_t a = answers.front();
-        answers.pop_front();
+        EXPECT_FALSE(answers.empty()) << "unexpected question " << boxes.back();
+        const int32_t a = answers.empty() ? kMsgNo : answers.front();
+        if (!answers.empty()) answers.pop_front();
         return a;
     }
     void ProcessPendingMessages() override {
@@ -61,35 +47,27 @@ class FakeHost : public IPageHost {
     void GerarScript() override { ++scripts; }
 };
 
-// ---- Dumps --------------------------------------------------------------------------------
-
-inline std::string DescribeNode(StringView key, StringView text, StringView tag, bool bold,
-                                bool checked, bool expanded) {
-    std::string s = U8(key) + " '" + U8(text) + "'";
-    if (tag == u"Raiz") {
-        s += " Raiz";
-    } else {
-        s += " nome=" + U8(model::LeCampo(tag, u"Nome").ToText());
-        s += " tecla=" + U8(model::LeCampo(tag, u"TeclaExtenso").ToText());
-        if (model::LeCampo(tag, u"MenuConsulta").ToBool()) s += " consulta";
-        const String d = model::LeCampo(tag, u"Descricao").ToText();
-        if (!d.empty()) s += " desc=" + U8(d);
-    }
-    if (bold) s += " B";
-    if (checked) s += " C";
-    if (expanded) s += " E";
-    return s;
+// One line per node: key 'text', the record's Nome/TeclaExtenso/consulta/Descricao, B C E flags.
+inline std::string Line(const Node& n, bool expanded) {
+    std::string s = U8(n.Key()) + " '" + U8(n.Text()) + "'";
+    if (n.Tag() == u"Raiz") s += " Raiz";
+    const auto field = [&](const char16_t* f) { return model::LeCampo(n.Tag(), f); };
+    if (!n.Tag().empty() && n.Tag() != u"Raiz")
+        s += " nome=" + U8(field(u"Nome").ToText()) +
+             " tecla=" + U8(field(u"TeclaExtenso").ToText()) +
+             (field(u"MenuConsulta").ToBool() ? " consulta" : "") +
+             (field(u"Descricao").ToText().empty() ? ""
+                                                   : " desc=" + U8(field(u"Descricao").ToText()));
+    return s + (n.Bold() ? " B" : "") + (n.Checked() ? " C" : "") +
+           (expanded && n.Expanded() ? " E" : "");
 }
 
-// One line per node, pre-order, two spaces of indent per level.
-inline std::string DumpTree(const NodeTree& trv) {
+// Pre-order, two spaces of indent per level.
+inline std::string DumpTree(const NodeTree& trv, bool expanded = true) {
     std::string out;
-    std::function<void(const Node*, int)> walk = [&](const Node* n, int depth) {
+    std::function<void(const Node*, size_t)> walk = [&](const Node* n, size_t depth) {
         for (; n; n = n->Next()) {
-            out += std::string(2 * static_cast<size_t>(depth), ' ') +
-                   DescribeNode(n->Key(), n->Text(), n->Tag(), n->Bold(), n->Checked(),
-                                n->Expanded()) +
-                   "\n";
+            out += std::string(2 * depth, ' ') + Line(*n, expanded) + "\n";
             walk(n->Child(), depth + 1);
         }
     };
@@ -97,221 +75,137 @@ inline std::string DumpTree(const NodeTree& trv) {
     return out;
 }
 
-// Keys in pre-order, space separated.
 inline std::string Keys(const NodeTree& trv) {
     std::string out;
     std::function<void(const Node*)> walk = [&](const Node* n) {
-        for (; n; n = n->Next()) {
-            out += (out.empty() ? "" : " ") + U8(n->Key());
-            walk(n->Child());
-        }
+        for (; n; n = n->Next()) out += (out.empty() ? "" : " ") + U8(n->Key()), walk(n->Child());
     };
     walk(trv.FirstTop());
     return out;
 }
 
-// ---- A view that knows the tree only from the notifications ------------------------------
-
+// Rebuilds the tree from the notifications alone; Dump() is the DumpTree of what it heard.
 class MirrorView : public IPageView {
   public:
-    struct M {
-        const Node* parent = nullptr;
-        std::vector<const Node*> kids;
-        String key, text, tag;
-        bool bold = false, checked = false, expanded = false;
-    };
-    std::unordered_map<const Node*, M> nodes;
-    std::vector<const Node*> tops;
+    std::map<const Node*, std::vector<const Node*>> kids;  // nullptr: the top level
+    std::map<const Node*, std::string> lines;
     const Node* selected = nullptr;
-    std::vector<Control> controlsChanged;
-    std::vector<Control> focusMoves;
+    std::vector<Control> controlsChanged, focusMoves;
 
     void OnNodeAdded(const Node& n) override {
-        M m;
-        m.parent = n.Parent();
-        m.key = n.Key();
-        m.text = n.Text();
-        m.tag = n.Tag();
-        m.bold = n.Bold();
-        m.checked = n.Checked();
-        m.expanded = n.Expanded();
-        auto& siblings = Siblings(m.parent);
-        auto pos = siblings.begin();
-        if (n.Previous()) {
-            pos = std::find(siblings.begin(), siblings.end(), n.Previous());
-            EXPECT_NE(pos, siblings.end()) << "previous sibling unknown to the view";
-            if (pos != siblings.end()) ++pos;
-        }
-        siblings.insert(pos, &n);
-        nodes[&n] = std::move(m);
+        auto& list = kids[n.Parent()];
+        auto at = std::find(list.begin(), list.end(), n.Previous());
+        EXPECT_TRUE(!n.Previous() || at != list.end()) << "previous sibling unknown to the view";
+        list.insert(n.Previous() && at != list.end() ? at + 1 : list.begin(), &n);
+        lines[&n] = Line(n, true);
     }
     void OnNodeRemoving(const Node& n) override {
-        auto& siblings = Siblings(nodes.at(&n).parent);
-        siblings.erase(std::find(siblings.begin(), siblings.end(), &n));
-        std::vector<const Node*> pending{&n};
-        while (!pending.empty()) {
-            const Node* x = pending.back();
-            pending.pop_back();
-            for (const Node* k : nodes.at(x).kids) pending.push_back(k);
-            nodes.erase(x);
-        }
+        auto& list = kids[n.Parent()];
+        list.erase(std::find(list.begin(), list.end(), &n));
+        std::vector<const Node*> gone{&n};
+        for (size_t i = 0; i < gone.size(); ++i)
+            for (const Node* k : kids[gone[i]]) gone.push_back(k);
+        for (const Node* x : gone) kids.erase(x), lines.erase(x);
     }
-    void OnNodeChanged(const Node& n, NodeField f) override {
-        M& m = nodes.at(&n);
-        switch (f) {
-            case NodeField::Text:
-                m.text = n.Text();
-                break;
-            case NodeField::Tag:
-                m.tag = n.Tag();
-                break;
-            case NodeField::Bold:
-                m.bold = n.Bold();
-                break;
-            case NodeField::Checked:
-                m.checked = n.Checked();
-                break;
-            case NodeField::Expanded:
-                m.expanded = n.Expanded();
-                break;
-        }
-    }
-    void OnTreeCleared() override {
-        nodes.clear();
-        tops.clear();
-        selected = nullptr;
-    }
+    void OnNodeChanged(const Node& n, NodeField) override { lines.at(&n) = Line(n, true); }
+    void OnTreeCleared() override { kids.clear(), lines.clear(), selected = nullptr; }
     void OnSelectionChanged(const Node* s) override {
-        EXPECT_TRUE(!s || nodes.count(s)) << "selection of a node unknown to the view";
+        EXPECT_TRUE(!s || lines.count(s)) << "selection of a node unknown to the view";
         selected = s;
     }
     void OnControlChanged(Control c) override { controlsChanged.push_back(c); }
     void OnFocusMoved(Control c) override { focusMoves.push_back(c); }
 
-    std::string Dump() const {
+    std::string Dump() {
         std::string out;
-        std::function<void(const std::vector<const Node*>&, int)> walk =
-            [&](const std::vector<const Node*>& list, int depth) {
-                for (const Node* n : list) {
-                    const M& m = nodes.at(n);
-                    out += std::string(2 * static_cast<size_t>(depth), ' ') +
-                           DescribeNode(m.key, m.text, m.tag, m.bold, m.checked, m.expanded) + "\n";
-                    walk(m.kids, depth + 1);
-                }
-            };
-        walk(tops, 0);
+        std::function<void(const Node*, size_t)> walk = [&](const Node* parent, size_t depth) {
+            for (const Node* n : kids[parent])
+                out += std::string(2 * depth, ' ') + lines.at(n) + "\n", walk(n, depth + 1);
+        };
+        walk(nullptr, 0);
         return out;
     }
-
-  private:
-    std::vector<const Node*>& Siblings(const Node* parent) {
-        return parent ? nodes.at(parent).kids : tops;
-    }
 };
 
-// ---- MenuTrees ----------------------------------------------------------------------------
-
-struct E {
-    String caption, nome;
-    String tecla = u"";
-    String desc = u"";
-    bool consulta = false;
-    bool visivel = true;
-    bool habilitado = true;
-    std::vector<E> sub = {};
-};
-
-// With `currentsDiffer`, the current Visivel/Habilitado are the opposite of the defaults (a
-// tree as the control leaves it at run time); apply must make them equal again.
-inline void Fill(bib::MenuTree& level, const std::vector<E>& entries, bool currentsDiffer = true) {
-    for (const E& e : entries) {
-        auto item = level.Add(e.caption, e.nome);
-        item->SetTeclaExtenso(e.tecla);
-        item->SetDescricao(e.desc);
-        item->SetMenuConsulta(e.consulta);
-        item->SetVisivelDefault(e.visivel);
-        item->SetHabilitadoDefault(e.habilitado);
-        item->SetVisivel(currentsDiffer ? !e.visivel : e.visivel);
-        item->SetHabilitado(currentsDiffer ? !e.habilitado : e.habilitado);
-        Fill(*item->SubMenu(), e.sub, currentsDiffer);
-    }
-}
-
-inline std::shared_ptr<bib::MenuTree> Build(const std::vector<E>& entries,
-                                            bool currentsDiffer = true) {
+// An outline, one entry a line, one space of indent per level:
+// "caption|nome|tecla|descricao|flags", flags c (MenuConsulta), i (not VisivelDefault),
+// d (not HabilitadoDefault).  The current Visivel/Habilitado are the opposite of the defaults,
+// as the control leaves them at run time.
+inline std::shared_ptr<bib::MenuTree> Build(const std::string& outline) {
     auto tree = bib::MenuTree::Create();
-    Fill(*tree, entries, currentsDiffer);
+    std::vector<bib::MenuTree*> levels{tree.get()};
+    std::istringstream in(outline);
+    for (std::string line; std::getline(in, line);) {
+        const size_t depth = line.find_first_not_of(' ');
+        std::vector<String> f;
+        std::istringstream fields(line.substr(depth));
+        for (std::string s; std::getline(fields, s, '|');) f.push_back(FromUtf8(s));
+        f.resize(5);
+        levels.resize(depth + 1);
+        auto item = levels[depth]->Add(f[0], f[1]);
+        item->SetTeclaExtenso(f[2]);
+        item->SetDescricao(f[3]);
+        const auto has = [&](char16_t c) { return f[4].find(c) != String::npos; };
+        item->SetMenuConsulta(has(u'c'));
+        item->SetVisivelDefault(!has(u'i'));
+        item->SetHabilitadoDefault(!has(u'd'));
+        item->SetVisivel(has(u'i'));
+        item->SetHabilitado(has(u'd'));
+        levels.push_back(item->SubMenu().get());
+    }
     return tree;
 }
 
-// One line per entry, pre-order: caption|nome|tecla|desc|consulta|visivel/default|
-// habilitado/default.  With `texto`, also the TextoMenu.
-inline std::string DumpMenu(const bib::MenuTree& tree, bool texto = false) {
+// One line per entry: caption|nome|tecla|desc|consulta|visivel,default|habilitado,default|texto.
+inline std::string DumpMenu(const bib::MenuTree& tree, size_t depth = 0) {
     std::string out;
-    std::function<void(const bib::MenuTree&, int)> walk = [&](const bib::MenuTree& level,
-                                                              int depth) {
-        for (size_t i = 1; i <= level.Count(); ++i) {
-            const auto e = level.At(i);
-            out += std::string(2 * static_cast<size_t>(depth), ' ') + U8(e->Caption()) + "|" +
-                   U8(e->Nome()) + "|" + U8(e->TeclaExtenso()) + "|" + U8(e->Descricao()) + "|" +
-                   (e->MenuConsulta() ? "C" : "-") + "|" + (e->Visivel() ? "V" : "-") +
-                   (e->VisivelDefault() ? "V" : "-") + "|" + (e->Habilitado() ? "H" : "-") +
-                   (e->HabilitadoDefault() ? "H" : "-");
-            if (texto) out += "|" + U8(e->TextoMenu());
-            out += "\n";
-            walk(*e->SubMenu(), depth + 1);
-        }
-    };
-    walk(tree, 0);
+    for (size_t i = 1; i <= tree.Count(); ++i) {
+        const auto e = tree.At(i);
+        out += std::string(2 * depth, ' ') + U8(e->Caption()) + "|" + U8(e->Nome()) + "|" +
+               U8(e->TeclaExtenso()) + "|" + U8(e->Descricao()) + "|" +
+               (e->MenuConsulta() ? "C" : "-") + "|" + (e->Visivel() ? "V" : "-") +
+               (e->VisivelDefault() ? "V" : "-") + "|" + (e->Habilitado() ? "H" : "-") +
+               (e->HabilitadoDefault() ? "H" : "-") + "|" + U8(e->TextoMenu()) + "\n" +
+               DumpMenu(*e->SubMenu(), depth + 1);
+    }
     return out;
 }
 
-// ---- The page, driven as a user drives it --------------------------------------------------
+template <class F>
+void ExpectError(int32_t hresult, F&& f) {
+    try {
+        f();
+        ADD_FAILURE() << "no error raised";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.hresult(), hresult) << e.what();
+    }
+}
 
+// The page, driven as a user drives it.
 class PageTest : public ::testing::Test {
   protected:
     PageTest() : page(&host, &view) {}
 
-    void Load(const std::vector<E>& entries) {
-        tree = Build(entries);
+    void Load(const std::string& outline) {
+        tree = Build(outline);
         page.PropertyPage_SelectionChanged(model::WrapMenuTree(tree));
     }
-
-    // Arquivo (Novo > Documento, Abrir, Sair), Editar, Ajuda: three levels, a shortcut, a
-    // hidden and a disabled entry..
+    // Three levels, a shortcut, a hidden and a disabled entry.
     void LoadSample() {
-        Load({E{u"&Arquivo",
-                u"Arq",
-                u"",
-                u"",
-                false,
-                true,
-                true,
-                {E{u"&Novo",
-                   u"ArqNov",
-                   u"",
-                   u"",
-                   false,
-                   true,
-                   true,
-                   {E{u"&Documento", u"ArqNovDoc", u"Ctrl+F5", u"texto", true, false, true}}},
-                 E{u"&Abrir", u"ArqAbr", u"", u"", false, true, false}, E{u"&Sair", u"ArqSai"}}},
-              E{u"&Editar", u"Edi"}, E{u"&Ajuda", u"Aju"}});
+        Load(
+            "&Arquivo|Arq\n &Novo|ArqNov\n  &Documento|ArqNovDoc|Ctrl+F5|texto|ci\n"
+            " &Abrir|ArqAbr|||d\n &Sair|ArqSai\n&Editar|Edi\n&Ajuda|Aju");
     }
 
     NodeTree& trv() { return page.trvMenu(); }
     Node& N(StringView key) { return trv().Item(key); }
     const Form& form() const { return page.form(); }
-
     void Click(StringView key) { page.ClickNode(N(key)); }
-
-    // Add (or change) through the buttons, typing only what is given; the name is typed only
-    // when `nome` is not null, otherwise the page derives it when the focus leaves the caption.
     void Type(Control c, StringView text) { page.TypeText(c, String(text)); }
     void LeaveCaption(Control to = Control::txtDescricao) { page.FocusChanged(to); }
+    void Key(int16_t code, int16_t shift) { page.trvMenu_KeyDown(code, shift); }
 
-    // A whole addition under the node `parentKey`: caption, optional typed name, optional key
-    // (index into the list; -1 none) with Ctrl/Shift, then confirm.
+    // An addition under `parentKey`; the name typed when given, else derived from the caption.
     void AddEntry(StringView parentKey, StringView caption, const char16_t* nome = nullptr,
                   int32_t key = -1, bool ctrl = false, bool shift = false) {
         Click(parentKey);
@@ -324,14 +218,19 @@ class PageTest : public ::testing::Test {
         if (key >= 0) page.ChooseKey(key);
         page.btnConfirma_Click();
     }
-
+    void Rename(StringView key, StringView nome) {
+        Click(key);
+        page.btnAlterar_Click();
+        Type(Control::txtNome, nome);
+        page.btnConfirma_Click();
+    }
     static int32_t KeyIndex(StringView name) {
         const auto list = model::NomesTeclas();
-        for (size_t i = 0; i < list.size(); ++i)
-            if (list[i] == name) return static_cast<int32_t>(i);
-        return -1;
+        return static_cast<int32_t>(std::find(list.begin(), list.end(), name) - list.begin());
     }
-
+    String Field(StringView key, const char16_t* f) {
+        return model::LeCampo(N(key).Tag(), f).ToText();
+    }
     bool Browsing() const {
         return form().btnIncluir.Enabled && !form().fraObjetos.Enabled &&
                !form().btnConfirma.Enabled;
@@ -341,10 +240,16 @@ class PageTest : public ::testing::Test {
                !form().btnExcluir.Enabled && form().fraObjetos.Enabled &&
                form().btnConfirma.Enabled;
     }
-
     std::vector<std::string> ListColumn(size_t column) const {
         std::vector<std::string> out;
         for (const ListRow& r : form().lstMenu.Rows) out.push_back(U8(r.Columns[column]));
+        return out;
+    }
+    // The message boxes shown since the last call, joined by "/".
+    std::string Boxes() {
+        std::string out;
+        for (const std::string& b : host.boxes) out += (out.empty() ? "" : "/") + b;
+        host.boxes.clear();
         return out;
     }
 
@@ -353,16 +258,5 @@ class PageTest : public ::testing::Test {
     PageModel page;
     std::shared_ptr<bib::MenuTree> tree;
 };
-
-// Expects `f` to throw tq::Error with that HRESULT.
-template <class F>
-void ExpectError(int32_t hresult, F&& f) {
-    try {
-        f();
-        ADD_FAILURE() << "no error raised";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.hresult(), hresult) << e.what();
-    }
-}
 
 }  // namespace tq::designer::testing

@@ -15,8 +15,6 @@
 
 namespace tq::test {
 
-using designer::Control;
-
 std::wstring ListCell(HWND list, int row, int column) {
     wchar_t buf[256] = {};
     LVITEMW it{};
@@ -28,134 +26,110 @@ std::wstring ListCell(HWND list, int row, int column) {
 }
 
 std::string Utf8(const std::wstring& s) {
-    if (s.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr,
-                        nullptr);
+    std::string out(s.size() * 3, '\0');
+    out.resize(static_cast<size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(),
+                            static_cast<int>(out.size()), nullptr, nullptr)));
     return out;
 }
 
 ComPtr<::MenuTree> NewMenuTree() {
     ComPtr<::MenuTree> t;
-    const HRESULT hr = CoCreateInstance(CLSID_MenuTreeClass, nullptr, CLSCTX_INPROC_SERVER,
-                                        IID_MenuTree, t.put_void());
-    if (FAILED(hr)) throw std::runtime_error("tqBiblioteca.MenuTree is not registered");
+    if (FAILED(CoCreateInstance(CLSID_MenuTreeClass, nullptr, CLSCTX_INPROC_SERVER, IID_MenuTree,
+                                t.put_void())))
+        throw std::runtime_error("tqBiblioteca.MenuTree is not registered");
     return t;
 }
 
-// ---- FakeControl ---------------------------------------------------------------------------
-
-ComPtr<FakeControl> FakeControl::Make(ComPtr<::MenuTree> tree) {
-    ComPtr<FakeControl> c(new FakeControl);
-    c->tree = std::move(tree);
-    return c;
-}
-
-HRESULT FakeControl::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG FakeControl::Release() {
-    const LONG r = InterlockedDecrement(&refs_);
-    if (r == 0) delete this;
-    return static_cast<ULONG>(r);
-}
-
-HRESULT FakeControl::GetTypeInfoCount(UINT* n) {
-    *n = 0;
-    return S_OK;
+std::span<const com::QiEntry> FakeControl::Interfaces() {
+    static const com::QiEntry table[] = {TQ_QI(FakeControl, IDispatch)};
+    return table;
 }
 
 HRESULT FakeControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    if (count != 1) return DISP_E_UNKNOWNNAME;
-    if (_wcsicmp(names[0], L"MenuTree") == 0) {
-        ids[0] = 1;
-        return S_OK;
-    }
-    if (_wcsicmp(names[0], L"GerarScript") == 0) {
-        ids[0] = 6;
-        return S_OK;
-    }
-    ids[0] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
+    ids[0] = count != 1                                ? DISPID_UNKNOWN
+             : _wcsicmp(names[0], L"MenuTree") == 0    ? 1
+             : _wcsicmp(names[0], L"GerarScript") == 0 ? 6
+                                                       : DISPID_UNKNOWN;
+    return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
 }
 
 HRESULT FakeControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                             VARIANT* result, EXCEPINFO*, UINT*) {
-    if (id == 6 && (flags & DISPATCH_METHOD)) {
-        ++scripts;
-        return S_OK;
-    }
-    if (id != 1) return DISP_E_MEMBERNOTFOUND;
-    if (flags & DISPATCH_PROPERTYGET) {
+    if (id == 6 && (flags & DISPATCH_METHOD)) return ++scripts, S_OK;
+    if (id == 1 && (flags & DISPATCH_PROPERTYGET)) {
         ++gets;
-        if (!result) return E_POINTER;
-        VariantInit(result);
         V_VT(result) = VT_DISPATCH;
         V_DISPATCH(result) = tree.get();
         if (tree) tree->AddRef();
         return S_OK;
     }
-    if (flags & DISPATCH_PROPERTYPUTREF) {
-        ++putrefs;
-        if (!params || params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
-        VARIANT* v = &params->rgvarg[0];
-        IDispatch* d = V_VT(v) == VT_DISPATCH                ? V_DISPATCH(v)
-                       : V_VT(v) == (VT_DISPATCH | VT_BYREF) ? *V_DISPATCHREF(v)
-                                                             : nullptr;
-        if (!d) return DISP_E_TYPEMISMATCH;
-        ComPtr<::MenuTree> t;
-        if (FAILED(d->QueryInterface(IID_MenuTree, t.put_void()))) return DISP_E_TYPEMISMATCH;
-        tree = t;
-        return S_OK;
-    }
-    if (flags & DISPATCH_PROPERTYPUT) {
-        ++puts;  // the control has no value put for an object property
-        return DISP_E_MEMBERNOTFOUND;
-    }
-    return DISP_E_MEMBERNOTFOUND;
+    if (id != 1 || !(flags & DISPATCH_PROPERTYPUTREF)) return DISP_E_MEMBERNOTFOUND;
+    ++putrefs;
+    VARIANT* v = &params->rgvarg[0];
+    IDispatch* d = V_VT(v) == VT_DISPATCH                ? V_DISPATCH(v)
+                   : V_VT(v) == (VT_DISPATCH | VT_BYREF) ? *V_DISPATCHREF(v)
+                                                         : nullptr;
+    ComPtr<::MenuTree> t;
+    if (!d || FAILED(d->QueryInterface(IID_MenuTree, t.put_void()))) return DISP_E_TYPEMISMATCH;
+    tree = t;
+    return S_OK;
 }
 
-// ---- TestSite -------------------------------------------------------------------------------
-
-ComPtr<TestSite> TestSite::Make() {
-    return ComPtr<TestSite>(new TestSite);
+std::span<const com::QiEntry> TestSite::Interfaces() {
+    static const com::QiEntry table[] = {TQ_QI(TestSite, IPropertyPageSite)};
+    return table;
 }
-
-HRESULT TestSite::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyPageSite)) {
-        *out = static_cast<IPropertyPageSite*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG TestSite::Release() {
-    const LONG r = InterlockedDecrement(&refs_);
-    if (r == 0) delete this;
-    return static_cast<ULONG>(r);
-}
-
-// ---- PageHostWindow ---------------------------------------------------------------------------
 
 namespace {
 
-constexpr wchar_t kHostClass[] = L"tqTestPageHost";
-
 LRESULT CALLBACK HostProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return DefWindowProcW(h, m, w, l);
+}
+
+BOOL CALLBACK MatchId(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<std::pair<int, HWND>*>(lp);
+    if (GetDlgCtrlID(w) == s->first) s->second = w;
+    return s->second == nullptr;
+}
+
+INPUT KeyInput(WORD vk, WORD scan, DWORD flags) {
+    INPUT i{};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = vk;
+    i.ki.wScan = vk ? static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) : scan;
+    i.ki.dwFlags = flags;
+    return i;
+}
+
+void MouseAt(POINT p, DWORD flags) {
+    INPUT i{};
+    i.type = INPUT_MOUSE;
+    i.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    i.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    i.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | flags;
+    SendInput(1, &i, sizeof i);
+}
+
+std::wstring ItemText(HWND tree, HTREEITEM item) {
+    wchar_t buf[256] = {};
+    TVITEMW it{};
+    it.mask = TVIF_TEXT;
+    it.hItem = item;
+    it.pszText = buf;
+    it.cchTextMax = 256;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+    return buf;
+}
+
+// Calls `f(item, depth)` in pre-order until it returns true; returns that item.
+template <class F>
+HTREEITEM Walk(HWND tree, HTREEITEM first, size_t depth, F&& f) {
+    for (HTREEITEM i = first; i; i = TreeView_GetNextSibling(tree, i)) {
+        if (f(i, depth)) return i;
+        if (HTREEITEM found = Walk(tree, TreeView_GetChild(tree, i), depth + 1, f)) return found;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -166,26 +140,25 @@ PageHostWindow::PageHostWindow(IPropertyPage* page) : page_(page) {
     wc.lpfnWndProc = HostProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kHostClass;
+    wc.lpszClassName = L"tqTestPageHost";
     RegisterClassExW(&wc);
     const SIZE size = designer::win::PageSizePixels();
     RECT r{0, 0, size.cx, size.cy};
     AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CONTROLPARENT);
-    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kHostClass, L"Propriedades - tqMenu",
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, wc.lpszClassName, L"Propriedades - tqMenu",
                             WS_OVERLAPPEDWINDOW, 20, 20, r.right - r.left, r.bottom - r.top,
-                            nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+                            nullptr, nullptr, wc.hInstance, nullptr);
 }
 
 PageHostWindow::~PageHostWindow() {
-    if (hwnd_) DestroyWindow(hwnd_);
+    DestroyWindow(hwnd_);
 }
 
 HRESULT PageHostWindow::Activate() {
     const SIZE size = designer::win::PageSizePixels();
     RECT r{0, 0, size.cx, size.cy};
     HRESULT hr = page_->Activate(hwnd_, &r, TRUE);
-    if (FAILED(hr)) return hr;
-    hr = page_->Show(SW_SHOW);
+    if (SUCCEEDED(hr)) hr = page_->Show(SW_SHOW);
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
     SetActiveWindow(hwnd_);
@@ -198,145 +171,47 @@ HWND PageHostWindow::page() const {
     return FindWindowExW(hwnd_, nullptr, designer::win::kPageWindowClass, nullptr);
 }
 
-namespace {
-
-struct IdSearch {
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK MatchId(HWND w, LPARAM lp) {
-    auto* s = reinterpret_cast<IdSearch*>(lp);
-    if (GetDlgCtrlID(w) != s->id) return TRUE;
-    s->found = w;
-    return FALSE;
-}
-
-}  // namespace
-
 HWND PageHostWindow::Find(Control c) const {
-    IdSearch s{designer::win::ControlId(c), nullptr};
+    std::pair<int, HWND> s{designer::win::ControlId(c), nullptr};
     EnumChildWindows(page(), MatchId, reinterpret_cast<LPARAM>(&s));
-    return s.found;
+    return s.second;
 }
 
 void PageHostWindow::Pump(int ms) {
     const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
     MSG m;
-    for (;;) {
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            if (m.message == WM_QUIT) return;
-            if (static_cast<LONG>(end - GetTickCount()) <= 0) return;
-            if (page_->TranslateAccelerator(&m) == S_OK) continue;
+    for (LONG left; (left = static_cast<LONG>(end - GetTickCount())) > 0;) {
+        if (!PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+        } else if (page_->TranslateAccelerator(&m) != S_OK) {
             TranslateMessage(&m);
             DispatchMessageW(&m);
         }
-        const DWORD now = GetTickCount();
-        if (static_cast<LONG>(end - now) <= 0) return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
     }
 }
-
-// ---- Input ------------------------------------------------------------------------------------
-
-namespace {
-
-void Send(std::vector<INPUT>& in) {
-    if (!in.empty()) SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-}
-
-INPUT Key(WORD vk, bool up) {
-    INPUT i{};
-    i.type = INPUT_KEYBOARD;
-    i.ki.wVk = vk;
-    i.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    return i;
-}
-
-}  // namespace
 
 void TypeText(const std::wstring& text) {
     std::vector<INPUT> in;
-    for (wchar_t ch : text) {
-        for (bool up : {false, true}) {
-            INPUT i{};
-            i.type = INPUT_KEYBOARD;
-            i.ki.wScan = ch;
-            i.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
-            in.push_back(i);
-        }
-    }
-    Send(in);
+    for (wchar_t ch : text)
+        for (DWORD up : {0, KEYEVENTF_KEYUP}) in.push_back(KeyInput(0, ch, KEYEVENTF_UNICODE | up));
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
 void PressKey(WORD vk, bool ctrl, bool shift) {
     std::vector<INPUT> in;
-    if (ctrl) in.push_back(Key(VK_CONTROL, false));
-    if (shift) in.push_back(Key(VK_SHIFT, false));
-    in.push_back(Key(vk, false));
-    in.push_back(Key(vk, true));
-    if (shift) in.push_back(Key(VK_SHIFT, true));
-    if (ctrl) in.push_back(Key(VK_CONTROL, true));
-    Send(in);
+    if (ctrl) in.push_back(KeyInput(VK_CONTROL, 0, 0));
+    if (shift) in.push_back(KeyInput(VK_SHIFT, 0, 0));
+    in.push_back(KeyInput(vk, 0, 0));
+    in.push_back(KeyInput(vk, 0, KEYEVENTF_KEYUP));
+    if (shift) in.push_back(KeyInput(VK_SHIFT, 0, KEYEVENTF_KEYUP));
+    if (ctrl) in.push_back(KeyInput(VK_CONTROL, 0, KEYEVENTF_KEYUP));
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
 void ClickAt(POINT p) {
     SetCursorPos(p.x, p.y);
-    std::vector<INPUT> in(2);
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    for (size_t k = 0; k < 2; ++k) {
-        in[k].type = INPUT_MOUSE;
-        in[k].mi.dx = MulDiv(p.x, 65535, w - 1);
-        in[k].mi.dy = MulDiv(p.y, 65535, h - 1);
-        in[k].mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE |
-                           (k == 0 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
-    }
-    Send(in);
-}
-
-namespace {
-
-INPUT MouseAt(POINT p, DWORD flags) {
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    INPUT i{};
-    i.type = INPUT_MOUSE;
-    i.mi.dx = MulDiv(p.x, 65535, w - 1);
-    i.mi.dy = MulDiv(p.y, 65535, h - 1);
-    i.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | flags;
-    return i;
-}
-
-}  // namespace
-
-void RightClickAt(POINT p) {
-    SetCursorPos(p.x, p.y);
-    std::vector<INPUT> in{MouseAt(p, MOUSEEVENTF_RIGHTDOWN), MouseAt(p, MOUSEEVENTF_RIGHTUP)};
-    Send(in);
-}
-
-void DragMouse(POINT from, POINT to, bool release) {
-    SetCursorPos(from.x, from.y);
-    std::vector<INPUT> in{MouseAt(from, MOUSEEVENTF_LEFTDOWN)};
-    Send(in);
-    Sleep(50);
-    // Small steps first, past the drag threshold, then on to the target.
-    constexpr int kSteps = 8;
-    for (int k = 1; k <= kSteps; ++k) {
-        const POINT p{from.x + (to.x - from.x) * k / kSteps, from.y + (to.y - from.y) * k / kSteps};
-        in = {MouseAt(p, 0)};
-        Send(in);
-        Sleep(20);
-    }
-    if (release) {
-        in = {MouseAt(to, MOUSEEVENTF_LEFTUP)};
-        Send(in);
-    }
-}
-
-void MouseUpAt(POINT p) {
-    std::vector<INPUT> in{MouseAt(p, MOUSEEVENTF_LEFTUP)};
-    Send(in);
+    MouseAt(p, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(p, MOUSEEVENTF_LEFTUP);
 }
 
 void ClickWindow(HWND w) {
@@ -345,40 +220,46 @@ void ClickWindow(HWND w) {
     ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
 }
 
-POINT TreeItemPoint(HWND tree, HTREEITEM item) {
+// Small steps first, past the drag threshold, then on to the target.
+void DragMouse(POINT from, POINT to) {
+    SetCursorPos(from.x, from.y);
+    MouseAt(from, MOUSEEVENTF_LEFTDOWN);
+    Sleep(50);
+    for (int k = 1; k <= 8; ++k) {
+        MouseAt({from.x + (to.x - from.x) * k / 8, from.y + (to.y - from.y) * k / 8}, 0);
+        Sleep(20);
+    }
+    MouseAt(to, MOUSEEVENTF_LEFTUP);
+}
+
+POINT TreeItemPoint(HWND tree, HTREEITEM item, int where) {
     RECT r{};
     TreeView_GetItemRect(tree, item, &r, TRUE);
-    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    POINT p{(r.left + r.right) / 2, where < 0   ? r.top + 1
+                                    : where > 0 ? r.bottom - 2
+                                                : (r.top + r.bottom) / 2};
     ClientToScreen(tree, &p);
     return p;
 }
 
+std::wstring TreeShown(HWND tree) {
+    std::wstring out;
+    Walk(tree, TreeView_GetRoot(tree), 0, [&](HTREEITEM i, size_t depth) {
+        out += std::wstring(2 * depth, L' ') + ItemText(tree, i) + L"\n";
+        return false;
+    });
+    return out;
+}
+
 HTREEITEM FindTreeItem(HWND tree, const std::wstring& text) {
-    std::vector<HTREEITEM> pending;
-    for (HTREEITEM i = TreeView_GetRoot(tree); i; i = TreeView_GetNextSibling(tree, i))
-        pending.push_back(i);
-    while (!pending.empty()) {
-        HTREEITEM i = pending.front();
-        pending.erase(pending.begin());
-        wchar_t buf[256] = {};
-        TVITEMW it{};
-        it.mask = TVIF_TEXT;
-        it.hItem = i;
-        it.pszText = buf;
-        it.cchTextMax = 256;
-        SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
-        if (text == buf) return i;
-        for (HTREEITEM c = TreeView_GetChild(tree, i); c; c = TreeView_GetNextSibling(tree, c))
-            pending.push_back(c);
-    }
-    return nullptr;
+    return Walk(tree, TreeView_GetRoot(tree), 0,
+                [&](HTREEITEM i, size_t) { return ItemText(tree, i) == text; });
 }
 
 std::wstring WindowText(HWND w) {
-    const int n = GetWindowTextLengthW(w);
-    std::wstring s(static_cast<size_t>(n) + 1, L'\0');
-    s.resize(static_cast<size_t>(GetWindowTextW(w, s.data(), n + 1)));
-    return s;
+    wchar_t buf[512] = {};
+    GetWindowTextW(w, buf, 512);
+    return buf;
 }
 
 std::wstring ClassName(HWND w) {
@@ -387,21 +268,7 @@ std::wstring ClassName(HWND w) {
     return buf;
 }
 
-// ---- MenuTree ----------------------------------------------------------------------------------
-
 namespace {
-
-std::wstring Get(::MenuItem* item, HRESULT (STDMETHODCALLTYPE ::MenuItem::*m)(BSTR*)) {
-    com::Bstr b;
-    (item->*m)(b.put());
-    return std::wstring(b.view());
-}
-
-char Flag(::MenuItem* item, HRESULT (STDMETHODCALLTYPE ::MenuItem::*m)(VARIANT_BOOL*)) {
-    VARIANT_BOOL v = VARIANT_FALSE;
-    (item->*m)(&v);
-    return v ? '1' : '0';
-}
 
 void Dump(::MenuTree* level, int depth, std::vector<std::string>& out) {
     short n = 0;
@@ -409,24 +276,28 @@ void Dump(::MenuTree* level, int depth, std::vector<std::string>& out) {
     for (short i = 1; i <= n; ++i) {
         ComPtr<::MenuItem> item;
         level->get_Item(com::Variant::FromLong(i), item.put());
-        if (!item) continue;
-        std::wstring line = std::to_wstring(depth) + L" " +
-                            Get(item.get(), &::MenuItem::get_Caption) + L"|" +
-                            Get(item.get(), &::MenuItem::get_Nome) + L"|" +
-                            Get(item.get(), &::MenuItem::get_TextoMenu) + L"|" +
-                            Get(item.get(), &::MenuItem::get_TeclaExtenso) + L"|V";
-        line += Flag(item.get(), &::MenuItem::get_Visivel);
-        line += Flag(item.get(), &::MenuItem::get_VisivelDefault);
-        line += L"|H";
-        line += Flag(item.get(), &::MenuItem::get_Habilitado);
-        line += Flag(item.get(), &::MenuItem::get_HabilitadoDefault);
-        line += L"|C";
-        line += Flag(item.get(), &::MenuItem::get_MenuConsulta);
-        line += L"|" + Get(item.get(), &::MenuItem::get_Descricao);
-        out.push_back(Utf8(line));
+        std::wstring line = std::to_wstring(depth) + L" ";
+        for (auto get : {&::MenuItem::get_Caption, &::MenuItem::get_Nome,
+                         &::MenuItem::get_TextoMenu, &::MenuItem::get_TeclaExtenso}) {
+            com::Bstr b;
+            (item.get()->*get)(b.put());
+            line += std::wstring(b.view()) + L"|";
+        }
+        const wchar_t* marks[] = {L"V", L"", L"|H", L"", L"|C"};
+        int k = 0;
+        for (auto get : {&::MenuItem::get_Visivel, &::MenuItem::get_VisivelDefault,
+                         &::MenuItem::get_Habilitado, &::MenuItem::get_HabilitadoDefault,
+                         &::MenuItem::get_MenuConsulta}) {
+            VARIANT_BOOL v = VARIANT_FALSE;
+            (item.get()->*get)(&v);
+            line += marks[k++] + std::wstring(v ? L"1" : L"0");
+        }
+        com::Bstr d;
+        item->get_Descricao(d.put());
+        out.push_back(Utf8(line + L"|" + std::wstring(d.view())));
         ComPtr<::MenuTree> sub;
         item->get_SubMenu(sub.put());
-        if (sub) Dump(sub.get(), depth + 1, out);
+        Dump(sub.get(), depth + 1, out);
     }
 }
 
@@ -434,30 +305,39 @@ void Dump(::MenuTree* level, int depth, std::vector<std::string>& out) {
 
 std::vector<std::string> DumpTree(::MenuTree* tree) {
     std::vector<std::string> out;
-    if (tree) Dump(tree, 0, out);
+    Dump(tree, 0, out);
     return out;
 }
 
 ComPtr<::MenuTree> AddEntry(::MenuTree* level, const std::wstring& caption,
                             const std::wstring& nome, const std::wstring& tecla, bool visivel,
                             bool habilitado) {
-    BSTR c = SysAllocString(caption.c_str()), n = SysAllocString(nome.c_str());
+    com::Bstr c(std::wstring_view{caption}), n(std::wstring_view{nome}),
+        t(std::wstring_view{tecla});
+    BSTR cb = c.get(), nb = n.get();
     short ignored = 0;
-    level->Add(&c, &n, &ignored);
-    SysFreeString(c);
-    SysFreeString(n);
+    level->Add(&cb, &nb, &ignored);
     ComPtr<::MenuItem> item;
     level->get_Item(com::Variant::FromString(nome), item.put());
-    if (!item) throw std::runtime_error("MenuTree.Add did not add the entry");
-    com::Bstr t(std::wstring_view{tecla});
     item->put_TeclaExtenso(t.get());
-    item->put_VisivelDefault(visivel ? VARIANT_TRUE : VARIANT_FALSE);
-    item->put_Visivel(visivel ? VARIANT_TRUE : VARIANT_FALSE);
-    item->put_HabilitadoDefault(habilitado ? VARIANT_TRUE : VARIANT_FALSE);
-    item->put_Habilitado(habilitado ? VARIANT_TRUE : VARIANT_FALSE);
+    const VARIANT_BOOL v = visivel ? VARIANT_TRUE : VARIANT_FALSE;
+    const VARIANT_BOOL h = habilitado ? VARIANT_TRUE : VARIANT_FALSE;
+    item->put_VisivelDefault(v);
+    item->put_Visivel(v);
+    item->put_HabilitadoDefault(h);
+    item->put_Habilitado(h);
     ComPtr<::MenuTree> sub;
     item->get_SubMenu(sub.put());
     return sub;
+}
+
+ComPtr<::MenuTree> TwoMenus() {
+    ComPtr<::MenuTree> tree = NewMenuTree();
+    ComPtr<::MenuTree> arq = AddEntry(tree.get(), L"&Arquivo", L"Arq");
+    AddEntry(arq.get(), L"&Novo", L"ArqNov", L"Ctrl+N");
+    AddEntry(arq.get(), L"&Sair", L"ArqSai");
+    AddEntry(tree.get(), L"A&juda", L"Aju");
+    return tree;
 }
 
 namespace {
@@ -476,3 +356,4 @@ void tq::designer::GenerateScriptOnShownControl() {
     com::Variant ignored;
     com::Check(com::CallMethod(test::g_shown_control.get(), L"GerarScript", {}, &ignored));
 }
+
