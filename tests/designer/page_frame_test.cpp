@@ -123,9 +123,9 @@ TEST(FrameTest, ShowsAndActivatesInOleCreatePropertyFrameAndTabsInTheFormsOrder)
     ComPtr<tq::com::ClassFactory> factory =
         tq::com::ClassFactory::Make(&designer::CreateMenuPropertyPage);
     DWORD cookie = 0;
-    ASSERT_HRESULT_SUCCEEDED(CoRegisterClassObject(
-        CLSID_tqMenuProperty, static_cast<IClassFactory*>(factory.get()),
-        CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
+    ASSERT_HRESULT_SUCCEEDED(
+        CoRegisterClassObject(CLSID_tqMenuProperty, static_cast<IClassFactory*>(factory.get()),
+                              CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
     ComPtr<::MenuTree> tree = TwoMenus();
     ComPtr<FakeControl> control = FakeControl::Make(tree);
     IUnknown* objects[] = {static_cast<IDispatch*>(control.get())};
