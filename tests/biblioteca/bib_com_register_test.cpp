@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "bib_com_util.h"
+#include "com_test.h"
+#include "win_test.h"
 #include "wine_drive.h"
 #include "tq/com/handle.h"
 #include "tq/com/registry.h"
 
-namespace bibtest {
+namespace tq::test {
 namespace {
 
 using Snapshot = std::set<std::wstring>;
@@ -77,7 +78,7 @@ Snapshot Minus(const Snapshot& a, const Snapshot& b) {
 
 std::string Show(const Snapshot& s) {
     std::string out;
-    for (const auto& x : s) out += Narrow(x) + "\n";
+    for (const auto& x : s) out += tq::com::ToAnsi(x) + "\n";
     return out;
 }
 
@@ -123,7 +124,7 @@ class BibRegister : public ComTest {
   protected:
     void SetUp() override {
         ComTest::SetUp();
-        lib_.reset(LoadLibraryW(DllPath().c_str()));
+        lib_.reset(LoadLibraryW(WinPath(TQ_BIB_DLL).c_str()));
         ASSERT_TRUE(lib_);
         reg_ = Export<HRESULT(STDAPICALLTYPE*)()>("DllRegisterServer");
         unreg_ = Export<HRESULT(STDAPICALLTYPE*)()>("DllUnregisterServer");
@@ -148,7 +149,7 @@ class BibRegister : public ComTest {
     // The expected values, relative to `root`.
     Snapshot Expected(const std::wstring& root) {
         const std::wstring c = root + L"\\CLSID\\" + Clsid();
-        const std::wstring path = DllPath();
+        const std::wstring path = WinPath(TQ_BIB_DLL);
         const std::wstring sys = sizeof(void*) == 8 ? L"win64" : L"win32";
         return {
             c + L"|=tqBiblioteca.MenuTree",
@@ -171,7 +172,7 @@ class BibRegister : public ComTest {
         const Snapshot removed = Minus(before, after);
         EXPECT_TRUE(removed.empty()) << "registration removed:\n" << Show(removed);
         for (const auto& e : Expected(root)) {
-            EXPECT_TRUE(added.count(Lower(e))) << "missing " << Narrow(e);
+            EXPECT_TRUE(added.count(Lower(e))) << "missing " << tq::com::ToAnsi(e);
         }
         Snapshot foreign;
         for (const auto& a : added)
@@ -253,7 +254,7 @@ TEST_F(BibRegister, PerUserRegistrationWritesUnderHkcuAndRemovesItExactly) {
 // regsvr32 /n /i:user, as a user without administrator rights runs it.
 TEST_F(BibRegister, Regsvr32PerUserCommandLine) {
     auto run = [](const std::wstring& args) -> DWORD {
-        std::wstring cmd = L"regsvr32.exe /s " + args + L" \"" + DllPath() + L"\"";
+        std::wstring cmd = L"regsvr32.exe /s " + args + L" \"" + WinPath(TQ_BIB_DLL) + L"\"";
         STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
@@ -276,4 +277,4 @@ TEST_F(BibRegister, Regsvr32PerUserCommandLine) {
 }
 
 }  // namespace
-}  // namespace bibtest
+}  // namespace tq::test

@@ -1,11 +1,12 @@
 // tqMenu in a container nobody here wrote: the ActiveX host of Wine's atl100.dll (the AtlAxWin100
 // window class), on a real form.  The host offers an in-place site and nothing else: no extender,
 // no ambient properties.
-#include "ctl_test_util.h"
+#include "com_test.h"
+#include "ctl_test.h"
 #include "tq/com/late_bind.h"
 #include "tqBiblioteca.h"
 
-namespace ctltest {
+namespace tq::test {
 namespace {
 
 // atl100.dll's exports; mingw has no ATL headers.
@@ -151,4 +152,4 @@ TEST_F(AtlHostTest, BuildsTheFormsMenuBarFromATreeSetByName) {
 }
 
 }  // namespace
-}  // namespace ctltest
+}  // namespace tq::test

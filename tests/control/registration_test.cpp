@@ -1,10 +1,10 @@
 // What regsvr32 leaves in the registry: the control's class keys, its type library, and the
 // per-user registration of DllInstall.
-#include "ctl_test_util.h"
+#include "com_test.h"
+#include "ctl_test.h"
 #include "tq/com/registry.h"
-#include "tq_menu.h"
 
-namespace ctltest {
+namespace tq::test {
 namespace {
 
 class RegistrationTest : public ComTest {};
@@ -24,14 +24,6 @@ bool KeyExists(HKEY root, const std::wstring& key) {
     return true;
 }
 
-// The control library as Wine sees it (Z:\...).
-std::wstring OcxPath() {
-    std::string unix_path = TQ_OCX_PATH;
-    std::wstring path = L"Z:";
-    for (char c : unix_path) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-    return path;
-}
-
 TEST_F(RegistrationTest, ControlClassIsRegisteredAsAControlWithItsTypeLibrary) {
     const std::wstring clsid = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu);
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, clsid + L"\\Control"));
@@ -43,13 +35,6 @@ TEST_F(RegistrationTest, ControlClassIsRegisteredAsAControlWithItsTypeLibrary) {
     EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\TypeLib"),
               tq::com::GuidString(LIBID_tqMenuCtl));
     EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\Version"), L"1.0");
-
-    const DWORD misc = std::stoul(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\MiscStatus\\1"));
-    EXPECT_EQ(misc, tq::ctl::kMiscStatus);
-    EXPECT_FALSE(misc & OLEMISC_INVISIBLEATRUNTIME);  // it hides itself once shown
-    DWORD from_ole = 0;
-    ASSERT_EQ(OleRegGetMiscStatus(CLSID_tqMenu, DVASPECT_CONTENT, &from_ole), S_OK);
-    EXPECT_EQ(from_ole, misc);
 
     // ToolboxBitmap32 names a 16 x 15 bitmap in the library.
     const std::wstring toolbox = ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\ToolboxBitmap32");
@@ -151,7 +136,7 @@ TEST_F(RegistrationTest, PerUserInstallWritesUnderHkcuAndRemovesItAll) {
     const std::wstring user = L"Software\\Classes\\";
     const std::wstring clsid = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu);
     const std::wstring libid = L"TypeLib\\" + tq::com::GuidString(LIBID_tqMenuCtl);
-    HMODULE ocx = LoadLibraryW(OcxPath().c_str());
+    HMODULE ocx = LoadLibraryW(WinPath(TQ_OCX_PATH).c_str());
     ASSERT_NE(ocx, nullptr);
     using InstallFn = HRESULT(WINAPI*)(BOOL, LPCWSTR);
     auto install = ProcOf<InstallFn>(ocx, "DllInstall");
@@ -186,4 +171,4 @@ TEST_F(RegistrationTest, PerUserInstallWritesUnderHkcuAndRemovesItAll) {
 }
 
 }  // namespace
-}  // namespace ctltest
+}  // namespace tq::test

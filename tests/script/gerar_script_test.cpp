@@ -21,7 +21,7 @@
 #include "tq/script/gerar_script.h"
 #include "tq/script/input_box.h"
 #include "tq/script/script_file.h"
-#include "tqBiblioteca.h"
+#include "win_test.h"
 #include "wine_drive.h"
 
 namespace {
@@ -77,15 +77,6 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
     return names;
 }
 
-std::wstring ErrorText() {
-    IErrorInfo* ei = nullptr;
-    if (GetErrorInfo(0, &ei) != S_OK || !ei) return L"";
-    Bstr desc;
-    ei->GetDescription(desc.put());
-    ei->Release();
-    return std::wstring(desc.view());
-}
-
 class GerarScriptTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -106,36 +97,17 @@ class GerarScriptTest : public ::testing::Test {
     }
 
     static ComPtr<MenuTree> NewTree(const std::vector<Node>& nodes) {
-        CLSID clsid{};
-        EXPECT_EQ(CLSIDFromProgID(L"tqBiblioteca.MenuTree", &clsid), S_OK);
-        ComPtr<MenuTree> tree;
-        EXPECT_EQ(
-            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_MenuTree, tree.put_void()),
-            S_OK);
+        ComPtr<MenuTree> tree = tq::test::NewTree();
         if (tree) Fill(tree.get(), nodes);
         return tree;
     }
-    static ComPtr<MenuItem> ItemAt(MenuTree* level, LONG position) {
-        tq::com::Variant index = tq::com::Variant::FromLong(position);
-        ComPtr<MenuItem> item;
-        EXPECT_EQ(level->get_Item(index, item.put()), S_OK);
-        return item;
-    }
     static void Fill(MenuTree* level, const std::vector<Node>& nodes) {
         for (const Node& n : nodes) {
-            // [in, out] strings: the callee may replace them; we free whatever comes back.
-            BSTR c = Bstr(n.caption).Detach(), m = Bstr(n.nome).Detach();
-            short ignored = 0;
-            const HRESULT hr = level->Add(&c, &m, &ignored);
-            SysFreeString(c);
-            SysFreeString(m);
-            ASSERT_EQ(hr, S_OK);
-            if (n.children.empty()) continue;
-            short count = 0;
-            ASSERT_EQ(level->get_Count(&count), S_OK);
-            ComPtr<MenuTree> sub;
-            ASSERT_EQ(ItemAt(level, count)->get_SubMenu(sub.put()), S_OK);
-            Fill(sub.get(), n.children);
+            ComPtr<MenuItem> item =
+                tq::test::AddEntry(level, std::wstring(n.caption.begin(), n.caption.end()),
+                                   std::wstring(n.nome.begin(), n.nome.end()));
+            ASSERT_TRUE(item);
+            Fill(tq::test::SubOf(item.get()).get(), n.children);
         }
     }
 
@@ -235,7 +207,7 @@ TEST_F(GerarScriptTest, DeeperLevelsCaptionsAndHiddenEntriesAreWrittenAsTheyAre)
         Node{u"Oculto", u"OCU", {}},
     });
     // Hidden and disabled entries are written like any other.
-    ComPtr<MenuItem> hidden = ItemAt(tree.get(), 2);
+    ComPtr<MenuItem> hidden = tq::test::ItemAt(tree.get(), 2);
     ASSERT_EQ(hidden->put_Visivel(VARIANT_FALSE), S_OK);
     ASSERT_EQ(hidden->put_Habilitado(VARIANT_FALSE), S_OK);
 
@@ -338,7 +310,7 @@ TEST_F(GerarScriptTest, MissingFolderIsAComErrorWithTextAndNoFile) {
     SetErrorInfo(0, nullptr);
     const HRESULT hr = Run(tree.get(), {Press(kAskTitle, IDOK)});
     EXPECT_EQ(hr, static_cast<HRESULT>(0x800A004C)) << "path not found";
-    EXPECT_EQ(ErrorText(), L"Caminho não encontrado: " + folder_ + L"PavoScript.Ini");
+    EXPECT_EQ(tq::test::TakeErrorText(), L"Caminho não encontrado: " + folder_ + L"PavoScript.Ini");
     EXPECT_EQ(GetFileAttributesW(folder_.c_str()), INVALID_FILE_ATTRIBUTES) << "not created";
     EXPECT_EQ(FilesIn(drive_->root() + L"Rudadod\\").size(), 0u);
 }
@@ -402,7 +374,7 @@ TEST_F(GerarScriptTest, BadArgumentsFailWithoutDialogs) {
     VariantInit(&v);
     EXPECT_EQ(tq::script::GerarScript(host_, nullptr, library_.c_str(), &v), E_INVALIDARG);
     EXPECT_EQ(tq::script::GerarScript(host_, tree.get(), L"tqMenuCtl.ocx", &v), E_INVALIDARG);
-    EXPECT_NE(ErrorText().find(L"tqMenuCtl.ocx"), std::wstring::npos);
+    EXPECT_NE(tq::test::TakeErrorText().find(L"tqMenuCtl.ocx"), std::wstring::npos);
     driver.Finish();
     EXPECT_TRUE(driver.ok()) << driver.Report();
 }
@@ -436,23 +408,6 @@ class ScriptFileTest : public ::testing::Test {
     }
     std::unique_ptr<tq::test::WineDrive> drive_;
 };
-
-TEST_F(ScriptFileTest, OneCallPerLineAndBatchesGiveTheSameBytes) {
-    // 50,000 lines of about 40 characters: more than one batch.
-    LinesLevel level(50000);
-    const std::wstring per_line = drive_->root() + L"linhas.Ini";
-    const std::wstring batched = drive_->root() + L"lote.Ini";
-    EXPECT_EQ(tq::script::WriteScriptFile(level, per_line, tq::script::WriteMode::kLinePerCall),
-              50000u);
-    EXPECT_EQ(tq::script::WriteScriptFile(level, batched, tq::script::WriteMode::kBatched), 50000u);
-    const auto a = ReadBytes(per_line), b = ReadBytes(batched);
-    ASSERT_TRUE(a && b);
-    EXPECT_GT(a->size(), size_t{1} << 20) << "long enough to need several batches";
-    EXPECT_TRUE(*a == *b) << "sizes " << a->size() << " and " << b->size();
-    EXPECT_EQ(a->substr(0, 15), "Linha 0 a\xE7\xE3o \x80 ") << "ANSI, one byte per 1252 letter";
-    const std::string last_end = "*L49999^A\r\n";
-    EXPECT_EQ(a->substr(a->size() - last_end.size()), last_end);
-}
 
 TEST_F(ScriptFileTest, AFailureAfterCreationLeavesNoFileBehind) {
     const std::wstring path = drive_->root() + L"parcial.Ini";

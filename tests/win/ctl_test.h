@@ -1,0 +1,151 @@
+// The control's side of the shared Windows test helpers: Wine's ATL host, a scriptable container
+// site, an event sink, a classic form designer's hosting sequence and a container's property bag.
+#pragma once
+
+#include "tqMenuCtl.h"
+#include "win_test.h"
+
+namespace tq::test {
+
+// ---- the control ----
+ComPtr<_tqMenu> NewControl();  // through the ProgID
+HRESULT SetTree(_tqMenu* ctl, MenuTree* tree);
+HRESULT SetExibir(_tqMenu* ctl, bool value);
+HRESULT SetAtalhos(_tqMenu* ctl, bool value);
+// A control saved into a stream with those properties, ready for HostInAtl.
+ComPtr<IStream> SavedControl(MenuTree* tree, bool exibir, bool atalhos = false);
+
+// ---- Wine's ATL control host (atl100.dll) ----
+HMODULE AtlModule();  // loaded and initialised once; null when unavailable
+// Creates tqMenuCtl.tqMenu in a new child window of `form`, loaded from `stream` (InitNew when
+// null), as AtlAxCreateControlEx does for a form loaded from its file.  Returns the host window.
+HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control);
+
+// ---- late-bound objects of a container ----
+// An IDispatch with named properties; every put is recorded.
+class PropertyObject final : public tq::com::ComObject<PropertyObject, IDispatch> {
+  public:
+    static std::span<const tq::com::QiEntry> Interfaces();
+    std::map<std::wstring, Variant> values;
+    std::vector<std::pair<std::wstring, Variant>> puts;
+    IFACEMETHODIMP GetTypeInfoCount(UINT* n) override;
+    IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
+    IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                          EXCEPINFO*, UINT*) override;
+
+  private:
+    std::vector<std::wstring> names_;
+};
+// An extender as a form designer gives it: Name, Visible, and Parent (an object with hwnd).
+ComPtr<PropertyObject> MakeExtender(const std::wstring& name, HWND form);
+
+// IOleClientSite + IOleInPlaceSite (window `window`) + IOleControlSite (extender `extender`,
+// E_NOTIMPL when null) + IDispatch of ambient properties (`ambient`; others answer
+// DISP_E_MEMBERNOTFOUND).
+class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleInPlaceSite,
+                                                 IOleControlSite, IDispatch> {
+  public:
+    static std::span<const tq::com::QiEntry> Interfaces();
+    HWND window = nullptr;
+    ComPtr<PropertyObject> extender;
+    std::map<DISPID, Variant> ambient;
+    int layout_requests = 0;
+    std::vector<RECT> pos_rect_changes;
+    RECT pos{10, 10, 110, 60};  // what the container gives the control
+
+    IFACEMETHODIMP SaveObject() override { return S_OK; }
+    IFACEMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** out) override;
+    IFACEMETHODIMP GetContainer(IOleContainer** out) override;
+    IFACEMETHODIMP ShowObject() override { return S_OK; }
+    IFACEMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    IFACEMETHODIMP RequestNewObjectLayout() override;
+    IFACEMETHODIMP GetWindow(HWND* out) override;
+    IFACEMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    IFACEMETHODIMP CanInPlaceActivate() override { return S_OK; }
+    IFACEMETHODIMP OnInPlaceActivate() override { return S_OK; }
+    IFACEMETHODIMP OnUIActivate() override { return S_OK; }
+    IFACEMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,
+                                    LPRECT clip, LPOLEINPLACEFRAMEINFO info) override;
+    IFACEMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+    IFACEMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    IFACEMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+    IFACEMETHODIMP DiscardUndoState() override { return S_OK; }
+    IFACEMETHODIMP DeactivateAndUndo() override { return S_OK; }
+    IFACEMETHODIMP OnPosRectChange(LPCRECT rect) override;
+    IFACEMETHODIMP OnControlInfoChanged() override { return S_OK; }
+    IFACEMETHODIMP LockInPlaceActive(BOOL) override { return S_OK; }
+    IFACEMETHODIMP GetExtendedControl(IDispatch** out) override;
+    IFACEMETHODIMP TransformCoords(POINTL*, POINTF*, DWORD) override { return E_NOTIMPL; }
+    IFACEMETHODIMP TranslateAccelerator(MSG*, DWORD) override { return S_FALSE; }
+    IFACEMETHODIMP OnFocus(BOOL) override { return S_OK; }
+    IFACEMETHODIMP ShowPropertyFrame() override { return E_NOTIMPL; }
+    IFACEMETHODIMP GetTypeInfoCount(UINT* n) override;
+    IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+    IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                          UINT*) override;
+};
+
+// Sink of __tqMenu (records each MenuClick's entry) and of IPropertyNotifySink.
+class EventSink final : public tq::com::ComObject<EventSink, IDispatch, IPropertyNotifySink> {
+  public:
+    static std::span<const tq::com::QiEntry> Interfaces();
+    std::vector<std::wstring> clicks;  // Nome of each MenuClick's entry
+    std::vector<VARTYPE> arg_types;    // the type of each MenuClick's argument
+    std::vector<DISPID> changed;       // OnChanged DISPIDs
+    std::function<void()> on_click;    // runs inside the MenuClick handler
+    HRESULT click_result = S_OK;       // what the MenuClick handler answers
+    // Pumps until `n` MenuClicks came in all, and a little more for one that should not come.
+    bool WaitClicks(size_t n);
+
+    IFACEMETHODIMP GetTypeInfoCount(UINT* n) override;
+    IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return DISP_E_UNKNOWNNAME;
+    }
+    IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*,
+                          EXCEPINFO*, UINT*) override;
+    IFACEMETHODIMP OnChanged(DISPID id) override;
+    IFACEMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
+};
+// Connects `sink` to the connection point `iid` of `control`; returns the cookie (0: failed).
+DWORD Connect(IUnknown* control, REFIID iid, IUnknown* sink);
+
+// One control placed on `form` as a classic form designer hosts it: a site answering UserMode
+// with an extender (Name `name`, Visible, Parent with the form's hwnd); GetMiscStatus first, the
+// site set before loading when the control asks for that, events frozen while it loads, a
+// MenuClick sink connected, then activated in place unless it runs (`user_mode`) and says it is
+// invisible at run time.  `hr` is the first failure on the way.
+class DesignerControl {
+  public:
+    DesignerControl(HWND form, MenuTree* tree, bool exibir, bool user_mode,
+                    const std::wstring& name = L"tqMenu1", bool atalhos = false);
+    ~DesignerControl();  // the form closes the control and lets it go
+    DesignerControl(const DesignerControl&) = delete;
+    DesignerControl& operator=(const DesignerControl&) = delete;
+    HRESULT Verb(LONG verb);
+    ComPtr<MenuTree> Tree();  // the control's own tree, as loaded
+
+    HWND form;
+    HRESULT hr = S_OK;
+    ComPtr<TestSite> site;
+    ComPtr<_tqMenu> ctl;
+    ComPtr<IOleObject> ole;
+    ComPtr<EventSink> sink;
+};
+
+// A container's property bag: objects saved into bytes (OleSaveToStream) and made anew on Read,
+// as a form file keeps them; Read of a missing name answers E_INVALIDARG; requested types are
+// converted with VariantChangeType.  Every Read is recorded.
+class TestBag final : public tq::com::ComObject<TestBag, IPropertyBag> {
+  public:
+    static std::span<const tq::com::QiEntry> Interfaces();
+    std::map<std::wstring, Variant> values;
+    std::map<std::wstring, std::string> objects;
+    std::vector<std::wstring> reads;
+    IFACEMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override;
+    IFACEMETHODIMP Write(LPCOLESTR name, VARIANT* value) override;
+};
+
+}  // namespace tq::test
