@@ -185,17 +185,6 @@ TEST_F(ContainerTest, AnswersWhatAContainerAsksOfAControl) {
         EXPECT_EQ(back.get(), identity.get());
     }
 
-    ComPtr<IOleObject> ole;
-    ASSERT_EQ(ctl.As(IID_IOleObject, &ole), S_OK);
-    DWORD misc = 0;
-    ASSERT_EQ(ole->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
-    DWORD registered = 0;
-    ASSERT_EQ(OleRegGetMiscStatus(CLSID_tqMenu, DVASPECT_CONTENT, &registered), S_OK);
-    EXPECT_EQ(misc, registered) << "the registry says what the object says";
-    EXPECT_FALSE(misc & OLEMISC_INVISIBLEATRUNTIME);  // it hides itself once shown
-    EXPECT_TRUE(misc & OLEMISC_SETCLIENTSITEFIRST);
-    EXPECT_TRUE(misc & OLEMISC_ACTIVATEWHENVISIBLE);
-
     ComPtr<IProvideClassInfo2> pci;
     ASSERT_EQ(ctl.As(IID_IProvideClassInfo2, &pci), S_OK);
     GUID source{};
@@ -208,14 +197,6 @@ TEST_F(ContainerTest, AnswersWhatAContainerAsksOfAControl) {
     EXPECT_TRUE(IsEqualGUID(attr->guid, CLSID_tqMenu));
     EXPECT_EQ(attr->typekind, TKIND_COCLASS);
     ti->ReleaseTypeAttr(attr);
-
-    ComPtr<ISpecifyPropertyPages> pages;
-    ASSERT_EQ(ctl.As(IID_ISpecifyPropertyPages, &pages), S_OK);
-    CAUUID ca{};
-    ASSERT_EQ(pages->GetPages(&ca), S_OK);
-    ASSERT_EQ(ca.cElems, 1u);
-    EXPECT_TRUE(IsEqualGUID(ca.pElems[0], CLSID_tqMenuProperty));
-    CoTaskMemFree(ca.pElems);
 
     ComPtr<ISupportErrorInfo> sei;
     ASSERT_EQ(ctl.As(IID_ISupportErrorInfo, &sei), S_OK);

@@ -24,17 +24,62 @@ bool KeyExists(HKEY root, const std::wstring& key) {
     return true;
 }
 
-TEST_F(RegistrationTest, ControlClassIsRegisteredAsAControlWithItsTypeLibrary) {
+// The keys of the control and its page under a classes root: {key, value name, value}; a value
+// of "*" only has to be there.
+struct Key {
+    std::wstring key;
+    const wchar_t* name;
+    std::wstring value;
+};
+std::vector<Key> ExpectedKeys() {
     const std::wstring clsid = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu);
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, clsid + L"\\Control"));
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\InprocServer32", L"ThreadingModel"),
-              L"Apartment");
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\ProgID"), L"tqMenuCtl.tqMenu");
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tqMenuCtl.tqMenu\\CLSID"),
-              tq::com::GuidString(CLSID_tqMenu));
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\TypeLib"),
-              tq::com::GuidString(LIBID_tqMenuCtl));
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\Version"), L"1.0");
+    const std::wstring page = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenuProperty);
+    const std::wstring libid = tq::com::GuidString(LIBID_tqMenuCtl);
+    return {
+        {clsid + L"\\Control", nullptr, L""},
+        {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {clsid + L"\\ProgID", nullptr, L"tqMenuCtl.tqMenu"},
+        {clsid + L"\\TypeLib", nullptr, libid},
+        {clsid + L"\\Version", nullptr, L"1.0"},
+        {clsid + L"\\MiscStatus\\1", nullptr, L"*"},
+        {clsid + L"\\ToolboxBitmap32", nullptr, L"*"},
+        {L"tqMenuCtl.tqMenu\\CLSID", nullptr, tq::com::GuidString(CLSID_tqMenu)},
+        {L"TypeLib\\" + libid + L"\\1.0", nullptr, L"tqMenuCtl - Tarquen Componente Menu"},
+        {L"Interface\\" + tq::com::GuidString(IID__tqMenu), nullptr, L"*"},
+        {page + L"\\InprocServer32", nullptr, L"*"},
+        {L"tqMenuCtl.tqMenuProperty\\CLSID", nullptr, tq::com::GuidString(CLSID_tqMenuProperty)},
+    };
+}
+
+void ExpectKeys(HKEY root, const std::wstring& under, bool present) {
+    for (const Key& k : ExpectedKeys()) {
+        const std::wstring value = ReadValue(root, under + k.key, k.name);
+        if (!present) {
+            EXPECT_FALSE(KeyExists(root, under + k.key)) << tq::com::ToAnsi(k.key);
+        } else if (k.value == L"*") {
+            EXPECT_TRUE(KeyExists(root, under + k.key)) << tq::com::ToAnsi(k.key);
+        } else if (k.value.empty()) {
+            EXPECT_TRUE(KeyExists(root, under + k.key)) << tq::com::ToAnsi(k.key);
+        } else {
+            EXPECT_EQ(value, k.value) << tq::com::ToAnsi(k.key);
+        }
+    }
+}
+
+TEST_F(RegistrationTest, ControlClassIsRegisteredAsAControlWithItsTypeLibrary) {
+    ExpectKeys(HKEY_CLASSES_ROOT, L"", true);
+    const std::wstring clsid = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu);
+    ComPtr<IOleObject> ole;
+    ASSERT_EQ(CoCreateInstance(CLSID_tqMenu, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                               ole.put_void()),
+              S_OK);
+    DWORD misc = 0;
+    ASSERT_EQ(ole->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\MiscStatus\\1"), std::to_wstring(misc))
+        << "the registry says what the object says";
+    EXPECT_FALSE(misc & OLEMISC_INVISIBLEATRUNTIME);  // it hides itself once shown
+    EXPECT_TRUE(misc & OLEMISC_SETCLIENTSITEFIRST);
+    EXPECT_TRUE(misc & OLEMISC_ACTIVATEWHENVISIBLE);
 
     // ToolboxBitmap32 names a 16 x 15 bitmap in the library.
     const std::wstring toolbox = ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\ToolboxBitmap32");
@@ -133,40 +178,15 @@ TEST_F(RegistrationTest, ThePropertyPageTheControlNamesIsRegisteredAndCreatable)
 }
 
 TEST_F(RegistrationTest, PerUserInstallWritesUnderHkcuAndRemovesItAll) {
-    const std::wstring user = L"Software\\Classes\\";
-    const std::wstring clsid = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu);
-    const std::wstring libid = L"TypeLib\\" + tq::com::GuidString(LIBID_tqMenuCtl);
     HMODULE ocx = LoadLibraryW(WinPath(TQ_OCX_PATH).c_str());
     ASSERT_NE(ocx, nullptr);
-    using InstallFn = HRESULT(WINAPI*)(BOOL, LPCWSTR);
-    auto install = ProcOf<InstallFn>(ocx, "DllInstall");
+    auto install = ProcOf<HRESULT(WINAPI*)(BOOL, LPCWSTR)>(ocx, "DllInstall");
     ASSERT_NE(install, nullptr);
-
     ASSERT_EQ(install(TRUE, L"user"), S_OK);
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, user + clsid + L"\\Control"));
-    EXPECT_NE(ReadValue(HKEY_CURRENT_USER, user + clsid + L"\\MiscStatus\\1"), L"<missing>");
-    EXPECT_NE(ReadValue(HKEY_CURRENT_USER, user + clsid + L"\\ToolboxBitmap32"), L"<missing>");
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, user + L"tqMenuCtl.tqMenu\\CLSID"),
-              tq::com::GuidString(CLSID_tqMenu));
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, user + libid + L"\\1.0"),
-              L"tqMenuCtl - Tarquen Componente Menu");
-    EXPECT_TRUE(
-        KeyExists(HKEY_CURRENT_USER, user + L"Interface\\" + tq::com::GuidString(IID__tqMenu)));
-    const std::wstring page = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenuProperty);
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, user + L"tqMenuCtl.tqMenuProperty\\CLSID"),
-              tq::com::GuidString(CLSID_tqMenuProperty));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, user + page + L"\\InprocServer32"));
-
+    ExpectKeys(HKEY_CURRENT_USER, L"Software\\Classes\\", true);
     ASSERT_EQ(install(FALSE, L"user"), S_OK);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + page));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + L"tqMenuCtl.tqMenuProperty"));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + clsid));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + L"tqMenuCtl.tqMenu"));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + libid));
-    EXPECT_FALSE(
-        KeyExists(HKEY_CURRENT_USER, user + L"Interface\\" + tq::com::GuidString(IID__tqMenu)));
-    // The machine registration is untouched.
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, clsid + L"\\Control"));
+    ExpectKeys(HKEY_CURRENT_USER, L"Software\\Classes\\", false);
+    ExpectKeys(HKEY_CLASSES_ROOT, L"", true);  // the machine registration is untouched
     FreeLibrary(ocx);
 }
 

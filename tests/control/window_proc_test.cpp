@@ -102,56 +102,37 @@ HWND OwnWindow(IUnknown* control) {
 
 class WindowProcTest : public ComTest {};
 
-TEST_F(WindowProcTest, RunTimeShowHidesTheControlBuildsTheBarAndSubclassesTheForm) {
+// Show builds the bar; a running form is subclassed and the control hidden (by itself, or through
+// the extender where there is one); a designing form is left alone.  ExibirMenu False: nothing.
+TEST_F(WindowProcTest, ShowBuildsTheBarAndOnlyARunningFormIsSubclassed) {
     PickTree t;
-    HostedForm f(t);
-    ASSERT_TRUE(f.control);
-    EXPECT_FALSE(IsWindowVisible(OwnWindow(f.control.get())));
-    EXPECT_NE(ProcOf(f.form.hwnd()), f.original_proc);
-    std::vector<MenuEntry> bar = ReadMenu(GetMenu(f.form.hwnd()));
-    ASSERT_EQ(bar.size(), 2u);
-    EXPECT_EQ(bar[1].text, "&Sair");
-
-    // ExibirMenu False: hidden all the same, no bar, no subclass.
-    HostedForm g(t, false, L"Form2");
-    ASSERT_TRUE(g.control);
-    EXPECT_FALSE(IsWindowVisible(OwnWindow(g.control.get())));
-    EXPECT_EQ(ProcOf(g.form.hwnd()), g.original_proc);
-    EXPECT_EQ(GetMenu(g.form.hwnd()), nullptr);
-}
-
-TEST_F(WindowProcTest, DesignTimeShowBuildsTheBarButLeavesTheControlVisibleAndTheFormAlone) {
-    PickTree t;
-    Form form;
-    const WNDPROC original = ProcOf(form.hwnd());
-    ComPtr<_tqMenu> ctl = NewControl();
-    SetTree(ctl.get(), t.tree.get());
-    SetExibir(ctl.get(), true);
-    ComPtr<TestSite> site = TestSite::Make();
-    site->window = form.hwnd();
-    site->ambient[DISPID_AMBIENT_USERMODE] = Variant::FromBool(false);
-    ComPtr<IOleObject> ole;
-    ASSERT_EQ(ctl.As(IID_IOleObject, &ole), S_OK);
-    ASSERT_EQ(ole->SetClientSite(site.get()), S_OK);
-    ASSERT_EQ(ole->DoVerb(OLEIVERB_SHOW, nullptr, site.get(), 0, form.hwnd(), &site->pos), S_OK)
-        << TakeErrorText();
-    EXPECT_EQ(ReadMenu(GetMenu(form.hwnd())).size(), 2u);
-    EXPECT_TRUE(IsWindowVisible(OwnWindow(ctl.get())));
-    EXPECT_EQ(ProcOf(form.hwnd()), original);
-
-    // The same site at run time, now with an extender: the extender hides the control.
-    ole->Close(OLECLOSE_NOSAVE);
-    site->ambient[DISPID_AMBIENT_USERMODE] = Variant::FromBool(true);
-    ComPtr<PropertyObject> ext = MakeExtender(L"mnuPrincipal", form.hwnd());
-    site->extender = ext;
-    ASSERT_EQ(ole->DoVerb(OLEIVERB_SHOW, nullptr, site.get(), 0, form.hwnd(), &site->pos), S_OK)
-        << TakeErrorText();
-    ASSERT_EQ(ext->puts.size(), 1u);
-    EXPECT_EQ(ext->puts[0].first, L"Visible");
-    EXPECT_EQ(V_BOOL(&ext->puts[0].second), VARIANT_FALSE);
-    EXPECT_NE(ProcOf(form.hwnd()), original);
-    ole->Close(OLECLOSE_NOSAVE);
-    ole->SetClientSite(nullptr);
+    {
+        HostedForm f(t), g(t, false, L"Form2");  // Wine's ATL host: a running program
+        ASSERT_TRUE(f.control && g.control);
+        EXPECT_FALSE(IsWindowVisible(OwnWindow(f.control.get())));
+        EXPECT_FALSE(IsWindowVisible(OwnWindow(g.control.get())));
+        EXPECT_NE(ProcOf(f.form.hwnd()), f.original_proc);
+        EXPECT_EQ(ReadMenu(GetMenu(f.form.hwnd())).size(), 2u);
+        EXPECT_EQ(ProcOf(g.form.hwnd()), g.original_proc);
+        EXPECT_EQ(GetMenu(g.form.hwnd()), nullptr);
+    }
+    for (const bool user_mode : {true, false}) {  // a classic designer running, then designing
+        SCOPED_TRACE(user_mode);
+        Form form;
+        const WNDPROC original = ProcOf(form.hwnd());
+        DesignerControl c(form.hwnd(), t.tree.get(), true, user_mode, L"mnuPrincipal");
+        ASSERT_EQ(c.hr, S_OK) << TakeErrorText();
+        EXPECT_EQ(ReadMenu(GetMenu(form.hwnd())).size(), 2u);
+        const auto& puts = c.site->extender->puts;
+        ASSERT_EQ(puts.size(), user_mode ? 1u : 0u);
+        if (user_mode) {
+            EXPECT_EQ(puts[0].first, L"Visible");
+            EXPECT_EQ(V_BOOL(&puts[0].second), VARIANT_FALSE);
+        } else {
+            EXPECT_TRUE(IsWindowVisible(OwnWindow(c.ctl.get())));
+        }
+        EXPECT_EQ(ProcOf(form.hwnd()) != original, user_mode);
+    }
 }
 
 TEST_F(WindowProcTest, RealKeyboardPicksRaiseMenuClickOnceAtDepthOneTwoAndThree) {
@@ -259,28 +240,6 @@ TEST_F(WindowProcTest, ASecondShowDoesNotChainTheProcedureToItself) {
     EXPECT_EQ(f.form.commands.size(), 1u);
 }
 
-TEST_F(WindowProcTest, TwoFormsOnOneThreadEachReachTheirOwnControlAndProcedure) {
-    PickTree t1, t2;
-    HostedForm a(t1, true, L"FormA");
-    HostedForm b(t2, true, L"FormB");
-    ASSERT_TRUE(a.control && b.control);
-    // Both controls handed out the same identifiers.
-    const LONG id = HndOf(t1.novo.get());
-    ASSERT_EQ(HndOf(t2.novo.get()), id);
-
-    a.Send(WM_COMMAND, static_cast<WPARAM>(id));
-    EXPECT_EQ(a.sink->clicks, std::vector<std::wstring>{L"mnuNovo"});
-    EXPECT_TRUE(b.sink->clicks.empty());
-    EXPECT_EQ(a.form.commands.size(), 1u);
-    EXPECT_TRUE(b.form.commands.empty());
-
-    b.Send(WM_COMMAND, static_cast<WPARAM>(HndOf(t2.sair.get())));
-    EXPECT_EQ(b.sink->clicks, std::vector<std::wstring>{L"mnuSair"});
-    EXPECT_EQ(a.sink->clicks.size(), 1u);
-    EXPECT_EQ(b.form.commands.size(), 1u);
-    EXPECT_EQ(b.Send(Form::kAppMessage), Form::kAppResult);
-}
-
 // A window procedure put on the form after the control's, as another library would.
 WNDPROC g_before_us = nullptr;
 int g_later_calls = 0;
@@ -344,40 +303,6 @@ TEST_F(WindowProcTest, AHandlerThatRebuildsTheBarMakesLaterPicksUseTheNewIdentif
 }
 
 // ---- on a classic form designer (DesignerControl) ----
-
-TEST_F(WindowProcTest, AClassicDesignerShowsTheControlInRunAndDesignMode) {
-    struct Mode {
-        bool user_mode;
-        bool hides_and_subclasses;
-    };
-    for (const Mode m : {Mode{true, true}, Mode{false, false}}) {
-        SCOPED_TRACE(m.user_mode ? "run mode" : "design mode");
-        PickTree t;
-        Form form;
-        const WNDPROC original = ProcOf(form.hwnd());
-        DesignerControl c(form.hwnd(), t.tree.get(), true, m.user_mode, L"mnuPrincipal");
-        EXPECT_EQ(c.hr, S_OK) << TakeErrorText();
-        std::vector<MenuEntry> bar = ReadMenu(GetMenu(form.hwnd()));
-        ASSERT_EQ(bar.size(), 2u);
-        EXPECT_EQ(bar[1].text, "&Sair");
-        const auto& puts = c.site->extender->puts;
-        ASSERT_EQ(puts.size(), m.hides_and_subclasses ? 1u : 0u);
-        if (!puts.empty()) {
-            EXPECT_EQ(puts[0].first, L"Visible");
-            EXPECT_EQ(V_BOOL(&puts[0].second), VARIANT_FALSE);
-        }
-        EXPECT_EQ(ProcOf(form.hwnd()) != original, m.hides_and_subclasses);
-    }
-}
-
-TEST_F(WindowProcTest, AClassicDesignerAtRunTimeShowsAnEmptyTreeAsTheExtendersName) {
-    ComPtr<MenuTree> empty = NewTree();
-    Form form;
-    DesignerControl c(form.hwnd(), empty.get(), true, true, L"mnuVazio");
-    std::vector<MenuEntry> bar = ReadMenu(GetMenu(form.hwnd()));
-    ASSERT_EQ(bar.size(), 1u);
-    EXPECT_EQ(bar[0].text, "mnuVazio");
-}
 
 TEST_F(WindowProcTest, AClassicDesignerRunsTwoFormsAndRealPicksReachEachFormsOwnControl) {
     PickTree t1, t2;
