@@ -29,44 +29,25 @@ class ContainerTest : public ComTest {
     }
 };
 
-TEST_F(ContainerTest, HostWindowComesFromTheExtendersParentElseTheSitesTopLevelWindow) {
+// The form is the extender's Parent, else the top-level window holding the site's window; the
+// name the extender's Name, else the ambient DisplayName, else "tqMenu".
+TEST_F(ContainerTest, FormAndNameComeFromTheExtenderElseFromTheSite) {
     Form designer_form(L"Form1"), other_form(L"Form2");
-    // The in-place site's window is a child of Form2.
     HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50,
                                  other_form.hwnd(), nullptr, nullptr, nullptr);
     ASSERT_NE(child, nullptr);
-
     ComPtr<_tqMenu> ctl = NewControl();
     ComPtr<TestSite> site = TestSite::Make();
     site->window = child;
-    site->extender = MakeExtender(L"mnuForm1", designer_form.hwnd());
-    Attach(ctl.get(), site.get());
-    EXPECT_EQ(NameShownOn(ctl.get(), designer_form.hwnd()), "mnuForm1");
-    EXPECT_EQ(GetMenu(other_form.hwnd()), nullptr);
-
-    // Without an extender: the top-level window that holds the site's window.
-    site->extender = nullptr;
-    SetMenu(designer_form.hwnd(), nullptr);
-    VARIANT r;
-    ASSERT_EQ(ctl->ReExibirMenu(&r), S_OK) << TakeErrorText();
-    EXPECT_NE(GetMenu(other_form.hwnd()), nullptr);
-    EXPECT_EQ(GetMenu(designer_form.hwnd()), nullptr);
-    Detach(ctl.get());
-}
-
-TEST_F(ContainerTest, NameComesFromTheExtenderElseTheAmbientDisplayNameElseTqMenu) {
-    Form form;
-    ComPtr<_tqMenu> ctl = NewControl();
-    ComPtr<TestSite> site = TestSite::Make();
-    site->window = form.hwnd();
     site->ambient[DISPID_AMBIENT_DISPLAYNAME] = Variant::FromString(L"mnuAmbiente");
-    site->extender = MakeExtender(L"mnuExtensor", form.hwnd());
+    site->extender = MakeExtender(L"mnuExtensor", designer_form.hwnd());
     Attach(ctl.get(), site.get());
-    EXPECT_EQ(NameShownOn(ctl.get(), form.hwnd()), "mnuExtensor");
+    EXPECT_EQ(NameShownOn(ctl.get(), designer_form.hwnd()), "mnuExtensor");
+    EXPECT_EQ(GetMenu(other_form.hwnd()), nullptr);
     site->extender = nullptr;
-    EXPECT_EQ(NameShownOn(ctl.get(), form.hwnd()), "mnuAmbiente");
+    EXPECT_EQ(NameShownOn(ctl.get(), other_form.hwnd()), "mnuAmbiente");
     site->ambient.clear();
-    EXPECT_EQ(NameShownOn(ctl.get(), form.hwnd()), "tqMenu");
+    EXPECT_EQ(NameShownOn(ctl.get(), other_form.hwnd()), "tqMenu");
     Detach(ctl.get());
 }
 

@@ -126,43 +126,46 @@ TEST_F(GerarScriptTest, TwoMenuExampleWritesItsFiveLinesThroughTheInputBox) {
     EXPECT_EQ(ReadBytes(folder_ + L"PavoScript.Ini"), tq::script::testing::kTwoMenuScript);
     EXPECT_EQ(FilesIn(folder_), std::vector<std::wstring>{L"PavoScript.Ini"});
 
+    // The input box: modal to the host, centred on it, the default text selected and focused.
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, L"O Arquivo Será Gerado No Diretório: " + folder_);
-    EXPECT_EQ(seen[0].edit_text, L"PavoScript");
-    EXPECT_EQ(seen[0].buttons, (std::vector<int>{IDOK, IDCANCEL}));
-}
-
-TEST_F(GerarScriptTest, InputBoxIsModalCentredSelectedAndFocused) {
-    ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
-    std::vector<tq::test::SeenDialog> seen;
-    ASSERT_EQ(Run(tree.get(), {Press(kAskTitle, IDCANCEL), Press(kAlerta, IDYES)}, &seen), S_OK);
-    ASSERT_EQ(seen.size(), 2u);
     const auto& box = seen[0];
+    EXPECT_EQ(box.text, L"O Arquivo Será Gerado No Diretório: " + folder_);
+    EXPECT_EQ(box.edit_text, L"PavoScript");
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDOK, IDCANCEL}));
     EXPECT_EQ(box.sel_start, 0u);
-    EXPECT_EQ(box.sel_end, 10u) << "the whole default text is selected";
-    EXPECT_EQ(box.focus_id, tq::script::kInputBoxEditId) << "the focus starts in the edit box";
+    EXPECT_EQ(box.sel_end, 10u);
+    EXPECT_EQ(box.focus_id, tq::script::kInputBoxEditId);
     EXPECT_EQ(box.owner, host_);
-    EXPECT_FALSE(box.owner_enabled) << "modal to the host window";
+    EXPECT_FALSE(box.owner_enabled);
     RECT host{};
     GetWindowRect(host_, &host);
     EXPECT_NEAR((box.rect.left + box.rect.right) / 2.0, (host.left + host.right) / 2.0, 1.0);
     EXPECT_NEAR((box.rect.top + box.rect.bottom) / 2.0, (host.top + host.bottom) / 2.0, 1.0);
-    EXPECT_LT(box.rect.right - box.rect.left, host.right - host.left);
 }
 
-TEST_F(GerarScriptTest, EnterIsOkAndEscIsCancel) {
+// Enter is OK and Esc is Cancel; a cancel (an emptied box too) asks whether to give up: No asks
+// again exactly as the first time, Yes ends without a file.
+TEST_F(GerarScriptTest, CancelAsksWhetherToGiveUpAndNoAsksAgain) {
     ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
-    // Typed text, then Enter in the edit box.
-    ASSERT_EQ(Run(tree.get(), {Key(kAskTitle, VK_RETURN, L"teclado")}), S_OK);
-    EXPECT_EQ(ReadBytes(folder_ + L"teclado.Ini"), tq::script::testing::kTwoMenuScript);
-    // Esc drops what was typed and asks whether to cancel.
     std::vector<tq::test::SeenDialog> seen;
-    ASSERT_EQ(
-        Run(tree.get(), {Key(kAskTitle, VK_ESCAPE, L"descartado"), Press(kAlerta, IDYES)}, &seen),
-        S_OK);
-    EXPECT_EQ(FilesIn(folder_), std::vector<std::wstring>{L"teclado.Ini"});
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[1].text, kCancelQuestion);
+    ASSERT_EQ(Run(tree.get(),
+                  {Key(kAskTitle, VK_ESCAPE, L"descartado"), Press(kAlerta, IDNO),
+                   Answer(kAskTitle, L"", IDOK), Press(kAlerta, IDNO),
+                   Key(kAskTitle, VK_RETURN, L"teclado")},
+                  &seen),
+              S_OK);
+    EXPECT_EQ(ReadBytes(folder_ + L"teclado.Ini"), tq::script::testing::kTwoMenuScript);
+    EXPECT_EQ(FilesIn(folder_).size(), 1u);
+    ASSERT_EQ(seen.size(), 5u);
+    const auto& question = seen[1];
+    EXPECT_EQ(question.text, kCancelQuestion);
+    EXPECT_EQ(question.buttons, (std::vector<int>{IDYES, IDNO})) << "style 52: Yes and No";
+    EXPECT_EQ(question.icon, LoadIconW(nullptr, MAKEINTRESOURCEW(32515))) << "style 52";
+    EXPECT_EQ(question.owner, host_);
+    EXPECT_EQ(seen[2].edit_text, L"PavoScript");
+    EXPECT_EQ(seen[2].text, seen[0].text);
+    ASSERT_EQ(Run(tree.get(), {Answer(kAskTitle, L"nada", IDCANCEL), Press(kAlerta, IDYES)}), S_OK);
+    EXPECT_EQ(FilesIn(folder_).size(), 1u);
 }
 
 TEST_F(GerarScriptTest, AccentsBecomeSingleAnsiBytesAndAnOldFileIsReplaced) {
@@ -187,36 +190,6 @@ TEST_F(GerarScriptTest, AccentsBecomeSingleAnsiBytesAndAnOldFileIsReplaced) {
               "Configura\xE7\xE3o*CFG^A\r\n"
               "   A\xE7\xE3o \xE9*ACA^CFG\r\n"
               "Oculto*OCU^A\r\n");
-}
-
-TEST_F(GerarScriptTest, CancelThenNoAsksAgainAndThenWrites) {
-    ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
-    std::vector<tq::test::SeenDialog> seen;
-    ASSERT_EQ(
-        Run(tree.get(),
-            {Press(kAskTitle, IDCANCEL), Press(kAlerta, IDNO),
-             // An emptied edit box counts as a cancel too.
-             Answer(kAskTitle, L"", IDOK), Press(kAlerta, IDNO), Answer(kAskTitle, L"depois")},
-            &seen),
-        S_OK);
-    EXPECT_EQ(ReadBytes(folder_ + L"depois.Ini"), tq::script::testing::kTwoMenuScript);
-    EXPECT_EQ(FilesIn(folder_).size(), 1u);
-
-    ASSERT_EQ(seen.size(), 5u);
-    const auto& question = seen[1];
-    EXPECT_EQ(question.text, kCancelQuestion);
-    EXPECT_EQ(question.buttons, (std::vector<int>{IDYES, IDNO})) << "style 52: Yes and No";
-    EXPECT_EQ(question.icon, LoadIconW(nullptr, MAKEINTRESOURCEW(32515)))
-        << "style 52: exclamation";
-    EXPECT_EQ(question.owner, host_);
-    EXPECT_EQ(seen[2].edit_text, L"PavoScript") << "asked again exactly as the first time";
-    EXPECT_EQ(seen[2].text, seen[0].text);
-}
-
-TEST_F(GerarScriptTest, CancelThenYesWritesNothing) {
-    ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
-    ASSERT_EQ(Run(tree.get(), {Answer(kAskTitle, L"nada", IDCANCEL), Press(kAlerta, IDYES)}), S_OK);
-    EXPECT_TRUE(FilesIn(folder_).empty());
 }
 
 TEST_F(GerarScriptTest, EmptyTreeShowsTheNoticeAndWritesNothing) {
