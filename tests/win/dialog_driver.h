@@ -1,27 +1,17 @@
 // Drives real dialogs and message boxes from a second thread, for tests that call code which
-// shows them modally (MessageBoxW, DialogBox...).
+// shows them modally (MessageBoxW, DialogBox...):
 //
-//   tq::test::DialogDriver driver({
-//       tq::test::Answer(L"Informe o Nome do Script SEM a Extensão", L"menu"),  // type, then OK
-//       tq::test::Press(L"Alerta!", IDNO),
-//   });
-//   CodeThatShowsTheDialogs();          // on this thread; the driver answers from its own
-//   driver.Finish();                    // stop watching, collect what was seen
+//   tq::test::DialogDriver driver({tq::test::Answer(L"Informe o Nome...", L"menu"),
+//                                  tq::test::Press(L"Alerta!", IDNO)});
+//   CodeThatShowsTheDialogs();  // on this thread; the driver answers from its own
+//   driver.Finish();
 //   EXPECT_TRUE(driver.ok()) << driver.Report();
-//   EXPECT_EQ(driver.seen()[0].edit_text, L"PavoScript");
 //
-// The driver watches the top-level dialogs (class "#32770") of one thread, by default the one
-// that constructed it; windows of other threads and processes (tests running side by side) are
-// never touched.  Steps are matched in order by exact title; when a dialog is found (visible and
-// enabled, i.e. the active modal one) the driver records what it shows, optionally types into
-// its first edit box (WM_SETTEXT), then presses a button (BM_CLICK, posted) or a key (WM_KEYDOWN
-// and WM_KEYUP posted to the focused control, so the dialog manager handles Enter and Esc), and
-// waits for the dialog to go away.
-//
-// Failures never hang the test: a dialog that does not match the next step, one that shows up
-// after the last step, or a step whose dialog does not appear within the timeout is recorded in
-// errors(), and from then on every new dialog of the thread is dismissed (Cancel, Yes, OK, Abort
-// or No, the first the dialog has; WM_CLOSE otherwise) until Finish().
+// It watches the top-level dialogs ("#32770") of one thread only.  Steps match in order by exact
+// title; the driver records what the dialog shows, optionally types into its first edit box, then
+// presses a button (BM_CLICK, posted) or a key (posted to the focused control), and waits for the
+// dialog to go away.  Failures never hang: a dialog that does not match, one after the last step,
+// or a step that never comes is an error, and every later dialog is dismissed until Finish().
 #pragma once
 
 #include <windows.h>
