@@ -459,33 +459,12 @@ TEST_F(BibCom, IsDirtyAnswersWhetherTheTreeChangedSinceItWasClean) {
     }
 }
 
-// A property bag as a container keeps one: names to VARIANTs, read back as the type asked for.
-class Bag final : public tq::com::ComObject<Bag, IPropertyBag> {
-  public:
-    static std::span<const tq::com::QiEntry> Interfaces() {
-        static const tq::com::QiEntry table[] = {TQ_QI(Bag, IPropertyBag)};
-        return table;
-    }
-    IFACEMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
-        auto it = values.find(name);
-        if (it == values.end()) return E_INVALIDARG;
-        const VARTYPE want = V_VT(value);
-        VariantInit(value);
-        return want == VT_EMPTY ? VariantCopy(value, &it->second)
-                                : VariantChangeType(value, &it->second, 0, want);
-    }
-    IFACEMETHODIMP Write(LPCOLESTR name, VARIANT* value) override {
-        return VariantCopy(&values[name], value);
-    }
-    std::map<std::wstring, Variant> values;
-};
-
 TEST_F(BibCom, PropertyBagHoldsTheStreamAsBase64AndBadBagsChangeNothing) {
     ComPtr<MenuTree> tree = SampleTree(), copy = NewTree();
     ComPtr<IPersistPropertyBag> ppb, copy_ppb;
     ASSERT_HRESULT_SUCCEEDED(tree.As(IID_IPersistPropertyBag, &ppb));
     ASSERT_HRESULT_SUCCEEDED(copy.As(IID_IPersistPropertyBag, &copy_ppb));
-    ComPtr<Bag> bag = Bag::Make();
+    ComPtr<TestBag> bag = TestBag::Make();
     ASSERT_HRESULT_SUCCEEDED(ppb->Save(bag.get(), TRUE, FALSE));
     ASSERT_EQ(bag->values.size(), 2u);
     EXPECT_EQ(V_VT(&bag->values[L"Versao"]), VT_I4);
@@ -510,14 +489,14 @@ TEST_F(BibCom, PropertyBagHoldsTheStreamAsBase64AndBadBagsChangeNothing) {
         {L"Versao", Variant::FromString(L"um"), DISP_E_TYPEMISMATCH},
     };
     for (const auto& c : cases) {
-        ComPtr<Bag> damaged = Bag::Make();
+        ComPtr<TestBag> damaged = TestBag::Make();
         damaged->values = bag->values;
         damaged->values[c.name] = c.value;
         EXPECT_EQ(copy_ppb->Load(damaged.get(), nullptr), c.hr);
         EXPECT_FALSE(TakeErrorText().empty());
         EXPECT_EQ(Dump(copy.get()), loaded);
     }
-    ASSERT_HRESULT_SUCCEEDED(copy_ppb->Load(Bag::Make().get(), nullptr));
+    ASSERT_HRESULT_SUCCEEDED(copy_ppb->Load(TestBag::Make().get(), nullptr));
     EXPECT_EQ(CountOf(copy.get()), 0) << "an empty bag holds an empty tree";
 }
 

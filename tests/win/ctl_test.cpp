@@ -261,47 +261,4 @@ ComPtr<MenuTree> DesignerControl::Tree() {
     return tree;
 }
 
-// ---- TestBag ----
-
-std::span<const tq::com::QiEntry> TestBag::Interfaces() {
-    static const tq::com::QiEntry table[] = {TQ_QI(TestBag, IPropertyBag)};
-    return table;
-}
-
-HRESULT TestBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
-    reads.emplace_back(name);
-    Variant stored;
-    if (auto obj = objects.find(name); obj != objects.end()) {
-        V_VT(&stored) = VT_UNKNOWN;
-        V_UNKNOWN(&stored) = nullptr;
-        const HRESULT hr = OleLoadFromStream(StreamOf(obj->second).get(), IID_IUnknown,
-                                             reinterpret_cast<void**>(&V_UNKNOWN(&stored)));
-        if (FAILED(hr)) return hr;
-    } else if (auto it = values.find(name); it != values.end()) {
-        stored = it->second;
-    } else {
-        return E_INVALIDARG;
-    }
-    const VARTYPE wanted = V_VT(value);
-    VariantInit(value);
-    if (wanted == VT_EMPTY) return VariantCopy(value, &stored);
-    return VariantChangeType(value, &stored, 0, wanted);
-}
-
-HRESULT TestBag::Write(LPCOLESTR name, VARIANT* value) {
-    if (V_VT(value) == VT_UNKNOWN || V_VT(value) == VT_DISPATCH) {
-        IUnknown* obj = V_VT(value) == VT_UNKNOWN ? V_UNKNOWN(value) : V_DISPATCH(value);
-        ComPtr<IPersistStream> persist;
-        HRESULT hr = obj ? obj->QueryInterface(IID_IPersistStream, persist.put_void()) : E_POINTER;
-        ComPtr<IStream> s = StreamOf("");
-        if (SUCCEEDED(hr)) hr = OleSaveToStream(persist.get(), s.get());
-        if (FAILED(hr)) return hr;
-        objects[name] = StreamBytes(s.get());
-        values.erase(name);
-        return S_OK;
-    }
-    objects.erase(name);
-    return VariantCopy(&values[name], value);
-}
-
 }  // namespace tq::test

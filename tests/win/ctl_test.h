@@ -1,5 +1,5 @@
 // The control's side of the shared Windows test helpers: Wine's ATL host, a scriptable container
-// site, an event sink, a classic form designer's hosting sequence and a container's property bag.
+// site, an event sink and a classic form designer's hosting sequence.
 #pragma once
 
 #include "tqMenuCtl.h"
@@ -133,19 +133,6 @@ class DesignerControl {
     ComPtr<_tqMenu> ctl;
     ComPtr<IOleObject> ole;
     ComPtr<EventSink> sink;
-};
-
-// A container's property bag: objects saved into bytes (OleSaveToStream) and made anew on Read,
-// as a form file keeps them; Read of a missing name answers E_INVALIDARG; requested types are
-// converted with VariantChangeType.  Every Read is recorded.
-class TestBag final : public tq::com::ComObject<TestBag, IPropertyBag> {
-  public:
-    static std::span<const tq::com::QiEntry> Interfaces();
-    std::map<std::wstring, Variant> values;
-    std::map<std::wstring, std::string> objects;
-    std::vector<std::wstring> reads;
-    IFACEMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override;
-    IFACEMETHODIMP Write(LPCOLESTR name, VARIANT* value) override;
 };
 
 }  // namespace tq::test

@@ -1,7 +1,8 @@
 // Shared helpers of the Windows tests and benchmarks (run under Wine): trees through the
-// registry, streams, error texts, a real top-level form, keyboard input and Win32 menus read
-// back (ctl_test.h adds the control's hosts).  Nothing here asserts: a helper that cannot do its
-// job answers null, a failed HRESULT or an empty value, and the caller checks it.
+// registry, streams, error texts, a real top-level form, keyboard input, Win32 menus read back and
+// a container's property bag (ctl_test.h adds the control's hosts).  Nothing here asserts: a
+// helper that cannot do its job answers null, a failed HRESULT or an empty value, and the caller
+// checks it.
 #pragma once
 
 #include <windows.h>
@@ -90,5 +91,18 @@ void Pump(DWORD ms, const std::function<bool()>& done = nullptr);
 // Presses `vks` as a user does: one after another (each down then up), or together as a chord
 // (down in order, up in reverse).
 void Tap(std::initializer_list<WORD> vks, bool chord = false);
+
+// A container's property bag: objects saved into bytes (OleSaveToStream) and made anew on Read,
+// as a form file keeps them; Read of a missing name answers E_INVALIDARG; requested types are
+// converted with VariantChangeType.  Every Read is recorded.
+class TestBag final : public tq::com::ComObject<TestBag, IPropertyBag> {
+  public:
+    static std::span<const tq::com::QiEntry> Interfaces();
+    std::map<std::wstring, Variant> values;
+    std::map<std::wstring, std::string> objects;
+    std::vector<std::wstring> reads;
+    IFACEMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override;
+    IFACEMETHODIMP Write(LPCOLESTR name, VARIANT* value) override;
+};
 
 }  // namespace tq::test
