@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tq/bib/com_menu_level.h"
 #include "tq/com/com_ptr.h"
 #include "tq/com/strings.h"
 #include "tq/script/script_file.h"
@@ -91,7 +92,7 @@ std::vector<std::string> AnsiLines(MenuTree* tree) {
             lines.push_back(tq::com::ToAnsi(tq::com::AsWide(line)) + "\r\n");
         }
     } sink;
-    tq::script::WriteScript(*tq::script::MenuTreeLevel(tree), sink);
+    tq::script::WriteScript(*tq::bib::WrapComMenuTree(tq::com::ComPtr<MenuTree>(tree)), sink);
     return std::move(sink.lines);
 }
 
@@ -156,15 +157,15 @@ int main() {
                     }
                 } sink;
                 sink.f = _wfopen(tree_path.c_str(), L"wb");
-                tq::script::WriteScript(*tq::script::MenuTreeLevel(tree.get()), sink);
+                tq::script::WriteScript(*tq::bib::WrapComMenuTree(tree), sink);
                 fclose(sink.f);
             }));
             batched.push_back(Ms([&] {
-                tq::script::WriteScriptFile(*tq::script::MenuTreeLevel(tree.get()), export_path,
+                tq::script::WriteScriptFile(*tq::bib::WrapComMenuTree(tree), export_path,
                                             tq::script::WriteMode::kBatched);
             }));
             per_line.push_back(Ms([&] {
-                tq::script::WriteScriptFile(*tq::script::MenuTreeLevel(tree.get()), line_path,
+                tq::script::WriteScriptFile(*tq::bib::WrapComMenuTree(tree), line_path,
                                             tq::script::WriteMode::kLinePerCall);
             }));
         }

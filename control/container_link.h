@@ -24,30 +24,19 @@
 
 namespace tq::ctl {
 
-class HostObjects {
-  public:
-    virtual HWND HostWindow() = 0;
-    virtual std::wstring ControlName() = 0;
-    virtual bool UserMode() = 0;
-    virtual bool HideThroughExtender() = 0;
-
-  protected:
-    ~HostObjects() = default;
-};
-
-class ContainerLink final : public HostObjects {
+class ContainerLink final {
   public:
     void SetSite(IOleClientSite* site) { site_ = site; }
     IOleClientSite* Site() const { return site_.get(); }
 
     // Throws when there is no container or it cannot name the window.
-    HWND HostWindow() override;
+    HWND HostWindow();
     // Null when the control has no container at all (a script's CreateObject); otherwise as
     // HostWindow.
     HWND HostWindowIfAny();
-    std::wstring ControlName() override;
-    bool UserMode() override;
-    bool HideThroughExtender() override;
+    std::wstring ControlName();
+    bool UserMode();
+    bool HideThroughExtender();
 
     // The extender object, or null when the container has none.
     com::ComPtr<IDispatch> Extender() const;

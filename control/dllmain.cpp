@@ -67,9 +67,9 @@ std::vector<RegValue> PropertyPageKeys(const std::wstring& path) {
 
 // The page's "Gera Script" button scripts gctlMenu, the tqMenu shown last on this thread.
 IDispatch* ShownControlForScript() {
-    tq::ctl::TqMenu* control = tq::ctl::ShownControl();
+    tq::ctl::CommandReceiver* control = tq::ctl::ShownControl();
     if (!control) return nullptr;
-    IDispatch* d = static_cast<_tqMenu*>(control);
+    IDispatch* d = control->Automation();
     d->AddRef();
     return d;
 }

@@ -12,7 +12,6 @@
 #include "tq/com/variant.h"
 #include "tq/error.h"
 #include "shortcut_keys.h"
-#include "tq_menu.h"
 
 namespace tq::ctl {
 
@@ -25,12 +24,12 @@ struct HostState {
     WNDPROC previous = nullptr;  // the window's procedure before WindowProc
     // The live controls shown on the window, weak, in the order of their last Show: the last
     // one receives the commands.  ForgetControl takes a dying control out.
-    std::vector<TqMenu*> controls;
+    std::vector<CommandReceiver*> controls;
     com::ModuleLock keep_loaded;
 
-    TqMenu* Receiver() const { return controls.empty() ? nullptr : controls.back(); }
+    CommandReceiver* Receiver() const { return controls.empty() ? nullptr : controls.back(); }
     // Takes `control` out; true when it was there.
-    bool Remove(TqMenu* control) {
+    bool Remove(CommandReceiver* control) {
         auto it = std::find(controls.begin(), controls.end(), control);
         if (it == controls.end()) return false;
         controls.erase(it);
@@ -41,7 +40,7 @@ struct HostState {
 // All subclassed windows of the process.  Each window is only touched from its own thread, but
 // controls on several threads share the map, so it has a lock; nothing is called with it held.
 SRWLOCK g_lock = SRWLOCK_INIT;
-thread_local TqMenu* g_ctl_menu = nullptr;  // gctlMenu, one per thread
+thread_local CommandReceiver* g_ctl_menu = nullptr;  // gctlMenu, one per thread
 std::map<HWND, std::shared_ptr<HostState>>* g_hosts = nullptr;
 
 class Locked {
@@ -105,10 +104,12 @@ std::wstring TextOf(HRESULT hr) {
 
 // The WM_COMMAND part of WindowProc: find the entry and raise MenuClick.
 void Dispatch(const std::shared_ptr<HostState>& st, WPARAM wparam) {
-    ComPtr<TqMenu> control;
+    CommandReceiver* control = nullptr;
+    ComPtr<IDispatch> keep;  // a counted reference for the length of the call
     {
         Locked lock;
-        control = st->Receiver();  // a counted reference for the length of the call
+        control = st->Receiver();
+        if (control) keep = control->Automation();
     }
     if (!control) return;  // the controls died; their form lives on
     // Only an identifier of the control's current bar names an entry: an entry left off the bar
@@ -128,7 +129,7 @@ void Dispatch(const std::shared_ptr<HostState>& st, WPARAM wparam) {
 
 }  // namespace
 
-void InstallWindowProc(HWND host, TqMenu* control) {
+void InstallWindowProc(HWND host, CommandReceiver* control) {
     if (!host || !IsWindow(host))
         throw tq::Error(static_cast<int32_t>(E_INVALIDARG),
                         u"A janela do formulário do tqMenu não existe");
@@ -162,15 +163,15 @@ void InstallWindowProc(HWND host, TqMenu* control) {
     st->previous = reinterpret_cast<WNDPROC>(previous);
 }
 
-void SetShownControl(TqMenu* control) noexcept {
+void SetShownControl(CommandReceiver* control) noexcept {
     g_ctl_menu = control;
 }
 
-TqMenu* ShownControl() noexcept {
+CommandReceiver* ShownControl() noexcept {
     return g_ctl_menu;
 }
 
-void ForgetControl(TqMenu* control) noexcept {
+void ForgetControl(CommandReceiver* control) noexcept {
     if (g_ctl_menu == control) g_ctl_menu = nullptr;
     std::vector<std::pair<HWND, std::shared_ptr<HostState>>> orphans;
     {

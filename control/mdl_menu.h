@@ -25,23 +25,44 @@
 #pragma once
 
 #include <windows.h>
+#include <oaidl.h>
+
+#include <string_view>
+
+#include "tq/com/com_ptr.h"
+#include "tqBiblioteca.h"
 
 namespace tq::ctl {
 
-class TqMenu;
+// What the window procedure and the property page need of a tqMenu shown on a form.
+class CommandReceiver {
+  public:
+    // Whether the command identifier `id` belongs to an entry of the control's current bar.
+    virtual bool OwnsCommand(LONG id) const = 0;
+    // The control's MenuTree (throws).
+    virtual com::ComPtr<::MenuTree> Tree() = 0;
+    // Raises the control event `name` ("MenuClick") with `item`; the first sink failure.
+    virtual HRESULT DispararEvento(std::wstring_view name, IDispatch* item) = 0;
+    // The control's _tqMenu, not AddRef'd: held for the length of a call, and what the page's
+    // "Gera Script" calls GerarScript on.
+    virtual IDispatch* Automation() = 0;
+
+  protected:
+    ~CommandReceiver() = default;
+};
 
 // Installs WindowProc on `host` for `control`; on a window that already has it, only makes
 // `control` the one that receives its commands (the others shown there stay, behind it).
 // Throws on failure.
-void InstallWindowProc(HWND host, TqMenu* control);
+void InstallWindowProc(HWND host, CommandReceiver* control);
 
 // `control` is going away: no window will reach it again.
-void ForgetControl(TqMenu* control) noexcept;
+void ForgetControl(CommandReceiver* control) noexcept;
 
 // gctlMenu: the control shown last on the calling thread, or null once it is gone.  Held weakly
 // like the window state: the property page's "Gera Script" asks it for GerarScript.
-void SetShownControl(TqMenu* control) noexcept;
-TqMenu* ShownControl() noexcept;
+void SetShownControl(CommandReceiver* control) noexcept;
+CommandReceiver* ShownControl() noexcept;
 
 // Whether WindowProc is installed on `host` (tests, diagnostics).
 bool HasWindowProc(HWND host) noexcept;

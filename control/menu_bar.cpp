@@ -1,14 +1,14 @@
 #include "menu_bar.h"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "tq/bib/com_menu_level.h"
 #include "tq/bib/persist.h"
-#include "tq/com/error_info.h"
 #include "tq/com/strings.h"
-#include "tq/com/variant.h"
 #include "tq/error.h"
 #include "tq/shortcut.h"
 
@@ -43,51 +43,11 @@ static_assert(offsetof(MenuItemRecord, cch) == offsetof(MENUITEMINFOA, cch));
 
 namespace {
 
-using com::Check;
-using com::ComPtr;
-
 // fMask of every entry: state, identifier, type and data; an entry with children adds its popup.
 constexpr UINT kMaskEntry = MIIM_STATE | MIIM_ID | MIIM_TYPE | MIIM_DATA;  // 51
 constexpr UINT kMaskPopup = kMaskEntry | MIIM_SUBMENU;                     // 55
 static_assert(kMaskEntry == 51 && kMaskPopup == 55);
 static_assert(MFT_SEPARATOR == 0x800 && MF_GRAYED == 1);
-
-// The entry at 1-based position i, asked of the level afresh on every use: nothing of the tree
-// is cached, so a tree that changes under a call is read as it is now.
-ComPtr<::MenuItem> Item(::MenuTree* level, short i) {
-    com::Variant index;
-    V_VT(&index) = VT_I2;
-    V_I2(&index) = i;
-    ComPtr<::MenuItem> item;
-    Check(level->get_Item(index, item.put()));
-    if (!item) throw tq::Error(E_POINTER, u"MenuTree.Item devolveu Nothing");
-    return item;
-}
-
-short Count(::MenuTree* level) {
-    short n = 0;
-    Check(level->get_Count(&n));
-    return n;
-}
-
-ComPtr<::MenuTree> SubMenu(::MenuItem* item) {
-    ComPtr<::MenuTree> sub;
-    Check(item->get_SubMenu(sub.put()));
-    if (!sub) throw tq::Error(E_POINTER, u"MenuItem.SubMenu devolveu Nothing");
-    return sub;
-}
-
-bool Visivel(::MenuItem* item) {
-    VARIANT_BOOL v = VARIANT_FALSE;
-    Check(item->get_Visivel(&v));
-    return v != VARIANT_FALSE;
-}
-
-bool Habilitado(::MenuItem* item) {
-    VARIANT_BOOL v = VARIANT_FALSE;
-    Check(item->get_Habilitado(&v));
-    return v != VARIANT_FALSE;
-}
 
 // The bar nests no deeper than a saved tree may (an entry of the bar itself is at depth 1):
 // each level is a popup, and Windows handles deep chains of them badly.
@@ -119,13 +79,13 @@ void MenuBar::MontarMenu() {
     hnd_menu_ = LongFromMenu(CreateMenu());
     shortcuts_.SetBar(MenuFromLong(hnd_menu_));
     SetMenu(owner_.HostWindow(), MenuFromLong(hnd_menu_));
-    ComPtr<::MenuTree> tree = owner_.Tree();
-    if (Count(tree.get()) == 0) {
+    std::unique_ptr<bib::IMenuLevel> tree = bib::WrapComMenuTree(owner_.Tree());
+    if (tree->Count() == 0) {
         const std::wstring nome = owner_.ControlName();
         CriarItemMenu(hnd_menu_, nome, true, false);
     }
     try {
-        DefineMenu(tree.get(), hnd_menu_);
+        Define(std::move(tree), hnd_menu_);
     } catch (const TooDeep&) {
         // No bar at all rather than a part of one.
         SetMenu(owner_.HostWindow(), nullptr);
@@ -140,72 +100,68 @@ void MenuBar::MontarMenu() {
 void MenuBar::DefineMenu(::MenuTree* level, LONG hnd_pai) {
     if (!level)
         throw tq::Error(static_cast<int32_t>(0x800A01A8), u"DefineMenu precisa de um MenuTree");
+    Define(bib::WrapComMenuTree(com::ComPtr<::MenuTree>(level)), hnd_pai);
+}
+
+void MenuBar::Define(std::unique_ptr<bib::IMenuLevel> level, LONG hnd_pai) {
     // Depth first, each entry before its children and its children before its next sibling.
     // The walk keeps its own stack, so a deep tree cannot exhaust the thread's stack.
-    struct Frame {
-        ComPtr<::MenuTree> level;
-        LONG hnd_pai;
-        short count;  // read once, when the level's loop starts
-        short i;
-        bool enabled;  // every entry above the level is enabled
-    };
     std::vector<Frame> stack;
-    stack.push_back({ComPtr<::MenuTree>(level), hnd_pai, Count(level), 0, true});
+    const int32_t count = level->Count();
+    stack.push_back({std::move(level), hnd_pai, count, 0, true});
     const int appended_from = GetMenuItemCount(MenuFromLong(hnd_pai));
-    while (!stack.empty()) {
-        Frame& f = stack.back();
-        if (f.i >= f.count) {  // a Count of 0 or less adds nothing
-            stack.pop_back();
-            continue;
+    try {
+        while (!stack.empty()) {
+            Frame& f = stack.back();
+            if (f.i >= f.count) {  // a Count of 0 or less adds nothing
+                stack.pop_back();
+                continue;
+            }
+            ++f.i;
+            if (std::optional<Frame> below = DefineEntry(f, stack.size()))
+                stack.push_back(std::move(*below));  // `f` is not used after this
         }
-        const short i = ++f.i;
-        ::MenuTree* lv = f.level.get();
-        // Each property below is read through a fresh Item(i), as the tree may change under a
-        // call.  Holding one reference meanwhile lets the library answer every call with the
-        // same object instead of making and dropping one per call.
-        const ComPtr<::MenuItem> pin = Item(lv, i);
-        if (!Visivel(Item(lv, i).get())) continue;
-
-        com::Bstr texto_menu;
-        Check(Item(lv, i)->get_TextoMenu(texto_menu.put()));
-        const bool habilitado = Habilitado(Item(lv, i).get());
-        const ComPtr<::MenuTree> sub_pin = SubMenu(Item(lv, i).get());
-        const bool tem_filhos = Count(sub_pin.get()) > 0;
-        // With shortcuts on, a leaf with a TeclaExtenso shows it in the shortcut column.
-        com::Bstr tecla;
-        if (atalhos_ && !tem_filhos) Check(Item(lv, i)->get_TeclaExtenso(tecla.put()));
-        std::wstring texto(texto_menu.view());
-        if (!tecla.view().empty()) {
-            com::Bstr caption;
-            Check(Item(lv, i)->get_Caption(caption.put()));
-            texto.assign(caption.view()).append(L"\t").append(tecla.view());
-        }
-        if (tem_filhos && stack.size() >= kMaxBarDepth) {
-            // Too deep: take back every entry added to `hnd_pai` (with its popups) and refuse.
-            HMENU target = MenuFromLong(hnd_pai);
-            for (int n = GetMenuItemCount(target); n > appended_from && n > 0; --n)
-                DeleteMenu(target, static_cast<UINT>(n - 1), MF_BYPOSITION);
-            throw TooDeep();
-        }
-
-        const LONG r = CriarItemMenu(f.hnd_pai, texto, habilitado, tem_filhos);
-        Check(Item(lv, i)->put_HndMenu(r));
-        const bool enabled = f.enabled && habilitado;
-        if (!tem_filhos && r != 0 && enabled && (texto.empty() || texto.front() != L'-')) {
-            if (const std::optional<Shortcut> key = ParseShortcut(com::AsPortable(tecla.view())))
-                shortcuts_.Add(key->Code(), static_cast<UINT>(r), MenuFromLong(f.hnd_pai),
-                               static_cast<UINT>(GetMenuItemCount(MenuFromLong(f.hnd_pai)) - 1));
-        }
-
-        ComPtr<::MenuTree> sub = SubMenu(Item(lv, i).get());
-        const short sub_count = Count(sub.get());
-        if (sub_count > 0) {
-            LONG hnd = 0;
-            Check(Item(lv, i)->get_HndMenu(&hnd));
-            stack.push_back(
-                {std::move(sub), hnd, sub_count, 0, enabled});  // `f` is not used after this
-        }
+    } catch (const TooDeep&) {
+        // Take back every entry added to `hnd_pai` (with its popups) before refusing.
+        HMENU target = MenuFromLong(hnd_pai);
+        for (int n = GetMenuItemCount(target); n > appended_from && n > 0; --n)
+            DeleteMenu(target, static_cast<UINT>(n - 1), MF_BYPOSITION);
+        throw;
     }
+}
+
+std::optional<MenuBar::Frame> MenuBar::DefineEntry(const Frame& f, size_t depth) {
+    // Each property below is read through a fresh Item(i), as the tree may change under a
+    // call.  Holding one entry meanwhile lets the library answer every call with the same
+    // object instead of making and dropping one per call.
+    bib::IMenuLevel& lv = *f.level;
+    const int32_t i = f.i;
+    const std::unique_ptr<bib::IMenuEntry> pin = lv.Item(i);
+    if (!lv.Item(i)->Visivel()) return std::nullopt;
+
+    std::wstring texto(com::AsWide(lv.Item(i)->TextoMenu()));
+    const bool habilitado = lv.Item(i)->Habilitado();
+    const bool tem_filhos = lv.Item(i)->SubMenu()->Count() > 0;
+    // With shortcuts on, a leaf with a TeclaExtenso shows it in the shortcut column.
+    String tecla;
+    if (atalhos_ && !tem_filhos) tecla = lv.Item(i)->TeclaExtenso();
+    if (!tecla.empty())
+        texto.assign(com::AsWide(lv.Item(i)->Caption())).append(L"\t").append(com::AsWide(tecla));
+    if (tem_filhos && depth >= kMaxBarDepth) throw TooDeep();
+
+    const LONG r = CriarItemMenu(f.hnd_pai, texto, habilitado, tem_filhos);
+    lv.Item(i)->SetHndMenu(r);
+    const bool enabled = f.enabled && habilitado;
+    if (!tem_filhos && r != 0 && enabled && (texto.empty() || texto.front() != L'-')) {
+        if (const std::optional<Shortcut> key = ParseShortcut(tecla))
+            shortcuts_.Add(key->Code(), static_cast<UINT>(r), MenuFromLong(f.hnd_pai),
+                           static_cast<UINT>(GetMenuItemCount(MenuFromLong(f.hnd_pai)) - 1));
+    }
+
+    std::unique_ptr<bib::IMenuLevel> sub = lv.Item(i)->SubMenu();
+    const int32_t sub_count = sub->Count();
+    if (sub_count <= 0) return std::nullopt;
+    return Frame{std::move(sub), lv.Item(i)->HndMenu(), sub_count, 0, enabled};
 }
 
 LONG MenuBar::CriarItemMenu(LONG hnd_pai, std::wstring_view texto, bool habilitado,
@@ -240,30 +196,26 @@ LONG MenuBar::CriarItemMenu(LONG hnd_pai, std::wstring_view texto, bool habilita
 }
 
 void MenuBar::ReloadDefault() {
-    RecarregarPadrao(owner_.Tree().get());
-}
-
-void MenuBar::RecarregarPadrao(::MenuTree* level) {
-    // Depth first like DefineMenu: an entry, then its children, then its next sibling.
-    struct Frame {
-        ComPtr<::MenuTree> level;
-        short count;
-        short i;
+    // Depth first like Define: an entry, then its children, then its next sibling.
+    struct Level {
+        std::unique_ptr<bib::IMenuLevel> level;
+        int32_t count;
+        int32_t i;
     };
-    std::vector<Frame> stack;
-    stack.push_back({ComPtr<::MenuTree>(level), Count(level), 0});
+    std::vector<Level> stack;
+    std::unique_ptr<bib::IMenuLevel> tree = bib::WrapComMenuTree(owner_.Tree());
+    const int32_t count = tree->Count();
+    stack.push_back({std::move(tree), count, 0});
     while (!stack.empty()) {
-        Frame& f = stack.back();
+        Level& f = stack.back();
         if (f.i >= f.count) {
             stack.pop_back();
             continue;
         }
-        ComPtr<::MenuItem> item = Item(f.level.get(), ++f.i);
-        VARIANT_BOOL padrao = VARIANT_FALSE;
-        Check(item->get_HabilitadoDefault(&padrao));
-        Check(item->put_Habilitado(padrao));
-        ComPtr<::MenuTree> sub = SubMenu(item.get());
-        const short n = Count(sub.get());
+        const std::unique_ptr<bib::IMenuEntry> item = f.level->Item(++f.i);
+        item->SetHabilitado(item->HabilitadoDefault());
+        std::unique_ptr<bib::IMenuLevel> sub = item->SubMenu();
+        const int32_t n = sub->Count();
         if (n > 0) stack.push_back({std::move(sub), n, 0});
     }
 }

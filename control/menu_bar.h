@@ -21,13 +21,16 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "command_ids.h"
 #include "shortcut_keys.h"
-#include "tqMenuCtl.h"
+#include "tq/bib/menu_level.h"
 #include "tq/com/com_ptr.h"
+#include "tqMenuCtl.h"
 
 namespace tq::ctl {
 
@@ -75,11 +78,23 @@ class MenuBar {
     bool UsesId(LONG id) const { return ids_.EmUso(id); }
 
   private:
+    // A level of the walk: its entries are read through `level` afresh on every use.
+    struct Frame {
+        std::unique_ptr<bib::IMenuLevel> level;
+        LONG hnd_pai;
+        int32_t count;  // read once, when the level's loop starts
+        int32_t i;      // 1-based position of the entry being built
+        bool enabled;   // every entry above the level is enabled
+    };
+
     void MontarMenu();
+    void Define(std::unique_ptr<bib::IMenuLevel> level, LONG hnd_pai);
+    // Builds the entry f.i of f.level (nothing when it is hidden); returns its child level's
+    // frame when it has children.  `depth` is the nesting of f.level (the bar's is 1).
+    std::optional<Frame> DefineEntry(const Frame& f, size_t depth);
     // Inserts one entry at the end of `hnd_pai`; returns the popup handle (entry with children),
     // the new identifier (leaf), or 0 when Windows refused the entry.
     LONG CriarItemMenu(LONG hnd_pai, std::wstring_view texto, bool habilitado, bool tem_filhos);
-    static void RecarregarPadrao(::MenuTree* level);
 
     MenuOwner& owner_;
     LONG hnd_menu_ = 0;  // the bar last read from the window or created

@@ -23,6 +23,7 @@
 #include "connection_point.h"
 #include "container_link.h"
 #include "control_window.h"
+#include "mdl_menu.h"
 #include "menu_bar.h"
 #include "tqMenuCtl.h"
 #include "tq/com/dispatch.h"
@@ -50,7 +51,8 @@ class TqMenu final
                             IOleInPlaceObject, IOleInPlaceActiveObject, IOleControl, IViewObject2,
                             IPersistStreamInit, IPersistPropertyBag, IProvideClassInfo2,
                             IConnectionPointContainer, ISpecifyPropertyPages, ISupportErrorInfo>,
-      private MenuOwner {
+      private MenuOwner,
+      private CommandReceiver {
   public:
     TqMenu();
     ~TqMenu();
@@ -154,13 +156,13 @@ class TqMenu final
     // For code of this library (the window procedure, the property page): raises the control
     // event `name` ("MenuClick", with `item`); any other name does nothing.  A sink's failure
     // does not keep the event from the other sinks; the first failure is returned.
-    HRESULT DispararEvento(std::wstring_view name, IDispatch* item);
+    HRESULT DispararEvento(std::wstring_view name, IDispatch* item) override;
     // The MenuTree getter as code of this library uses it (throws).
     com::ComPtr<::MenuTree> Tree() override;
-    HostObjects& Host() { return link_; }
     // Whether the command identifier `id` belongs to an entry of the current bar: the window
     // procedure raises MenuClick for nothing else.
-    bool OwnsCommand(LONG id) const { return bar_.UsesId(id); }
+    bool OwnsCommand(LONG id) const override { return bar_.UsesId(id); }
+    IDispatch* Automation() override { return static_cast<_tqMenu*>(this); }
 
   private:
     // MenuOwner

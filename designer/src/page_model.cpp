@@ -313,7 +313,7 @@ void PageModel::ClickNode(Node& node) {
 
 // ---- Property page events ----------------------------------------------------------------
 
-void PageModel::PropertyPage_SelectionChanged(std::unique_ptr<model::IMenuLevel> menuTree) {
+void PageModel::PropertyPage_SelectionChanged(std::unique_ptr<bib::IMenuLevel> menuTree) {
     Run([&] {
         mMenuTree_ = std::move(menuTree);
         CarregaPagina();
@@ -352,12 +352,12 @@ void PageModel::CarregaPagina() {
 // The walks below go depth first with explicit stacks, never recursing per level: a tree built
 // by code at run time may be nested far deeper than any thread's stack allows.
 
-void PageModel::CarregaArvore(model::IMenuLevel& nivel, const String& chavePai) {
+void PageModel::CarregaArvore(bib::IMenuLevel& nivel, const String& chavePai) {
     // One frame per level being read: the level (owned from the second one on), the key of the
     // node its entries go under, and the next position to read.
     struct Nivel {
-        std::unique_ptr<model::IMenuLevel> dono;
-        model::IMenuLevel* nivel;
+        std::unique_ptr<bib::IMenuLevel> dono;
+        bib::IMenuLevel* nivel;
         String chavePai;
         int32_t n;
         int32_t i;
@@ -385,7 +385,7 @@ void PageModel::CarregaArvore(model::IMenuLevel& nivel, const String& chavePai) 
         trv_.SetChecked(no, item->HabilitadoDefault());
         auto sub = item->SubMenu();
         if (sub->Count() > 0) {
-            model::IMenuLevel* abaixo = sub.get();
+            bib::IMenuLevel* abaixo = sub.get();
             const int32_t n = abaixo->Count();
             pilha.push_back(Nivel{std::move(sub), abaixo, std::move(chave), n, 0});
         }
@@ -405,12 +405,12 @@ void PageModel::MontaMenuTree() {
     }
 }
 
-void PageModel::MontaItens(Node* primeiro, model::IMenuLevel& nivel) {
+void PageModel::MontaItens(Node* primeiro, bib::IMenuLevel& nivel) {
     // One frame per level being written: the next node to add and the level it goes to.
     struct Nivel {
         Node* no;
-        std::unique_ptr<model::IMenuLevel> dono;
-        model::IMenuLevel* nivel;
+        std::unique_ptr<bib::IMenuLevel> dono;
+        bib::IMenuLevel* nivel;
     };
     std::vector<Nivel> pilha;
     pilha.push_back(Nivel{primeiro, nullptr, &nivel});
@@ -436,27 +436,27 @@ void PageModel::MontaItens(Node* primeiro, model::IMenuLevel& nivel) {
         item->SetVisivel(no->Bold());
         if (no->Children() > 0) {
             auto sub = item->SubMenu();
-            model::IMenuLevel* abaixo = sub.get();
+            bib::IMenuLevel* abaixo = sub.get();
             pilha.push_back(Nivel{no->Child(), std::move(sub), abaixo});
         }
     }
 }
 
-void PageModel::MontaTextoMenu(model::IMenuLevel& nivel) {
+void PageModel::MontaTextoMenu(bib::IMenuLevel& nivel) {
     // One frame per level: the first pass reads its entries one by one, and a submenu met on
     // the way is laid out completely (its own frame) before the pass goes on.  The second pass
     // works on the entries and captions the first one read: laying out the levels below
     // changes nothing at this level.
     struct Nivel {
-        std::unique_ptr<model::IMenuLevel> dono;
-        model::IMenuLevel* nivel;
+        std::unique_ptr<bib::IMenuLevel> dono;
+        bib::IMenuLevel* nivel;
         int32_t n;
         int32_t i = 0;
         int16_t largura = 0;
         bool folha = false;
-        std::vector<std::pair<std::unique_ptr<model::IMenuEntry>, String>> itens;
+        std::vector<std::pair<std::unique_ptr<bib::IMenuEntry>, String>> itens;
     };
-    const auto abre = [](std::unique_ptr<model::IMenuLevel> dono, model::IMenuLevel* nivel) {
+    const auto abre = [](std::unique_ptr<bib::IMenuLevel> dono, bib::IMenuLevel* nivel) {
         Nivel f{std::move(dono), nivel, nivel->Count(), 0, 0, false, {}};
         f.itens.reserve(static_cast<size_t>(f.n > 0 ? f.n : 0));
         return f;
@@ -478,7 +478,7 @@ void PageModel::MontaTextoMenu(model::IMenuLevel& nivel) {
                 topo.folha = true;
             topo.itens.emplace_back(std::move(item), std::move(caption));
             if (temFilhos) {
-                model::IMenuLevel* abaixo = sub.get();
+                bib::IMenuLevel* abaixo = sub.get();
                 pilha.push_back(abre(std::move(sub), abaixo));
             }
             continue;

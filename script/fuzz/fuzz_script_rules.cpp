@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "menu_fixture.h"
 #include "tq/error.h"
 #include "tq/script/script_format.h"
 #include "tq/script/script_writer.h"
@@ -79,24 +80,8 @@ void CheckName(StringView folder, StringView answer) {
               base[3] >= u'1' && base[3] <= u'9'));
 }
 
-struct Node {
-    String caption, nome;
-    std::vector<Node> children;
-};
-
-class NodeLevel final : public tq::script::MenuLevel {
-  public:
-    explicit NodeLevel(const std::vector<Node>& nodes) : nodes_(nodes) {}
-    size_t Count() override { return nodes_.size(); }
-    void At(size_t i, Entry& out) override {
-        out.caption = nodes_[i].caption;
-        out.nome = nodes_[i].nome;
-        out.sub = std::make_unique<NodeLevel>(nodes_[i].children);
-    }
-
-  private:
-    const std::vector<Node>& nodes_;
-};
+using tq::script::testing::Node;
+using tq::script::testing::NodeLevel;
 
 void Reference(const std::vector<Node>& level, const String& indent, const String& parent,
                String& out) {

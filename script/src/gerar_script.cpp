@@ -1,5 +1,6 @@
 #include "tq/script/gerar_script.h"
 
+#include <memory>
 #include <string>
 
 #include "tq/com/error_info.h"
@@ -7,6 +8,8 @@
 #include "tq/script/input_box.h"
 #include "tq/script/script_file.h"
 #include "tq/script/script_format.h"
+#include "tq/bib/com_menu_level.h"
+#include "tq/com/com_ptr.h"
 #include "tqBiblioteca.h"
 
 namespace tq::script {
@@ -66,9 +69,9 @@ HRESULT GerarScript(HWND owner, MenuTree* tree, const wchar_t* library_path, VAR
         if (!tree) throw Error(hr::kInvalidArg, u"Nenhum MenuTree foi dado");
         if (!library_path) throw Error(hr::kInvalidArg, u"O caminho da biblioteca não foi dado");
 
-        short count = 0;
-        com::Check(tree->get_Count(&count));
-        if (count == 0) {
+        const std::unique_ptr<bib::IMenuLevel> menu =
+            bib::WrapComMenuTree(com::ComPtr<MenuTree>(tree));
+        if (menu->Count() == 0) {
             Message(owner, kEmptyText, kEmptyTitle, kEmptyStyle);
             return S_OK;
         }
@@ -78,7 +81,7 @@ HRESULT GerarScript(HWND owner, MenuTree* tree, const wchar_t* library_path, VAR
         if (answer.empty()) return S_OK;
 
         const String path = folder + ScriptFileName(com::AsPortable(answer));
-        WriteScriptFile(*MenuTreeLevel(tree), com::AsWide(path));
+        WriteScriptFile(*menu, com::AsWide(path));
         return S_OK;
     });
 }

@@ -152,7 +152,7 @@ class StreamSink final : public LineSink {
 
 }  // namespace
 
-size_t WriteScriptFile(MenuLevel& menu, std::wstring_view path, WriteMode mode) {
+size_t WriteScriptFile(bib::IMenuLevel& menu, std::wstring_view path, WriteMode mode) {
     CLSID clsid{};
     HRESULT hr = CLSIDFromProgID(L"Scripting.FileSystemObject", &clsid);
     if (FAILED(hr)) {

@@ -28,6 +28,7 @@ namespace {
 using tq::com::Bstr;
 using tq::com::ComPtr;
 using tq::script::testing::Node;
+using tq::script::testing::NodeLevel;
 using tq::test::Answer;
 using tq::test::DialogDriver;
 using tq::test::Key;
@@ -267,22 +268,17 @@ TEST_F(GerarScriptTest, BadArgumentsFailWithoutDialogs) {
     EXPECT_TRUE(driver.ok()) << driver.Report();
 }
 
-// A flat generated level; entry `fail_at` (if any) cannot be read.
-class LinesLevel final : public tq::script::MenuLevel {
-  public:
-    LinesLevel(size_t count, size_t fail_at = SIZE_MAX) : count_(count), fail_at_(fail_at) {}
-    size_t Count() override { return count_; }
-    void At(size_t i, Entry& out) override {
-        if (i == fail_at_) throw tq::Error(tq::hr::kBadIndex, u"entrada ilegível");
+// A flat generated menu of `count` entries.
+std::vector<Node> Lines(size_t count) {
+    std::vector<Node> lines(count);
+    for (size_t i = 0; i < count; ++i) {
         const tq::String n = tq::FromUtf8(std::to_string(i));
         // 1252 letters, one character outside 1252 and one outside the BMP.
-        out.caption = u"Linha &" + n + u" ação € Ω 😀";
-        out.nome = u"L" + n;
+        lines[i].caption = u"Linha &" + n + u" ação € Ω 😀";
+        lines[i].nome = u"L" + n;
     }
-
-  private:
-    size_t count_, fail_at_;
-};
+    return lines;
+}
 
 class ScriptFileTest : public ::testing::Test {
   protected:
@@ -301,7 +297,7 @@ TEST_F(ScriptFileTest, AFailureAfterCreationLeavesNoFileBehind) {
     const std::wstring path = drive_->root() + L"parcial.Ini";
     for (auto mode : {tq::script::WriteMode::kLinePerCall, tq::script::WriteMode::kBatched}) {
         // Fails after many lines (and batches) went to the file.
-        LinesLevel level(60000, 40000);
+        NodeLevel level(Lines(60000), nullptr, 40001);
         try {
             tq::script::WriteScriptFile(level, path, mode);
             ADD_FAILURE() << "the unreadable entry was not reported";
@@ -312,7 +308,7 @@ TEST_F(ScriptFileTest, AFailureAfterCreationLeavesNoFileBehind) {
     }
     // The walk reads the menu only after the file was created: a failure at the first entry
     // removes the file as well.
-    LinesLevel first(3, 0);
+    NodeLevel first(Lines(3), nullptr, 1);
     EXPECT_THROW(tq::script::WriteScriptFile(first, path), tq::Error);
     EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }

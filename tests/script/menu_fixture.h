@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tq/script/script_writer.h"
+#include "tq/error.h"
+#include "tq/model/bib_menu_source.h"
 
 namespace tq::script::testing {
 
@@ -20,27 +21,50 @@ struct ReadLog {
     std::vector<std::string> events;
 };
 
-class NodeLevel final : public MenuLevel {
+// The nodes as a MenuTree level.  With a log, every Count and Item is logged ("count <level>",
+// "at <level> <0-based position>", a level named by its entry's Nome, the top one "top"); with
+// `fail_at`, reading the top level's entry at that 1-based position fails.
+class NodeLevel final : public bib::IMenuLevel, private model::ReadObserver {
   public:
-    NodeLevel(const std::vector<Node>& nodes, ReadLog* log = nullptr, std::string name = "top")
-        : nodes_(nodes), log_(log), name_(std::move(name)) {}
+    explicit NodeLevel(const std::vector<Node>& nodes, ReadLog* log = nullptr, int32_t fail_at = 0)
+        : log_(log), fail_at_(fail_at), level_(model::WrapMenuTree(Build(nodes), this)) {}
 
-    size_t Count() override {
-        if (log_) log_->events.push_back("count " + name_);
-        return nodes_.size();
+    int32_t Count() override { return level_->Count(); }
+    std::unique_ptr<bib::IMenuEntry> Item(int32_t position) override {
+        return level_->Item(position);
     }
-    void At(size_t i, Entry& out) override {
-        const Node& n = nodes_.at(i);
-        if (log_) log_->events.push_back("at " + name_ + " " + std::to_string(i));
-        out.caption = n.caption;
-        out.nome = n.nome;
-        out.sub = std::make_unique<NodeLevel>(n.children, log_, ToUtf8(n.nome));
+    std::unique_ptr<bib::IMenuEntry> Item(const String& nome) override {
+        return level_->Item(nome);
     }
+    void Add(const String& caption, const String& nome) override { level_->Add(caption, nome); }
+    void Clear() override { level_->Clear(); }
 
   private:
-    const std::vector<Node>& nodes_;
+    static std::shared_ptr<bib::MenuTree> Build(const std::vector<Node>& nodes) {
+        auto top = bib::MenuTree::Create();
+        std::vector<std::pair<const std::vector<Node>*, bib::MenuTree*>> todo{{&nodes, top.get()}};
+        while (!todo.empty()) {
+            auto [level, tree] = todo.back();
+            todo.pop_back();
+            for (const Node& n : *level) {
+                auto item = tree->Add(n.caption, n.nome);
+                if (!n.children.empty()) todo.emplace_back(&n.children, item->SubMenu().get());
+            }
+        }
+        return top;
+    }
+    void OnCount(StringView level) override {
+        if (log_) log_->events.push_back("count " + ToUtf8(level));
+    }
+    void OnItem(StringView level, int32_t position) override {
+        if (log_)
+            log_->events.push_back("at " + ToUtf8(level) + " " + std::to_string(position - 1));
+        if (position == fail_at_ && level == u"top") throw Error(hr::kBadIndex, u"sem item");
+    }
+
     ReadLog* log_;
-    std::string name_;
+    int32_t fail_at_;
+    std::unique_ptr<bib::IMenuLevel> level_;
 };
 
 // The menu of the export's reference example: Arquivo (Novo, Sair) and Ajuda (Sobre).

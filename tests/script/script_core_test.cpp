@@ -201,30 +201,13 @@ TEST(ScriptWriter, ReadsEachCountOnceAndOpensAChildAfterItsParentsLine) {
     EXPECT_EQ(log.events, expected);
 }
 
-TEST(ScriptWriter, EmptyMenuAndLeavesWithoutChildLevel) {
+TEST(ScriptWriter, EmptyMenuWritesNothing) {
     EXPECT_EQ(Write({}), u"");
-
-    struct Flat final : MenuLevel {
-        size_t Count() override { return 2; }
-        void At(size_t i, Entry& out) override {
-            out.caption = i ? u"B" : u"A";
-            out.nome = i ? u"NB" : u"NA";
-        }
-    } flat;
-    StringSink sink;
-    EXPECT_EQ(WriteScript(flat, sink), 2u);
-    EXPECT_EQ(sink.text, u"A*NA^A\r\nB*NB^A\r\n");
 }
 
 TEST(ScriptWriter, ErrorsFromSourceOrSinkStopTheWalk) {
-    struct Failing final : MenuLevel {
-        size_t Count() override { return 5; }
-        void At(size_t i, Entry& out) override {
-            if (i == 2) throw Error(hr::kBadIndex, u"sem item");
-            out.caption = u"x";
-            out.nome = u"X";
-        }
-    } failing;
+    const std::vector<Node> five(5, Node{u"x", u"X", {}});
+    NodeLevel failing(five, nullptr, 3);
     StringSink sink;
     EXPECT_THROW(WriteScript(failing, sink), Error);
     EXPECT_EQ(sink.lines, 2u);
@@ -245,16 +228,12 @@ TEST(ScriptWriter, DeepNestingIsWalkedWithoutRecursion) {
     // A chain of 5,000 levels walked on a thread with a 256 KB stack: a walk that recursed per
     // level would need far more (the lines grow with the depth, so the output is quadratic).
     constexpr size_t kDepth = 5000;
-    struct Chain final : MenuLevel {
-        explicit Chain(size_t d) : depth(d) {}
-        size_t depth;
-        size_t Count() override { return depth < kDepth ? 1 : 0; }
-        void At(size_t, Entry& out) override {
-            out.caption = u"n";
-            out.nome = u"N" + FromUtf8(std::to_string(depth));
-            out.sub = std::make_unique<Chain>(depth + 1);
-        }
-    };
+    std::vector<Node> chain;
+    for (size_t d = kDepth; d-- > 0;) {
+        std::vector<Node> above;
+        above.push_back(Node{u"n", u"N" + FromUtf8(std::to_string(d)), std::move(chain)});
+        chain = std::move(above);
+    }
     struct Checker final : LineSink {
         size_t lines = 0;
         bool ok = true;
@@ -268,14 +247,16 @@ TEST(ScriptWriter, DeepNestingIsWalkedWithoutRecursion) {
     };
     struct Run {
         Checker checker;
+        NodeLevel* chain = nullptr;
         size_t written = 0;
         static void* Body(void* p) {
             auto* r = static_cast<Run*>(p);
-            Chain chain(0);
-            r->written = WriteScript(chain, r->checker);
+            r->written = WriteScript(*r->chain, r->checker);
             return nullptr;
         }
     } run;
+    NodeLevel top(chain);
+    run.chain = &top;
     pthread_attr_t attr;
     pthread_attr_init(&attr);
     pthread_attr_setstacksize(&attr, 256 * 1024);

@@ -8,13 +8,14 @@
 #include <span>
 #include <vector>
 
+#include "tq/bib/com_menu_level.h"
 #include "tq/com/com_ptr.h"
 #include "tq/com/error_info.h"
 #include "tq/com/late_bind.h"
 #include "tq/com/object.h"
+#include "tq/com/strings.h"
 #include "tq/com/variant.h"
 #include "tq/designer/errors.h"
-#include "tq/designer/win/com_menu_level.h"
 #include "tq/designer/win/page_window.h"
 #include "tq/error.h"
 
@@ -66,6 +67,7 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
         return Guarded([&] {
             page_->Destroy();
             page_->model().PropertyPage_Terminate();
+            tree_.reset();
             return S_OK;
         });
     }
@@ -121,12 +123,11 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
             // take the control's tree again; the designer's nodes are still here.
             if (!model.mMenuTree()) model.RetomaMenuTree(ReadMenuTree());
             model.PropertyPage_ApplyChanges();
-            ::MenuTree* tree = model.mMenuTree() ? win::ComMenuTreeOf(*model.mMenuTree()) : nullptr;
-            if (!tree) ThrowObjectNotSet();
+            if (!model.mMenuTree() || !tree_) ThrowObjectNotSet();
             ComPtr<IDispatch> control = FirstControl();
             // An object assignment (Set ctl.MenuTree = mMenuTree): by reference, by name.
             com::Check(com::PutProperty(control.get(), L"MenuTree",
-                                        com::Variant::FromDispatch(tree), /*by_ref=*/true));
+                                        com::Variant::FromDispatch(tree_.get()), /*by_ref=*/true));
             return S_OK;
         });
     }
@@ -160,8 +161,10 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
         return d;
     }
 
-    // The first selected control's MenuTree, read by name (null when the control has none).
-    std::unique_ptr<model::IMenuLevel> ReadMenuTree() const {
+    // The first selected control's MenuTree, read by name (null when the control has none); the
+    // page keeps it in `tree_` too, to hand it back to the control on apply.
+    std::unique_ptr<bib::IMenuLevel> ReadMenuTree() {
+        tree_.reset();
         ComPtr<IDispatch> control = FirstControl();
         com::Variant v;
         com::Check(com::GetProperty(control.get(), L"MenuTree", &v));
@@ -176,7 +179,8 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
         ComPtr<::MenuTree> tree;
         if (FAILED(unk->QueryInterface(IID_MenuTree, tree.put_void())) || !tree)
             throw Error(static_cast<int32_t>(DISP_E_TYPEMISMATCH), u"Type mismatch");
-        return win::WrapComMenuTree(std::move(tree));
+        tree_ = tree;
+        return bib::WrapComMenuTree(std::move(tree));
     }
 
     void OnChanged(bool changed) {
@@ -190,12 +194,21 @@ class MenuPropertyPage final : public com::ComObject<MenuPropertyPage, IProperty
             throw Error(hr::kObjectNotSet,
                         u"Nenhum controle tqMenu está ativo para gerar o script.");
         com::Variant ignored;
-        win::ThrowIfFailed(com::CallMethod(control.get(), L"GerarScript", {}, &ignored),
-                           L"GerarScript");
+        try {
+            com::Check(com::CallMethod(control.get(), L"GerarScript", {}, &ignored));
+        } catch (const com::ComFailure& f) {
+            // The page shows the control's own text for a failure (tq::Error's message).
+            com::Bstr text;
+            if (f.info()) f.info()->GetDescription(text.put());
+            throw Error(static_cast<int32_t>(f.hr()), text.view().empty()
+                                                          ? String(u"Falha em MenuTree.GerarScript")
+                                                          : text.portable());
+        }
     }
 
     ComPtr<IPropertyPageSite> site_;
     std::vector<ComPtr<IUnknown>> objects_;
+    ComPtr<::MenuTree> tree_;  // the MenuTree behind the model's level, while it has one
     std::unique_ptr<win::PageWindow> page_;
 };
 

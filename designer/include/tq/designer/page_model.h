@@ -81,7 +81,7 @@
 #include "tq/designer/node_tree.h"
 #include "tq/designer/page_services.h"
 #include "tq/designer/tree_history.h"
-#include "tq/model/menu_source.h"
+#include "tq/bib/menu_level.h"
 #include "tq/ustring.h"
 
 namespace tq::designer {
@@ -95,14 +95,14 @@ class PageModel {
     // ---- Property page events --------------------------------------------------------------
     // The MenuTree of the first selected control (null when it has none): kept as mMenuTree,
     // then the page is loaded from it.
-    void PropertyPage_SelectionChanged(std::unique_ptr<model::IMenuLevel> menuTree);
+    void PropertyPage_SelectionChanged(std::unique_ptr<bib::IMenuLevel> menuTree);
     // Rebuilds mMenuTree from the tree.  The caller then sets it back into the control.
     void PropertyPage_ApplyChanges();
     // Releases mMenuTree.
     void PropertyPage_Terminate();
     // Takes the control's MenuTree back after PropertyPage_Terminate, without loading the page
     // again: the tree view keeps the edits (a host that applies a page it has deactivated).
-    void RetomaMenuTree(std::unique_ptr<model::IMenuLevel> menuTree) {
+    void RetomaMenuTree(std::unique_ptr<bib::IMenuLevel> menuTree) {
         mMenuTree_ = std::move(menuTree);
     }
 
@@ -146,12 +146,12 @@ class PageModel {
 
     // ---- The page's procedures ---------------------------------------------------------------
     void CarregaPagina();
-    void CarregaArvore(model::IMenuLevel& nivel, const String& chavePai);
+    void CarregaArvore(bib::IMenuLevel& nivel, const String& chavePai);
     void MontaMenuTree();
-    void MontaItens(Node* primeiro, model::IMenuLevel& nivel);
+    void MontaItens(Node* primeiro, bib::IMenuLevel& nivel);
     // Lays out TextoMenu for one level and every level below it (16-bit arithmetic: a width
     // + 3 above 32767 is an overflow, tq::Error with tq::hr::kOverflow).
-    static void MontaTextoMenu(model::IMenuLevel& nivel);
+    static void MontaTextoMenu(bib::IMenuLevel& nivel);
     void CopiaNo(Node& no, const String& prefixo, const NodeTree::Relative& relativo,
                  Relationship relacao);
     void CopiaFilhos(Node* primeiro, const String& chavePai, const String& prefixo);
@@ -178,7 +178,7 @@ class PageModel {
     int16_t mintOperacao() const { return mintOperacao_; }
     bool Changed() const { return changed_; }
     Control Focus() const { return focus_; }
-    model::IMenuLevel* mMenuTree() const { return mMenuTree_.get(); }
+    bib::IMenuLevel* mMenuTree() const { return mMenuTree_.get(); }
 
   private:
     template <class F>
@@ -216,7 +216,7 @@ class PageModel {
     NodeTree trv_;
     TreeHistory historico_{trv_};
     Form form_;
-    std::unique_ptr<model::IMenuLevel> mMenuTree_;
+    std::unique_ptr<bib::IMenuLevel> mMenuTree_;
     int16_t mintOperacao_ = 0;
     bool changed_ = false;
     Control focus_ = Control::None;

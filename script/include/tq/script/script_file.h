@@ -1,15 +1,11 @@
-// Writing a script file through Scripting.FileSystemObject, and reading the control's COM
-// MenuTree as a MenuLevel for the writer.
+// Writing a script file through Scripting.FileSystemObject.
 #pragma once
 
 #include <windows.h>
 
-#include <memory>
 #include <string_view>
 
 #include "tq/script/script_writer.h"
-
-struct MenuTree;  // tqBiblioteca's dual interface (generated header tqBiblioteca.h)
 
 namespace tq::script {
 
@@ -28,11 +24,7 @@ enum class WriteMode {
 // the path where it gives none.  A failure after the file was created (the menu cannot be read,
 // a write fails) closes and deletes the file, so no partial script is left behind.  Returns the
 // number of lines written.
-size_t WriteScriptFile(MenuLevel& menu, std::wstring_view path,
+size_t WriteScriptFile(bib::IMenuLevel& menu, std::wstring_view path,
                        WriteMode mode = WriteMode::kBatched);
-
-// The COM MenuTree as the writer reads it: Count, Item(position), then the entry's Caption,
-// Nome and SubMenu, through the dual interface.  Failed calls throw tq::com::ComFailure.
-std::unique_ptr<MenuLevel> MenuTreeLevel(MenuTree* tree);
 
 }  // namespace tq::script

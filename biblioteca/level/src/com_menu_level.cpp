@@ -1,39 +1,34 @@
-#include "tq/designer/win/com_menu_level.h"
+#include "tq/bib/com_menu_level.h"
 
 #include <oleauto.h>
 
-#include <string>
-
+#include "tq/com/error_info.h"
 #include "tq/com/strings.h"
 #include "tq/com/variant.h"
 #include "tq/error.h"
 
-namespace tq::designer::win {
+namespace tq::bib {
+
+namespace {
 
 using com::Bstr;
 using com::ComPtr;
 
-void ThrowIfFailed(HRESULT hr, const wchar_t* what) {
-    if (SUCCEEDED(hr)) return;
-    String text;
-    IErrorInfo* ei = nullptr;
-    if (GetErrorInfo(0, &ei) == S_OK && ei) {
-        BSTR d = nullptr;
-        if (SUCCEEDED(ei->GetDescription(&d))) text = com::ToPortable(d);
-        SysFreeString(d);
-        ei->Release();
+// com::Check, but thrown as tq::Error with the callee's own text ("Falha em MenuTree.<what>"
+// when it left none).
+void Check(HRESULT hr, const wchar_t* what) {
+    try {
+        com::Check(hr);
+    } catch (const com::ComFailure& f) {
+        String text;
+        Bstr d;
+        if (f.info() && SUCCEEDED(f.info()->GetDescription(d.put()))) text = d.portable();
+        if (text.empty()) text = u"Falha em MenuTree." + String(com::AsPortable(what));
+        throw Error(static_cast<int32_t>(hr), text);
     }
-    if (text.empty()) text = u"Falha em MenuTree." + String(com::AsPortable(what));
-    throw Error(static_cast<int32_t>(hr), text);
 }
 
-namespace {
-
-VARIANT_BOOL Vb(bool v) {
-    return v ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
-class ComMenuEntry final : public model::IMenuEntry {
+class ComMenuEntry final : public IMenuEntry {
   public:
     explicit ComMenuEntry(ComPtr<::MenuItem> item) : item_(std::move(item)) {}
 
@@ -68,11 +63,18 @@ class ComMenuEntry final : public model::IMenuEntry {
     void SetHabilitadoDefault(bool v) override {
         PutB(&::MenuItem::put_HabilitadoDefault, v, L"HabilitadoDefault");
     }
+    int32_t HndMenu() override {
+        LONG h = 0;
+        Check(item_->get_HndMenu(&h), L"HndMenu");
+        return h;
+    }
+    void SetHndMenu(int32_t v) override { Check(item_->put_HndMenu(v), L"HndMenu"); }
 
-    std::unique_ptr<model::IMenuLevel> SubMenu() override {
+    std::unique_ptr<IMenuLevel> SubMenu() override {
         ComPtr<::MenuTree> sub;
-        ThrowIfFailed(item_->get_SubMenu(sub.put()), L"SubMenu");
-        if (!sub) throw Error(static_cast<int32_t>(E_POINTER), u"SubMenu é Nothing");
+        Check(item_->get_SubMenu(sub.put()), L"SubMenu");
+        if (!sub)
+            throw Error(static_cast<int32_t>(E_POINTER), u"MenuItem.SubMenu devolveu Nothing");
         return WrapComMenuTree(std::move(sub));
     }
 
@@ -84,38 +86,38 @@ class ComMenuEntry final : public model::IMenuEntry {
 
     String Get(GetS m, const wchar_t* what) {
         Bstr b;
-        ThrowIfFailed((item_.get()->*m)(b.put()), what);
+        Check((item_.get()->*m)(b.put()), what);
         return b.portable();
     }
     void Put(PutS m, const String& v, const wchar_t* what) {
         Bstr b(StringView{v});
-        ThrowIfFailed((item_.get()->*m)(b.get()), what);
+        Check((item_.get()->*m)(b.get()), what);
     }
     bool GetB(GetV m, const wchar_t* what) {
         VARIANT_BOOL b = VARIANT_FALSE;
-        ThrowIfFailed((item_.get()->*m)(&b), what);
+        Check((item_.get()->*m)(&b), what);
         return b != VARIANT_FALSE;
     }
     void PutB(PutV m, bool v, const wchar_t* what) {
-        ThrowIfFailed((item_.get()->*m)(Vb(v)), what);
+        Check((item_.get()->*m)(v ? VARIANT_TRUE : VARIANT_FALSE), what);
     }
 
     ComPtr<::MenuItem> item_;
 };
 
-class ComMenuLevel final : public model::IMenuLevel {
+class ComMenuLevel final : public IMenuLevel {
   public:
     explicit ComMenuLevel(ComPtr<::MenuTree> tree) : tree_(std::move(tree)) {}
 
     int32_t Count() override {
         short n = 0;
-        ThrowIfFailed(tree_->get_Count(&n), L"Count");
+        Check(tree_->get_Count(&n), L"Count");
         return n;
     }
-    std::unique_ptr<model::IMenuEntry> Item(int32_t position) override {
+    std::unique_ptr<IMenuEntry> Item(int32_t position) override {
         return ItemBy(com::Variant::FromLong(position));
     }
-    std::unique_ptr<model::IMenuEntry> Item(const String& nome) override {
+    std::unique_ptr<IMenuEntry> Item(const String& nome) override {
         return ItemBy(com::Variant::FromString(com::AsWide(nome)));
     }
     void Add(const String& caption, const String& nome) override {
@@ -125,20 +127,18 @@ class ComMenuLevel final : public model::IMenuLevel {
         const HRESULT hr = tree_->Add(&cb, &nb, &ignored);
         SysFreeString(cb);
         SysFreeString(nb);
-        ThrowIfFailed(hr, L"Add");
+        Check(hr, L"Add");
     }
     void Clear() override {
         com::Variant ignored;
-        ThrowIfFailed(tree_->Clear(&ignored), L"Clear");
+        Check(tree_->Clear(&ignored), L"Clear");
     }
 
-    ::MenuTree* tree() const { return tree_.get(); }
-
   private:
-    std::unique_ptr<model::IMenuEntry> ItemBy(const com::Variant& index) {
+    std::unique_ptr<IMenuEntry> ItemBy(const com::Variant& index) {
         ComPtr<::MenuItem> item;
-        ThrowIfFailed(tree_->get_Item(index, item.put()), L"Item");
-        if (!item) throw Error(static_cast<int32_t>(E_POINTER), u"Item é Nothing");
+        Check(tree_->get_Item(index, item.put()), L"Item");
+        if (!item) throw Error(static_cast<int32_t>(E_POINTER), u"MenuTree.Item devolveu Nothing");
         return std::make_unique<ComMenuEntry>(std::move(item));
     }
 
@@ -147,14 +147,9 @@ class ComMenuLevel final : public model::IMenuLevel {
 
 }  // namespace
 
-std::unique_ptr<model::IMenuLevel> WrapComMenuTree(ComPtr<::MenuTree> tree) {
+std::unique_ptr<IMenuLevel> WrapComMenuTree(ComPtr<::MenuTree> tree) {
     if (!tree) throw Error(static_cast<int32_t>(E_POINTER), u"MenuTree é Nothing");
     return std::make_unique<ComMenuLevel>(std::move(tree));
 }
 
-::MenuTree* ComMenuTreeOf(model::IMenuLevel& level) {
-    auto* l = dynamic_cast<ComMenuLevel*>(&level);
-    return l ? l->tree() : nullptr;
-}
-
-}  // namespace tq::designer::win
+}  // namespace tq::bib

@@ -8,9 +8,13 @@ namespace tq::model {
 
 namespace {
 
-class BibEntry final : public IMenuEntry {
+std::unique_ptr<bib::IMenuLevel> Wrap(std::shared_ptr<bib::MenuTree> tree, ReadObserver* observer,
+                                      String label);
+
+class BibEntry final : public bib::IMenuEntry {
   public:
-    explicit BibEntry(std::shared_ptr<bib::MenuItem> item) : item_(std::move(item)) {}
+    BibEntry(std::shared_ptr<bib::MenuItem> item, ReadObserver* observer)
+        : item_(std::move(item)), observer_(observer) {}
 
     String Caption() override { return item_->Caption(); }
     void SetCaption(String v) override { item_->SetCaption(std::move(v)); }
@@ -31,31 +35,41 @@ class BibEntry final : public IMenuEntry {
     void SetHabilitado(bool v) override { item_->SetHabilitado(v); }
     bool HabilitadoDefault() override { return item_->HabilitadoDefault(); }
     void SetHabilitadoDefault(bool v) override { item_->SetHabilitadoDefault(v); }
-    std::unique_ptr<IMenuLevel> SubMenu() override { return WrapMenuTree(item_->SubMenu()); }
+    int32_t HndMenu() override { return item_->HndMenu(); }
+    void SetHndMenu(int32_t v) override { item_->SetHndMenu(v); }
+    std::unique_ptr<bib::IMenuLevel> SubMenu() override {
+        return Wrap(item_->SubMenu(), observer_, item_->Nome());
+    }
 
   private:
     std::shared_ptr<bib::MenuItem> item_;
+    ReadObserver* observer_;
 };
 
-class BibLevel final : public IMenuLevel {
+class BibLevel final : public bib::IMenuLevel {
   public:
-    explicit BibLevel(std::shared_ptr<bib::MenuTree> tree) : tree_(std::move(tree)) {}
+    BibLevel(std::shared_ptr<bib::MenuTree> tree, ReadObserver* observer, String label)
+        : tree_(std::move(tree)), observer_(observer), label_(std::move(label)) {}
 
-    int32_t Count() override { return static_cast<int32_t>(tree_->Count()); }
+    int32_t Count() override {
+        if (observer_) observer_->OnCount(label_);
+        return static_cast<int32_t>(tree_->Count());
+    }
 
-    std::unique_ptr<IMenuEntry> Item(int32_t position) override {
+    std::unique_ptr<bib::IMenuEntry> Item(int32_t position) override {
+        if (observer_) observer_->OnItem(label_, position);
         std::shared_ptr<bib::MenuItem> item;
         if (position >= 1) item = tree_->At(static_cast<size_t>(position));
         if (!item)
             throw Error(hr::kBadIndex,
                         u"MenuTree: no entry at position " + FromUtf8(std::to_string(position)));
-        return std::make_unique<BibEntry>(std::move(item));
+        return std::make_unique<BibEntry>(std::move(item), observer_);
     }
 
-    std::unique_ptr<IMenuEntry> Item(const String& nome) override {
+    std::unique_ptr<bib::IMenuEntry> Item(const String& nome) override {
         auto item = tree_->Find(nome);
         if (!item) throw Error(hr::kBadIndex, u"MenuTree: no entry named '" + nome + u"'");
-        return std::make_unique<BibEntry>(std::move(item));
+        return std::make_unique<BibEntry>(std::move(item), observer_);
     }
 
     void Add(const String& caption, const String& nome) override { tree_->Add(caption, nome); }
@@ -63,13 +77,21 @@ class BibLevel final : public IMenuLevel {
 
   private:
     std::shared_ptr<bib::MenuTree> tree_;
+    ReadObserver* observer_;
+    String label_;
 };
+
+std::unique_ptr<bib::IMenuLevel> Wrap(std::shared_ptr<bib::MenuTree> tree, ReadObserver* observer,
+                                      String label) {
+    return std::make_unique<BibLevel>(std::move(tree), observer, std::move(label));
+}
 
 }  // namespace
 
-std::unique_ptr<IMenuLevel> WrapMenuTree(std::shared_ptr<bib::MenuTree> tree) {
+std::unique_ptr<bib::IMenuLevel> WrapMenuTree(std::shared_ptr<bib::MenuTree> tree,
+                                              ReadObserver* observer) {
     if (!tree) throw Error(hr::kInvalidArg, u"MenuTree: no tree");
-    return std::make_unique<BibLevel>(std::move(tree));
+    return Wrap(std::move(tree), observer, u"top");
 }
 
 }  // namespace tq::model

@@ -1,17 +1,16 @@
-// The boundary between the designer and a MenuTree.
-//
-// The designer reads a MenuTree when the page loads and empties and rebuilds it on apply; it
-// uses only what is below.  Natively the interface is implemented over tqBiblioteca's portable
-// core (bib_menu_source.h); on Windows the property page implements it over the COM MenuTree
-// it reads from the control.  Everything is value-typed (tq::String, bool, int32_t) so that an
-// implementation over IDispatch or a vtable is a line per member.
+// One level of a MenuTree as its clients see it: the property page's designer reads and rebuilds
+// the tree through it, the script writer walks it, and the control's menu bar builds itself from
+// it.  On Windows the implementation is the one over tqBiblioteca's COM MenuTree
+// (com_menu_level.h); the tests implement it over the portable core.  Everything is value-typed
+// (tq::String, bool, int32_t), so an implementation over a vtable is a line per member.
 //
 // Setters take their value by value, so that a caller can move a string in.
 //
 // Handles: Item and SubMenu return small handle objects for the stored entry or level, not
-// copies; what is written through one handle is seen through every later one.  A handle stays
-// usable for as long as its implementation keeps the object alive (the COM one holds a
-// reference).  Every failure is thrown as tq::Error.
+// copies; what is written through one handle is seen through every later one, and nothing is
+// cached: every call asks the tree as it is now.  A handle stays usable for as long as its
+// implementation keeps the object alive (the COM one holds a reference).  Every failure is
+// thrown (tq::Error, or tq::com::ComFailure from a failed COM call).
 #pragma once
 
 #include <cstdint>
@@ -19,7 +18,7 @@
 
 #include "tq/ustring.h"
 
-namespace tq::model {
+namespace tq::bib {
 
 class IMenuEntry;
 
@@ -30,9 +29,9 @@ class IMenuLevel {
 
     // Entries of this level only.
     virtual int32_t Count() = 0;
-    // The entry at 1-based `position`; tq::Error when there is none.
+    // The entry at 1-based `position`; an error when there is none.
     virtual std::unique_ptr<IMenuEntry> Item(int32_t position) = 0;
-    // The first entry of this level whose Nome equals `nome` exactly; tq::Error when none.
+    // The first entry of this level whose Nome equals `nome` exactly; an error when none.
     virtual std::unique_ptr<IMenuEntry> Item(const String& nome) = 0;
     // Appends an entry with that Caption and Nome and an empty SubMenu.
     virtual void Add(const String& caption, const String& nome) = 0;
@@ -64,9 +63,12 @@ class IMenuEntry {
     virtual void SetHabilitado(bool v) = 0;
     virtual bool HabilitadoDefault() = 0;
     virtual void SetHabilitadoDefault(bool v) = 0;
+    // The menu handle or command identifier the control's bar gave the entry (not persistent).
+    virtual int32_t HndMenu() = 0;
+    virtual void SetHndMenu(int32_t v) = 0;
 
     // The child level: never null, empty for a leaf.
     virtual std::unique_ptr<IMenuLevel> SubMenu() = 0;
 };
 
-}  // namespace tq::model
+}  // namespace tq::bib

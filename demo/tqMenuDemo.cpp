@@ -364,21 +364,17 @@ HRESULT ControlPages(CAUUID* pages) {
     return hr;
 }
 
-// Runs the demo's frame over the control's page until OK or Cancelar; true when the automatic
-// run saw everything it looks for (always true for a person's run that opened the page).
-bool RunPropertyFrame(HINSTANCE instance, UINT auto_close_ms) {
+// The page over the control, with the frame's `site`; false (after saying why) when it cannot be
+// made.  `info` receives the page's title and size.
+bool OpenPage(FrameState& f, IPropertyPageSite* site, PROPPAGEINFO& info) {
     CAUUID pages{};
     HRESULT hr = ControlPages(&pages);
-    FrameState f;
-    f.auto_close_ms = auto_close_ms;
     if (SUCCEEDED(hr))
         hr = CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
                               f.page.put_void());
     CoTaskMemFree(pages.pElems);
-    ComPtr<FrameSite> site = FrameSite::Make();
-    PROPPAGEINFO info{};
     info.cb = sizeof(info);
-    if (SUCCEEDED(hr)) hr = f.page->SetPageSite(site.get());
+    if (SUCCEEDED(hr)) hr = f.page->SetPageSite(site);
     if (SUCCEEDED(hr)) hr = f.page->SetObjects(1, &g_control);
     if (SUCCEEDED(hr)) hr = f.page->GetPageInfo(&info);
     if (FAILED(hr)) {
@@ -387,52 +383,27 @@ bool RunPropertyFrame(HINSTANCE instance, UINT auto_close_ms) {
         if (f.page) f.page->SetPageSite(nullptr);
         return false;
     }
-    const std::wstring title = info.pszTitle ? info.pszTitle : L"Principal";
-    CoTaskMemFree(info.pszTitle);
-    CoTaskMemFree(info.pszDocString);
-    CoTaskMemFree(info.pszHelpFile);
+    return true;
+}
 
+constexpr DWORD kFrameStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr int kMargin = 7, kButtonW = 75, kButtonH = 23, kGap = 6;
+
+void RegisterFrameClass(HINSTANCE instance) {
     static bool registered = false;
-    if (!registered) {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = FrameProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = L"tqMenuDemoPropertyFrame";
-        registered = RegisterClassExW(&wc) != 0;
-    }
-    constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    g_frame = &f;
-    f.frame = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, L"tqMenuDemoPropertyFrame",
-                              L"Propriedades de tqMenu1", kStyle, 0, 0, 100, 100, g_form, nullptr,
-                              instance, nullptr);
-    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    f.tab = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
-                            100, 100, f.frame, nullptr, instance, nullptr);
-    SendMessageW(f.tab, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = const_cast<wchar_t*>(title.c_str());
-    SendMessageW(f.tab, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    if (registered) return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = FrameProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = L"tqMenuDemoPropertyFrame";
+    registered = RegisterClassExW(&wc) != 0;
+}
 
-    // Layout: the tab's display area is the page's size; the buttons sit under it on the right.
-    constexpr int kMargin = 7, kButtonW = 75, kButtonH = 23, kGap = 6;
-    RECT tab_rect{0, 0, info.size.cx, info.size.cy};
-    TabCtrl_AdjustRect(f.tab, TRUE, &tab_rect);
-    OffsetRect(&tab_rect, kMargin - tab_rect.left, kMargin - tab_rect.top);
-    const int client_w = tab_rect.right + kMargin;
-    const int buttons_y = tab_rect.bottom + kMargin;
-    RECT frame_rect{0, 0, client_w, buttons_y + kButtonH + kMargin};
-    AdjustWindowRectEx(&frame_rect, kStyle, FALSE, WS_EX_DLGMODALFRAME);
-    RECT form_rect{};
-    GetWindowRect(g_form, &form_rect);
-    SetWindowPos(f.frame, nullptr, form_rect.left + 40, form_rect.top + 40,
-                 frame_rect.right - frame_rect.left, frame_rect.bottom - frame_rect.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    MoveWindow(f.tab, tab_rect.left, tab_rect.top, tab_rect.right - tab_rect.left,
-               tab_rect.bottom - tab_rect.top, FALSE);
+// OK, Cancelar and Aplicar in a row ending at the right margin, at height `y`.
+void CreateFrameButtons(FrameState& f, HINSTANCE instance, int client_w, int y, HFONT font) {
     struct Button {
         HWND* hwnd;
         const wchar_t* text;
@@ -445,17 +416,56 @@ bool RunPropertyFrame(HINSTANCE instance, UINT auto_close_ms) {
     for (Button& b : buttons) {
         *b.hwnd =
             CreateWindowExW(0, L"BUTTON", b.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | b.style, x,
-                            buttons_y, kButtonW, kButtonH, f.frame,
+                            y, kButtonW, kButtonH, f.frame,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)), instance, nullptr);
         SendMessageW(*b.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         x += kButtonW + kGap;
     }
     EnableWindow(f.apply, FALSE);
+}
 
-    // The page in the tab's display area, above the tab control.
+// The frame window, its tab titled `title` and its buttons, laid out for a page of `page_size`
+// (the tab's display area; the buttons under it on the right).  Returns the page's place.
+RECT CreateFrame(FrameState& f, HINSTANCE instance, SIZE page_size, const std::wstring& title) {
+    RegisterFrameClass(instance);
+    g_frame = &f;
+    f.frame = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, L"tqMenuDemoPropertyFrame",
+                              L"Propriedades de tqMenu1", kFrameStyle, 0, 0, 100, 100, g_form,
+                              nullptr, instance, nullptr);
+    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    f.tab = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
+                            100, 100, f.frame, nullptr, instance, nullptr);
+    SendMessageW(f.tab, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(title.c_str());
+    SendMessageW(f.tab, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+
+    RECT tab_rect{0, 0, page_size.cx, page_size.cy};
+    TabCtrl_AdjustRect(f.tab, TRUE, &tab_rect);
+    OffsetRect(&tab_rect, kMargin - tab_rect.left, kMargin - tab_rect.top);
+    const int client_w = tab_rect.right + kMargin;
+    const int buttons_y = tab_rect.bottom + kMargin;
+    RECT frame_rect{0, 0, client_w, buttons_y + kButtonH + kMargin};
+    AdjustWindowRectEx(&frame_rect, kFrameStyle, FALSE, WS_EX_DLGMODALFRAME);
+    RECT form_rect{};
+    GetWindowRect(g_form, &form_rect);
+    SetWindowPos(f.frame, nullptr, form_rect.left + 40, form_rect.top + 40,
+                 frame_rect.right - frame_rect.left, frame_rect.bottom - frame_rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveWindow(f.tab, tab_rect.left, tab_rect.top, tab_rect.right - tab_rect.left,
+               tab_rect.bottom - tab_rect.top, FALSE);
+    CreateFrameButtons(f, instance, client_w, buttons_y, font);
+
     RECT page_rect = tab_rect;
     TabCtrl_AdjustRect(f.tab, FALSE, &page_rect);
-    hr = f.page->Activate(f.frame, &page_rect, TRUE);
+    return page_rect;
+}
+
+// The page in `rect`, above the tab control; false (after saying why, with the frame and the
+// page's objects gone) when it cannot be shown.
+bool ShowPage(FrameState& f, const RECT& rect) {
+    HRESULT hr = f.page->Activate(f.frame, &rect, TRUE);
     if (SUCCEEDED(hr)) hr = f.page->Show(SW_SHOW);
     if (FAILED(hr)) {
         std::printf("tqMenuDemo: a página de propriedades não pôde ser mostrada (0x%08lX)\n",
@@ -470,21 +480,20 @@ bool RunPropertyFrame(HINSTANCE instance, UINT auto_close_ms) {
     }
     if (HWND page = PageWindow(f))
         SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return true;
+}
 
-    // Modal to the form, as a dialog box is.
+// Shows the frame modal to the form, as a dialog box is, and runs it until OK or Cancelar.
+// Returns false when a WM_QUIT ended it (left in `msg`).
+bool RunFrameModal(FrameState& f, MSG& msg) {
     EnableWindow(g_form, FALSE);
     ShowWindow(f.frame, SW_SHOW);
     SetForegroundWindow(f.frame);
     if (HWND first = GetNextDlgTabItem(f.frame, nullptr, FALSE)) SetFocus(first);
-    if (auto_close_ms) SetTimer(f.frame, kAutoCloseTimer, auto_close_ms, nullptr);
-    MSG msg;
-    bool quit = false;
+    if (f.auto_close_ms) SetTimer(f.frame, kAutoCloseTimer, f.auto_close_ms, nullptr);
     while (!f.done) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            quit = got == 0;
-            break;
-        }
+        if (got <= 0) return got != 0;
         // Keys go to the page first, then to the frame's own dialog navigation.
         if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST &&
             (msg.hwnd == f.frame || IsChild(f.frame, msg.hwnd))) {
@@ -494,18 +503,41 @@ bool RunPropertyFrame(HINSTANCE instance, UINT auto_close_ms) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    if (!f.done) CloseFrame(f);
-    f.page->SetObjects(0, nullptr);
-    f.page->SetPageSite(nullptr);
-    g_frame = nullptr;
-    if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
-    if (!auto_close_ms) return true;
+    return true;
+}
+
+// What the automatic run saw, printed; true when it is everything it looks for.
+bool ReportAutoRun(const FrameState& f) {
     HMENU bar = GetMenu(g_form);
     const int top = bar ? GetMenuItemCount(bar) : 0;
     std::printf("tqMenuDemo: página %s, %s ao abrir, ReExibirMenu %s, %d entradas na barra\n",
                 f.page_seen ? "mostrada" : "ausente", f.clean_at_start ? "limpa" : "suja",
                 f.reshown ? "chamado" : "falhou", top);
     return f.page_seen && f.clean_at_start && f.reshown && top == 3;
+}
+
+// Runs the demo's frame over the control's page until OK or Cancelar; true when the automatic
+// run saw everything it looks for (always true for a person's run that opened the page).
+bool RunPropertyFrame(HINSTANCE instance, UINT auto_close_ms) {
+    FrameState f;
+    f.auto_close_ms = auto_close_ms;
+    ComPtr<FrameSite> site = FrameSite::Make();
+    PROPPAGEINFO info{};
+    if (!OpenPage(f, site.get(), info)) return false;
+    const std::wstring title = info.pszTitle ? info.pszTitle : L"Principal";
+    CoTaskMemFree(info.pszTitle);
+    CoTaskMemFree(info.pszDocString);
+    CoTaskMemFree(info.pszHelpFile);
+
+    if (!ShowPage(f, CreateFrame(f, instance, info.size, title))) return false;
+    MSG msg{};
+    const bool quit = !RunFrameModal(f, msg);
+    if (!f.done) CloseFrame(f);
+    f.page->SetObjects(0, nullptr);
+    f.page->SetPageSite(nullptr);
+    g_frame = nullptr;
+    if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
+    return !auto_close_ms || ReportAutoRun(f);
 }
 
 // The system's frame over the same pages; the menu bar is shown again when it returns.
@@ -602,21 +634,26 @@ DWORD WINAPI Drive(void* arg) {
     return 0;
 }
 
-}  // namespace
+// ---- start and end ----
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-    int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+struct Options {
     bool headless = false;
     Script script;
+};
+
+// The command line; the page options go to g_page_mode and g_auto_close_ms.
+Options ParseCommandLine() {
+    Options o;
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     for (int i = 1; i < argc; ++i) {
         const std::wstring a = argv[i];
         if (a == L"--headless")
-            headless = true;
+            o.headless = true;
         else if (a == L"--ready-file" && i + 1 < argc)
-            script.ready_file = argv[++i];
+            o.script.ready_file = argv[++i];
         else if (a == L"--done-file" && i + 1 < argc)
-            script.done_file = argv[++i];
+            o.script.done_file = argv[++i];
         else if (a == L"--propriedades")
             g_page_mode = PageMode::Frame;
         else if (a == L"--propriedades-ole")
@@ -626,32 +663,32 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     }
     LocalFree(argv);
     if (g_page_mode != PageMode::Frame) g_auto_close_ms = 0;  // only the demo's frame presses OK
+    return o;
+}
 
-    if (FAILED(OleInitialize(nullptr))) return 2;
+using CreateControlFn = HRESULT(WINAPI*)(LPCOLESTR, HWND, IStream*, IUnknown**, IUnknown**, REFIID,
+                                         IUnknown*);
+
+// ATL's control host, loaded at run time: its AtlAxCreateControlEx once AtlAxWinInit ran, or
+// null (after saying why) when there is none.
+CreateControlFn LoadAtlHost() {
     HMODULE atl = LoadLibraryW(L"atl100.dll");
     auto init = atl ? reinterpret_cast<BOOL(WINAPI*)()>(
                           reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")))
                     : nullptr;
-    using CreateFn =
-        HRESULT(WINAPI*)(LPCOLESTR, HWND, IStream*, IUnknown**, IUnknown**, REFIID, IUnknown*);
-    auto create = atl ? reinterpret_cast<CreateFn>(
+    auto create = atl ? reinterpret_cast<CreateControlFn>(
                             reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxCreateControlEx")))
                       : nullptr;
     if (!init || !create || !init()) {
         std::printf("tqMenuDemo: o host ActiveX (atl100.dll) não está disponível\n");
-        return 2;
+        return nullptr;
     }
+    return create;
+}
 
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = FormProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = L"tqMenuDemoForm";
-    RegisterClassExW(&wc);
-    // The property frame's tab control (comctl32 loaded at run time: the demo links no import
-    // library for it).
+// The property frame's tab control (comctl32 loaded at run time: the demo links no import
+// library for it).
+void InitTabControls() {
     if (HMODULE comctl = LoadLibraryW(L"comctl32.dll")) {
         using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
         if (auto init_cc = reinterpret_cast<InitFn>(
@@ -660,6 +697,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
             init_cc(&icc);
         }
     }
+}
+
+// The form with its last-click label and its list of MenuClicks (not shown yet).
+void CreateForm(HINSTANCE instance) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = FormProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = L"tqMenuDemoForm";
+    RegisterClassExW(&wc);
     g_form =
         CreateWindowExW(0, wc.lpszClassName, L"tqMenuDemo - Formulário com tqMenu",
                         WS_OVERLAPPEDWINDOW, 60, 60, 560, 360, nullptr, nullptr, instance, nullptr);
@@ -671,40 +720,45 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     SendMessageW(g_last, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageW(g_list, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
 
-    // tqMenu1, loaded from the "form file" by the ATL host.
+// tqMenu1 on the form, with the form's handler of its events.
+struct HostedControl {
+    ComPtr<IUnknown> container, control;
+    ComPtr<IConnectionPoint> cp;
+    DWORD cookie = 0;
+};
+
+// Shows the form (`show`) and loads tqMenu1 from the "form file" into it through the ATL host;
+// false (after saying why) when it cannot.
+bool HostControl(CreateControlFn create, HINSTANCE instance, int show, HostedControl& h) {
     ComPtr<MenuTree> sample = SampleMenu();
     ComPtr<IStream> saved = sample ? SavedControl(sample.get()) : nullptr;
     if (!saved) {
         std::printf("tqMenuDemo: tqBiblioteca.dll e tqMenuCtl.ocx precisam estar registrados\n");
-        return 2;
+        return false;
     }
     HWND site = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 500, 4, 40, 40, g_form,
                                 nullptr, instance, nullptr);
-    ComPtr<IUnknown> container, control;
-    ShowWindow(g_form, headless || g_auto_close_ms ? SW_SHOWNORMAL : show);
+    ShowWindow(g_form, show);
     UpdateWindow(g_form);
-    HRESULT hr = create(L"tqMenuCtl.tqMenu", site, saved.get(), container.put(), control.put(),
+    HRESULT hr = create(L"tqMenuCtl.tqMenu", site, saved.get(), h.container.put(), h.control.put(),
                         IID_NULL, nullptr);
     ComPtr<IConnectionPointContainer> cpc;
-    ComPtr<IConnectionPoint> cp;
-    DWORD cookie = 0;
     ComPtr<MenuEvents> events = MenuEvents::Make();
-    if (SUCCEEDED(hr) && control) hr = control.As(IID_IConnectionPointContainer, &cpc);
-    if (SUCCEEDED(hr)) hr = cpc->FindConnectionPoint(DIID___tqMenu, cp.put());
-    if (SUCCEEDED(hr)) hr = cp->Advise(events->Identity(), &cookie);
+    if (SUCCEEDED(hr) && h.control) hr = h.control.As(IID_IConnectionPointContainer, &cpc);
+    if (SUCCEEDED(hr)) hr = cpc->FindConnectionPoint(DIID___tqMenu, h.cp.put());
+    if (SUCCEEDED(hr)) hr = h.cp->Advise(events->Identity(), &h.cookie);
     if (FAILED(hr)) {
         std::printf("tqMenuDemo: o controle tqMenu não pôde ser criado (0x%08lX)\n",
                     static_cast<unsigned long>(hr));
-        return 2;
+        return false;
     }
+    return true;
+}
 
-    // Ctrl+A: the same command as Arquivo > Abrir (an accelerator's WM_COMMAND raises MenuClick
-    // like the menu's own).
-    g_control = control.get();
-    RebuildAccelerators();
-    if (g_page_mode != PageMode::None) PostMessageW(g_form, kOpenProperties, 0, 0);
-
+// The form's message loop, with the headless driver beside it when asked for.
+void RunForm(bool headless, Script& script) {
     HANDLE driver = nullptr;
     if (headless) {
         g_clicked = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -720,23 +774,53 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         WaitForSingleObject(driver, 10000);
         CloseHandle(driver);
     }
-    cp->Unadvise(cookie);
+}
+
+void ReleaseControl(HostedControl& h) {
+    h.cp->Unadvise(h.cookie);
     if (g_accels) DestroyAcceleratorTable(g_accels);
     g_accels = nullptr;
     g_control = nullptr;
-    cp = nullptr;
-    cpc = nullptr;
-    control = nullptr;
-    container = nullptr;
-    OleUninitialize();
-    if (headless) {
+    h.cp = nullptr;
+    h.control = nullptr;
+    h.container = nullptr;
+}
+
+// The exit code, with the automatic runs' verdict printed.
+int Outcome(const Options& o) {
+    if (o.headless) {
         std::printf("tqMenuDemo: %zu MenuClick recebidos; %s\n", g_clicks.size(),
-                    script.ok ? "OK" : "FALHOU");
-        return script.ok ? 0 : 1;
+                    o.script.ok ? "OK" : "FALHOU");
+        return o.script.ok ? 0 : 1;
     }
     if (g_auto_close_ms) {
         std::printf("tqMenuDemo: propriedades %s\n", g_page_ok ? "OK" : "FALHOU");
         return g_page_ok ? 0 : 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+    Options options = ParseCommandLine();
+    if (FAILED(OleInitialize(nullptr))) return 2;
+    const CreateControlFn create = LoadAtlHost();
+    if (!create) return 2;
+    InitTabControls();
+    CreateForm(instance);
+    HostedControl hosted;
+    if (!HostControl(create, instance, options.headless || g_auto_close_ms ? SW_SHOWNORMAL : show,
+                     hosted))
+        return 2;
+
+    // Ctrl+A: the same command as Arquivo > Abrir (an accelerator's WM_COMMAND raises MenuClick
+    // like the menu's own).
+    g_control = hosted.control.get();
+    RebuildAccelerators();
+    if (g_page_mode != PageMode::None) PostMessageW(g_form, kOpenProperties, 0, 0);
+    RunForm(options.headless, options.script);
+    ReleaseControl(hosted);
+    OleUninitialize();
+    return Outcome(options);
 }
