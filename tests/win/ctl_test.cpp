@@ -54,8 +54,6 @@ HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control) {
     return host;
 }
 
-// ---- PropertyObject ----
-
 std::span<const tq::com::QiEntry> PropertyObject::Interfaces() {
     static const tq::com::QiEntry table[] = {TQ_QI(PropertyObject, IDispatch)};
     return table;
@@ -106,8 +104,6 @@ ComPtr<PropertyObject> MakeExtender(const std::wstring& name, HWND form) {
     ext->values[L"Parent"] = Variant::FromDispatch(parent.get());
     return ext;
 }
-
-// ---- TestSite ----
 
 std::span<const tq::com::QiEntry> TestSite::Interfaces() {
     static const tq::com::QiEntry table[] = {
@@ -168,8 +164,6 @@ HRESULT TestSite::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* re
     return result ? VariantCopy(result, &it->second) : S_OK;
 }
 
-// ---- EventSink ----
-
 std::span<const tq::com::QiEntry> EventSink::Interfaces() {
     static const tq::com::QiEntry table[] = {TQ_QI(EventSink, IDispatch),
                                              TQ_QI_IID(EventSink, IDispatch, DIID___tqMenu),
@@ -214,8 +208,6 @@ DWORD Connect(IUnknown* control, REFIID iid, IUnknown* sink) {
         cp->Advise(sink, &cookie);
     return cookie;
 }
-
-// ---- DesignerControl ----
 
 DesignerControl::DesignerControl(HWND form_window, MenuTree* tree, bool exibir, bool user_mode,
                                  const std::wstring& name, bool atalhos)

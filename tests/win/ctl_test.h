@@ -1,5 +1,4 @@
-// The control's side of the shared Windows test helpers: Wine's ATL host, a scriptable container
-// site, an event sink and a classic form designer's hosting sequence.
+// The control's hosts for the Windows tests: Wine's ATL host, a container site, a classic designer.
 #pragma once
 
 #include "tqMenuCtl.h"
@@ -7,21 +6,16 @@
 
 namespace tq::test {
 
-// ---- the control ----
 ComPtr<_tqMenu> NewControl();  // through the ProgID
 HRESULT SetTree(_tqMenu* ctl, MenuTree* tree);
 HRESULT SetExibir(_tqMenu* ctl, bool value);
 HRESULT SetAtalhos(_tqMenu* ctl, bool value);
-// A control saved into a stream with those properties, ready for HostInAtl.
 ComPtr<IStream> SavedControl(MenuTree* tree, bool exibir, bool atalhos = false);
 
-// ---- Wine's ATL control host (atl100.dll) ----
-HMODULE AtlModule();  // loaded and initialised once; null when unavailable
-// Creates tqMenuCtl.tqMenu in a new child window of `form`, loaded from `stream` (InitNew when
-// null), as AtlAxCreateControlEx does for a form loaded from its file.  Returns the host window.
+HMODULE AtlModule();  // Wine's atl100.dll, initialised once
+// tqMenuCtl.tqMenu in a new child window of `form`, loaded from `stream` by AtlAxCreateControlEx.
 HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control);
 
-// ---- late-bound objects of a container ----
 // An IDispatch with named properties; every put is recorded.
 class PropertyObject final : public tq::com::ComObject<PropertyObject, IDispatch> {
   public:
@@ -37,12 +31,10 @@ class PropertyObject final : public tq::com::ComObject<PropertyObject, IDispatch
   private:
     std::vector<std::wstring> names_;
 };
-// An extender as a form designer gives it: Name, Visible, and Parent (an object with hwnd).
+// An extender: Name, Visible, and Parent (an object with hwnd).
 ComPtr<PropertyObject> MakeExtender(const std::wstring& name, HWND form);
 
-// IOleClientSite + IOleInPlaceSite (window `window`) + IOleControlSite (extender `extender`,
-// E_NOTIMPL when null) + IDispatch of ambient properties (`ambient`; others answer
-// DISP_E_MEMBERNOTFOUND).
+// A client, in-place and control site in `window`, with an extender and ambient properties.
 class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleInPlaceSite,
                                                  IOleControlSite, IDispatch> {
   public:
@@ -87,7 +79,7 @@ class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleI
                           UINT*) override;
 };
 
-// Sink of __tqMenu (records each MenuClick's entry) and of IPropertyNotifySink.
+// Records MenuClick's entries and IPropertyNotifySink's changes.
 class EventSink final : public tq::com::ComObject<EventSink, IDispatch, IPropertyNotifySink> {
   public:
     static std::span<const tq::com::QiEntry> Interfaces();
@@ -96,7 +88,6 @@ class EventSink final : public tq::com::ComObject<EventSink, IDispatch, IPropert
     std::vector<DISPID> changed;       // OnChanged DISPIDs
     std::function<void()> on_click;    // runs inside the MenuClick handler
     HRESULT click_result = S_OK;       // what the MenuClick handler answers
-    // Pumps until `n` MenuClicks came in all, and a little more for one that should not come.
     bool WaitClicks(size_t n);
 
     IFACEMETHODIMP GetTypeInfoCount(UINT* n) override;
@@ -109,23 +100,19 @@ class EventSink final : public tq::com::ComObject<EventSink, IDispatch, IPropert
     IFACEMETHODIMP OnChanged(DISPID id) override;
     IFACEMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
 };
-// Connects `sink` to the connection point `iid` of `control`; returns the cookie (0: failed).
 DWORD Connect(IUnknown* control, REFIID iid, IUnknown* sink);
 
-// One control placed on `form` as a classic form designer hosts it: a site answering UserMode
-// with an extender (Name `name`, Visible, Parent with the form's hwnd); GetMiscStatus first, the
-// site set before loading when the control asks for that, events frozen while it loads, a
-// MenuClick sink connected, then activated in place unless it runs (`user_mode`) and says it is
-// invisible at run time.  `hr` is the first failure on the way.
+// A control hosted as a classic form designer does (misc status first, site before or after the
+// load as asked, events frozen while loading, in-place activated); `hr`: the first failure.
 class DesignerControl {
   public:
     DesignerControl(HWND form, MenuTree* tree, bool exibir, bool user_mode,
                     const std::wstring& name = L"tqMenu1", bool atalhos = false);
-    ~DesignerControl();  // the form closes the control and lets it go
+    ~DesignerControl();
     DesignerControl(const DesignerControl&) = delete;
     DesignerControl& operator=(const DesignerControl&) = delete;
     HRESULT Verb(LONG verb);
-    ComPtr<MenuTree> Tree();  // the control's own tree, as loaded
+    ComPtr<MenuTree> Tree();
 
     HWND form;
     HRESULT hr = S_OK;

@@ -180,8 +180,6 @@ void Tap(std::initializer_list<WORD> vks, bool chord) {
     SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
-// ---- TestBag ----
-
 std::span<const tq::com::QiEntry> TestBag::Interfaces() {
     static const tq::com::QiEntry table[] = {TQ_QI(TestBag, IPropertyBag)};
     return table;
