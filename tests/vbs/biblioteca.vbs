@@ -53,8 +53,7 @@ Confere "HndMenu", n.HndMenu, CLng(1001)
 Confere "Nome", novo.Nome, "NOVO"
 Confere "por nome, membro padrao", t(1).SubMenu("NOVO").Caption, "&Novo " & acao
 Confere "posicao como Double", t(2.0).Nome, "EDT"
-Dim k : k = 2
-Confere "posicao numa variavel", t(k).Nome, "EDT"
+Dim k : k = 2 : Confere "posicao numa variavel", t(k).Nome, "EDT"
 
 ' ItemPorHnd at any depth; the flags are ignored; 0 never matches; a new HndMenu replaces the old.
 t("EDT").SubMenu(1).HndMenu = 1004

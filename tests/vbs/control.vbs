@@ -5,11 +5,9 @@ Sub Falha(texto)
     WScript.Quit 1
 End Sub
 
-Dim ctl, tree, arvore, exibir
-Set ctl = CreateObject("tqMenuCtl.tqMenu")
+Dim ctl, tree, arvore, exibir : Set ctl = CreateObject("tqMenuCtl.tqMenu")
 If ctl.ExibirMenu <> False Then Falha "ExibirMenu de um controle novo deveria ser False"
-Set arvore = ctl.MenuTree
-If arvore.Count <> 0 Or Not ctl.MenuTree Is arvore Then Falha "MenuTree deveria guardar uma arvore vazia"
+Set arvore = ctl.MenuTree : If arvore.Count <> 0 Or Not ctl.MenuTree Is arvore Then Falha "MenuTree deveria guardar uma arvore vazia"
 
 Set tree = CreateObject("tqBiblioteca.MenuTree")
 tree.Add "&Arquivo", "mnuArquivo"
@@ -23,13 +21,11 @@ ctl.ReloadDefault
 If ctl.MenuTree.Item(1).SubMenu.Item(1).Habilitado Then Falha "Novo deveria ficar desabilitado"
 If Not ctl.MenuTree.Item("mnuAjuda").Habilitado Then Falha "Ajuda deveria voltar a habilitado"
 
-exibir = True  ' a variable reaches a by-reference parameter
-ctl.ExibirMenu = exibir
+exibir = True : ctl.ExibirMenu = exibir  ' a variable reaches a by-reference parameter
 If ctl.ExibirMenu <> True Then Falha "ExibirMenu deveria ser True"
 On Error Resume Next  ' without a form there is no bar to build
 ctl.ReExibirMenu
 If Err.Number = 0 Or Len(Err.Description) = 0 Then Falha "ReExibirMenu sem formulario deveria falhar com texto"
 On Error GoTo 0
-ctl.ExibirMenu = False
-ctl.ReExibirMenu
+ctl.ExibirMenu = False : ctl.ReExibirMenu
 WScript.Echo "VBS OK"
