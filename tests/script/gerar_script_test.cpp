@@ -161,8 +161,22 @@ TEST_F(GerarScriptTest, AccentsBecomeSingleAnsiBytesAndAnOldFileIsReplaced) {
               "Configura\xE7\xE3o*CFG^A\r\n   A\xE7\xE3o \xE9*ACA^CFG\r\nOculto*OCU^A\r\n");
 }
 
-TEST_F(GerarScriptTest, AnEmptyTreeOrAMissingFolderWritesNothing) {
+TEST_F(GerarScriptTest, BadArgumentsAnEmptyTreeOrAMissingFolderWriteNothing) {
+    ComPtr<MenuTree> tree = Tree(TwoMenuExample());
+    const std::wstring lib = drive_->root() + L"lib\\tqMenuCtl.ocx";
+    VARIANT v;
+    VariantInit(&v);
     std::vector<SeenDialog> seen;
+    {
+        DialogDriver none({});
+        EXPECT_EQ(script::GerarScript(form_->hwnd(), tree.get(), lib.c_str(), nullptr), E_POINTER);
+        EXPECT_EQ(script::GerarScript(form_->hwnd(), nullptr, lib.c_str(), &v), E_INVALIDARG);
+        EXPECT_EQ(script::GerarScript(form_->hwnd(), tree.get(), L"tqMenuCtl.ocx", &v),
+                  E_INVALIDARG);
+        EXPECT_NE(TakeErrorText().find(L"tqMenuCtl.ocx"), std::wstring::npos);
+        none.Finish();
+        EXPECT_TRUE(none.ok()) << none.Report();
+    }
     ASSERT_EQ(Run(Tree({}).get(), {Press(L"Tá Querendo Me Enganar É ?", IDOK)}, &seen), S_OK);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, L"Nenhum Menu Foi Definido Ainda");
@@ -173,24 +187,9 @@ TEST_F(GerarScriptTest, AnEmptyTreeOrAMissingFolderWritesNothing) {
 
     ASSERT_TRUE(RemoveDirectoryW(Folder().c_str()));
     SetErrorInfo(0, nullptr);
-    EXPECT_EQ(Run(Tree(TwoMenuExample()).get(), {Press(kAsk, IDOK)}, &seen),
-              static_cast<HRESULT>(0x800A004C));
+    EXPECT_EQ(Run(tree.get(), {Press(kAsk, IDOK)}, &seen), static_cast<HRESULT>(0x800A004C));
     EXPECT_EQ(TakeErrorText(), L"Caminho não encontrado: " + Folder() + L"PavoScript.Ini");
     EXPECT_TRUE(FilesIn(drive_->root() + L"Rudadod").empty());
-}
-
-TEST_F(GerarScriptTest, BadArgumentsFailWithoutDialogs) {
-    ComPtr<MenuTree> tree = Tree(TwoMenuExample());
-    const std::wstring lib = drive_->root() + L"lib\\tqMenuCtl.ocx";
-    DialogDriver driver({});
-    VARIANT v;
-    VariantInit(&v);
-    EXPECT_EQ(script::GerarScript(form_->hwnd(), tree.get(), lib.c_str(), nullptr), E_POINTER);
-    EXPECT_EQ(script::GerarScript(form_->hwnd(), nullptr, lib.c_str(), &v), E_INVALIDARG);
-    EXPECT_EQ(script::GerarScript(form_->hwnd(), tree.get(), L"tqMenuCtl.ocx", &v), E_INVALIDARG);
-    EXPECT_NE(TakeErrorText().find(L"tqMenuCtl.ocx"), std::wstring::npos);
-    driver.Finish();
-    EXPECT_TRUE(driver.ok()) << driver.Report();
 }
 
 TEST_F(GerarScriptTest, AFailureAfterCreationLeavesNoFileBehind) {
