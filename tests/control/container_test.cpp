@@ -1,5 +1,7 @@
 // The control inside a container: where it finds the form and its own name, the ambient
 // UserMode, hiding, size, in-place window, drawing and the interfaces a container asks for.
+#include <tuple>
+
 #include "com_test.h"
 #include "ctl_test.h"
 #include "tqBiblioteca.h"
@@ -63,8 +65,7 @@ TEST_F(ContainerTest, KeepsItsSizeAndAsksTheContainerForIt) {
 
     SIZEL size{};
     ASSERT_EQ(ole->GetExtent(DVASPECT_CONTENT, &size), S_OK);
-    EXPECT_EQ(size.cx, 900);
-    EXPECT_EQ(size.cy, 900);
+    EXPECT_EQ(std::make_pair(size.cx, size.cy), std::make_pair(900L, 900L));
     SIZEL asked{5000, 1200};
     EXPECT_EQ(ole->SetExtent(DVASPECT_CONTENT, &asked), S_OK);
     EXPECT_EQ(site->layout_requests, 1);
@@ -87,22 +88,20 @@ TEST_F(ContainerTest, KeepsItsSizeAndAsksTheContainerForIt) {
     RECT rc{};
     GetWindowRect(own, &rc);
     MapWindowPoints(nullptr, form.hwnd(), reinterpret_cast<POINT*>(&rc), 2);
-    EXPECT_EQ(rc.left, 20);
-    EXPECT_EQ(rc.top, 30);
-    EXPECT_EQ(rc.right - rc.left, 34);
-    EXPECT_EQ(rc.bottom - rc.top, 34);
+    EXPECT_EQ(std::make_tuple(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top),
+              std::make_tuple(20L, 30L, 34L, 34L));
     EXPECT_TRUE(IsWindowVisible(own));
     ASSERT_FALSE(site->pos_rect_changes.empty());
-    EXPECT_EQ(site->pos_rect_changes.back().right - site->pos_rect_changes.back().left, 34);
-    EXPECT_EQ(site->pos_rect_changes.back().bottom - site->pos_rect_changes.back().top, 34);
+    const RECT asked_for = site->pos_rect_changes.back();
+    EXPECT_EQ(std::make_pair(asked_for.right - asked_for.left, asked_for.bottom - asked_for.top),
+              std::make_pair(34L, 34L));
 
     // Moved and stretched by the container: moved, not stretched.
     RECT moved{40, 50, 400, 90};
     ASSERT_EQ(inplace->SetObjectRects(&moved, &moved), S_OK);
     GetWindowRect(own, &rc);
     MapWindowPoints(nullptr, form.hwnd(), reinterpret_cast<POINT*>(&rc), 2);
-    EXPECT_EQ(rc.left, 40);
-    EXPECT_EQ(rc.right - rc.left, 34);
+    EXPECT_EQ(std::make_pair(rc.left, rc.right - rc.left), std::make_pair(40L, 34L));
 
     ASSERT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
     EXPECT_FALSE(IsWindow(own));

@@ -14,11 +14,6 @@ bool Flag(_tqMenu* ctl, HRESULT (STDMETHODCALLTYPE _tqMenu::*get)(VARIANT_BOOL*)
     EXPECT_EQ((ctl->*get)(&v), S_OK);
     return v != VARIANT_FALSE;
 }
-ComPtr<MenuTree> TreeOf(_tqMenu* ctl) {
-    ComPtr<MenuTree> t;
-    EXPECT_EQ(ctl->get_MenuTree(t.put()), S_OK);
-    return t;
-}
 template <class I>
 ComPtr<I> As(IUnknown* p, REFIID iid) {
     ComPtr<I> out;

@@ -36,20 +36,16 @@ struct PickTree {
     }
 };
 
-// The tree a control holds.
-ComPtr<MenuTree> Bound(_tqMenu* ctl) {
-    ComPtr<MenuTree> tree;
-    EXPECT_EQ(ctl->get_MenuTree(tree.put()), S_OK);
-    return tree;
+void FocusOn(HWND form, HWND window) {
+    SetForegroundWindow(form);
+    SetFocus(window);
+    Pump(100);
 }
 
-// Makes `form` the window that gets the keyboard, then taps `keys` on its menu bar.  A form
-// without a bar gets no keys: Alt would open its system menu, whose loop waits for more.
+// Taps `keys` on the menu bar of `form`; without a bar, Alt would open a system menu that waits.
 void PickOn(HWND form, std::initializer_list<WORD> keys) {
     ASSERT_NE(GetMenu(form), nullptr) << "no menu bar to pick from";
-    SetForegroundWindow(form);
-    SetFocus(form);
-    Pump(100);
+    FocusOn(form, form);
     Tap(keys);
 }
 
@@ -139,9 +135,7 @@ TEST_F(WindowProcTest, RealKeyboardPicksRaiseMenuClickOnceAtDepthOneTwoAndThree)
     PickTree t;
     HostedForm f(t);
     ASSERT_TRUE(f.control);
-    SetForegroundWindow(f.form.hwnd());
-    SetFocus(f.form.hwnd());
-    Pump(100);
+    FocusOn(f.form.hwnd(), f.form.hwnd());
     // The form's own handler must have seen each command before MenuClick.
     std::vector<bool> form_first;
     f.sink->on_click = [&] {
@@ -305,7 +299,7 @@ TEST_F(WindowProcTest, ShowRunsOncePerTransitionToVisibleNotOncePerVerb) {
     PickTree t;
     Form form;
     DesignerControl c(form.hwnd(), t.tree.get(), true, true);
-    t.Bind(c.Tree().get());
+    t.Bind(TreeOf(c.ctl.get()).get());
     const auto& hidings = c.site->extender->puts;
     const LONG first = HndOf(t.novo.get());
     ASSERT_EQ(c.Verb(OLEIVERB_SHOW), S_OK);
@@ -333,7 +327,7 @@ TEST_F(WindowProcTest, TwoControlsOnOneFormPicksGoToTheLiveOneShownLast) {
     auto one = std::make_unique<DesignerControl>(form.hwnd(), t1.tree.get(), true, true, L"mnuUm");
     auto two =
         std::make_unique<DesignerControl>(form.hwnd(), t2.tree.get(), true, true, L"mnuDois");
-    t2.Bind(two->Tree().get());
+    t2.Bind(TreeOf(two->ctl.get()).get());
     ComPtr<EventSink> sink_one = one->sink, sink_two = two->sink;
     SendMessageW(form.hwnd(), WM_COMMAND, static_cast<WPARAM>(HndOf(t2.sair.get())), 0);
     EXPECT_EQ(sink_two->clicks, std::vector<std::wstring>{L"mnuSair"});
@@ -364,7 +358,7 @@ TEST_F(WindowProcTest, AfterTwoThousandRebuildsPicksReachTheirEntriesAndNeverAHi
     AddEntry(tree.get(), L"&Sair", L"mnuSair");
     HostedForm f(tree.get());
     ASSERT_TRUE(f.control);
-    sub = SubOf(ItemAt(Bound(f.ctl.get()).get(), 1).get());
+    sub = SubOf(ItemAt(TreeOf(f.ctl.get()).get(), 1).get());
     ComPtr<MenuItem> oculto = ItemAt(sub.get(), 1);
     const LONG stale = HndOf(oculto.get());
     ASSERT_EQ(oculto->put_Visivel(VARIANT_FALSE), S_OK);
@@ -417,13 +411,6 @@ ComPtr<MenuTree> ShortcutTree() {
     add(SubOf(editar.get()).get(), L"C&olar", L"mnuColar", L"F5");
     add(tree.get(), L"Aj&uda", L"mnuAjuda", L"F1");
     return tree;
-}
-
-// Gives `window` (the form or a window inside it) the keyboard.
-void FocusOn(HWND form, HWND window) {
-    SetForegroundWindow(form);
-    SetFocus(window);
-    Pump(100);
 }
 
 // The keys of ShortcutTree on `form`, with the focus in an edit box on it: only the enabled
@@ -481,7 +468,7 @@ TEST_F(WindowProcTest, ShortcutsAreEachLiveFormsOwnFollowARebuildAndNeedAtalhosA
     HostedForm off(ShortcutTree().get(), true, L"FormC", false);
     ASSERT_TRUE(a.control && b.control && off.control);
     // B's Ajuda moves to F6: after the rebuild B answers F6 and no longer F1.
-    ComPtr<MenuItem> ajuda_b = ItemAt(Bound(b.ctl.get()).get(), 3);
+    ComPtr<MenuItem> ajuda_b = ItemAt(TreeOf(b.ctl.get()).get(), 3);
     ASSERT_EQ(ajuda_b->put_TeclaExtenso(Bstr(std::wstring_view(L"F6")).get()), S_OK);
     VARIANT r;
     ASSERT_EQ(b.ctl->ReExibirMenu(&r), S_OK) << TakeErrorText();
@@ -508,7 +495,8 @@ TEST_F(WindowProcTest, ShortcutsAreEachLiveFormsOwnFollowARebuildAndNeedAtalhosA
     EXPECT_EQ(a.form.keys, std::vector<UINT>{VK_F6});
     EXPECT_EQ(off.form.keys, std::vector<UINT>{VK_F1});
     // With AtalhosAtivos False the bar shows TextoMenu exactly.
-    ComPtr<MenuItem> novo_off = ItemAt(SubOf(ItemAt(Bound(off.ctl.get()).get(), 1).get()).get(), 1);
+    ComPtr<MenuItem> novo_off =
+        ItemAt(SubOf(ItemAt(TreeOf(off.ctl.get()).get(), 1).get()).get(), 1);
     Bstr texto;
     ASSERT_EQ(novo_off->get_TextoMenu(texto.put()), S_OK);
     const std::vector<MenuEntry> sub = ReadMenu(ReadMenu(GetMenu(off.form.hwnd()))[0].sub);

@@ -12,6 +12,12 @@ ComPtr<_tqMenu> NewControl() {
     return ctl;
 }
 
+ComPtr<MenuTree> TreeOf(_tqMenu* ctl) {
+    ComPtr<MenuTree> tree;
+    ctl->get_MenuTree(tree.put());
+    return tree;
+}
+
 HRESULT SetTree(_tqMenu* ctl, MenuTree* tree) {
     return ctl->putref_MenuTree(&tree);
 }
@@ -245,12 +251,6 @@ DesignerControl::~DesignerControl() {
 
 HRESULT DesignerControl::Verb(LONG verb) {
     return ole->DoVerb(verb, nullptr, site.get(), 0, form, &site->pos);
-}
-
-ComPtr<MenuTree> DesignerControl::Tree() {
-    ComPtr<MenuTree> tree;
-    ctl->get_MenuTree(tree.put());
-    return tree;
 }
 
 }  // namespace tq::test

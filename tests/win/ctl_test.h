@@ -7,6 +7,7 @@
 namespace tq::test {
 
 ComPtr<_tqMenu> NewControl();  // through the ProgID
+ComPtr<MenuTree> TreeOf(_tqMenu* ctl);
 HRESULT SetTree(_tqMenu* ctl, MenuTree* tree);
 HRESULT SetExibir(_tqMenu* ctl, bool value);
 HRESULT SetAtalhos(_tqMenu* ctl, bool value);
@@ -112,7 +113,6 @@ class DesignerControl {
     DesignerControl(const DesignerControl&) = delete;
     DesignerControl& operator=(const DesignerControl&) = delete;
     HRESULT Verb(LONG verb);
-    ComPtr<MenuTree> Tree();
 
     HWND form;
     HRESULT hr = S_OK;
