@@ -1,8 +1,5 @@
-// tqBiblioteca under Wine: self-registration, machine-wide and per user (through regsvr32, as a
-// user without administrator rights runs it).  The registry is snapshotted whole before and
-// after, so "adds only its own keys" and "unregistering removes all it added" are checked
-// exactly.  These tests change the prefix's registration, so they run alone, and they leave the
-// DLL registered machine-wide as the fixture did.
+// tqBiblioteca's registration, machine-wide and per user through regsvr32, against whole
+// snapshots of the registry; run alone, they leave the DLL registered as the fixture did.
 #include <set>
 
 #include "com_test.h"
@@ -21,8 +18,7 @@ std::wstring Lower(std::wstring s) {
     return s;
 }
 
-// Every key and value under root\path, as "path" and "path|name=value" lines, in lower case
-// (the registry ignores case, and Wine spells some keys its own way, "Typelib").
+// Every key and value under root\path as "path|name=value" lines, in lower case (as Wine's).
 void Walk(HKEY root, const std::wstring& path, Snapshot& out) {
     HKEY raw = nullptr;
     if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return;
@@ -64,8 +60,7 @@ std::string Minus(const Snapshot& a, const Snapshot& b) {
 const std::wstring kClsid = tq::com::GuidString(CLSID_MenuTreeClass);
 const std::wstring kLibid = tq::com::GuidString(LIBID_tqBiblioteca);
 
-// A registration adds exactly what it should: the expected values, then only keys of ours or the
-// containers registration had to create (a fresh profile).  Nothing is removed.
+// Adds the expected values and otherwise only keys of ours or their containers; removes nothing.
 void ExpectAdded(const Snapshot& before, const Snapshot& after) {
     EXPECT_EQ(Minus(before, after), "") << "registration removed these";
     const std::wstring r = L"Software\\Classes\\", c = r + L"CLSID\\" + kClsid;
@@ -163,8 +158,7 @@ TEST_F(BibRegister, Regsvr32PerUserWritesUnderHkcuOnlyAndRemovesItExactly) {
             return 0xFFFFFFFF;
         return CloseProcess(pi, 60000);
     };
-    // A round trip first, so that the baseline holds no empty container keys an earlier
-    // registration left (unregistering prunes those).
+    // A round trip first: the baseline then holds no empty containers an earlier run left.
     ASSERT_HRESULT_SUCCEEDED(install_(TRUE, L"user"));
     ASSERT_HRESULT_SUCCEEDED(install_(FALSE, L"user"));
     const Snapshot clean = Classes(HKEY_CURRENT_USER), machine = Classes(HKEY_LOCAL_MACHINE);
