@@ -18,6 +18,7 @@
 #include "tq/com/late_bind.h"
 #include "tq/com/strings.h"
 #include "tq/com/variant.h"
+#include "ctl_test.h"
 
 using tq::com::Bstr;
 using tq::com::ComPtr;
@@ -44,21 +45,10 @@ Shape ShapeFor(int n) {
 }
 
 void Add(MenuTree* level, const std::wstring& caption, const std::wstring& nome) {
-    Bstr c(caption), n(nome);
-    BSTR cb = c.get(), nb = n.get();
-    short ignored = 0;
-    level->Add(&cb, &nb, &ignored);
+    tq::test::AddEntry(level, caption, nome);
 }
-
 ComPtr<MenuTree> Sub(MenuTree* level, short i) {
-    Variant index;
-    V_VT(&index) = VT_I2;
-    V_I2(&index) = i;
-    ComPtr<MenuItem> item;
-    level->get_Item(index, item.put());
-    ComPtr<MenuTree> sub;
-    item->get_SubMenu(sub.put());
-    return sub;
+    return tq::test::SubOf(tq::test::ItemAt(level, i).get());
 }
 
 // The same entries as a COM tree and as a plain tree.

@@ -20,20 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "tqMenuCtl.h"
-#include "tq/com/com_ptr.h"
-#include "tq/com/strings.h"
-#include "tq/com/variant.h"
+#include "ctl_test.h"
 
-using tq::com::Bstr;
-using tq::com::ComPtr;
-using tq::com::Variant;
+using namespace tq::test;
 
 namespace {
-
-using AtlAxWinInitFn = BOOL(WINAPI*)();
-using AtlAxCreateControlExFn = HRESULT(WINAPI*)(LPCOLESTR, HWND, IStream*, IUnknown**, IUnknown**,
-                                                REFIID, IUnknown*);
 
 LRESULT CALLBACK FormProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return DefWindowProcW(h, m, w, l);
@@ -72,55 +63,24 @@ void CollectMenus(HMENU menu, std::vector<HMENU>& out) {
     for (int i = 0; i < n; ++i) CollectMenus(GetSubMenu(menu, i), out);
 }
 
-void Add(MenuTree* level, const std::wstring& caption, const std::wstring& nome) {
-    Bstr c(caption), n(nome);
-    BSTR cb = c.get(), nb = n.get();
-    short ignored = 0;
-    level->Add(&cb, &nb, &ignored);
-}
-
-ComPtr<MenuTree> Sub(MenuTree* level, short i) {
-    Variant index;
-    V_VT(&index) = VT_I2;
-    V_I2(&index) = i;
-    ComPtr<MenuItem> item;
-    ComPtr<MenuTree> sub;
-    if (SUCCEEDED(level->get_Item(index, item.put())) && item) item->get_SubMenu(sub.put());
-    return sub;
-}
-
 // A control saved with a form's worth of menu (3 menus of 8 entries, one submenu each) and
 // ExibirMenu True: the bytes a form file would hold.
-std::vector<char> SavedControl() {
-    ComPtr<_tqMenu> ctl;
-    if (FAILED(CoCreateInstance(CLSID_tqMenu, nullptr, CLSCTX_INPROC_SERVER, IID__tqMenu,
-                                ctl.put_void())))
-        return {};
-    ComPtr<MenuTree> tree;
-    ctl->get_MenuTree(tree.put());
+std::string SavedForm() {
+    ComPtr<MenuTree> tree = NewTree();
+    if (!tree) return {};
     for (int t = 1; t <= 3; ++t) {
-        Add(tree.get(), L"Menu " + std::to_wstring(t), L"m" + std::to_wstring(t));
-        ComPtr<MenuTree> l1 = Sub(tree.get(), static_cast<short>(t));
+        ComPtr<MenuTree> l1 = SubOf(
+            AddEntry(tree.get(), L"Menu " + std::to_wstring(t), L"m" + std::to_wstring(t)).get());
+        ComPtr<MenuItem> first;
         for (int e = 1; e <= 8; ++e) {
             const std::wstring nome = L"m" + std::to_wstring(t) + L"_" + std::to_wstring(e);
-            Add(l1.get(), L"Comando " + std::to_wstring(e), nome);
+            ComPtr<MenuItem> item = AddEntry(l1.get(), L"Comando " + std::to_wstring(e), nome);
+            if (e == 1) first = item;
         }
-        Add(Sub(l1.get(), 1).get(), L"Detalhe", L"d" + std::to_wstring(t));
+        AddEntry(SubOf(first.get()).get(), L"Detalhe", L"d" + std::to_wstring(t));
     }
-    VARIANT_BOOL on = VARIANT_TRUE;
-    ctl->put_ExibirMenu(&on);
-    ComPtr<IPersistStreamInit> ps;
-    ComPtr<IStream> s;
-    if (FAILED(ctl.As(IID_IPersistStreamInit, &ps)) ||
-        FAILED(CreateStreamOnHGlobal(nullptr, TRUE, s.put())) || FAILED(ps->Save(s.get(), TRUE)))
-        return {};
-    STATSTG st{};
-    s->Stat(&st, STATFLAG_NONAME);
-    std::vector<char> bytes(static_cast<size_t>(st.cbSize.QuadPart));
-    s->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-    ULONG got = 0;
-    s->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &got);
-    return bytes;
+    ComPtr<IStream> saved = SavedControl(tree.get(), true);
+    return saved ? StreamBytes(saved.get()) : std::string();
 }
 
 }  // namespace
@@ -128,16 +88,11 @@ std::vector<char> SavedControl() {
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
     if (seconds <= 0 || FAILED(OleInitialize(nullptr))) return 2;
-    HMODULE atl = LoadLibraryW(L"atl100.dll");
-    auto init = reinterpret_cast<AtlAxWinInitFn>(
-        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
-    auto create = reinterpret_cast<AtlAxCreateControlExFn>(
-        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxCreateControlEx")));
-    if (!init || !create || !init()) {
+    if (!AtlModule()) {
         std::printf("atl100.dll's control host is not available\n");
         return 1;
     }
-    const std::vector<char> saved = SavedControl();
+    const std::string saved = SavedForm();
     if (saved.empty()) {
         std::printf("tqMenuCtl.tqMenu is not registered\n");
         return 1;
@@ -158,18 +113,12 @@ int main(int argc, char** argv) {
     do {
         HWND form = CreateWindowExW(0, L"tqSoakForm", L"soak", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
                                     nullptr, nullptr, wc.hInstance, nullptr);
-        HWND host = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 10, 10, 120, 60, form,
-                                    nullptr, wc.hInstance, nullptr);
-        ComPtr<IStream> stream;
-        CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
-        stream->Write(saved.data(), static_cast<ULONG>(saved.size()), nullptr);
-        stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
         std::vector<HMENU> menus;
+        HWND host = nullptr;
         {
-            ComPtr<IUnknown> container, control;
-            if (FAILED(create(L"tqMenuCtl.tqMenu", host, stream.get(), container.put(),
-                              control.put(), IID_NULL, nullptr)))
-                ++failures;
+            ComPtr<IUnknown> control;
+            host = HostInAtl(form, StreamOf(saved).get(), &control);
+            if (!control) ++failures;
             Pump();
             CollectMenus(GetMenu(form), menus);
             if (menus.empty()) ++failures;  // activation built no bar

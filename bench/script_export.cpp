@@ -22,10 +22,9 @@
 #include "tq/bib/com_menu_level.h"
 #include "tq/com/com_ptr.h"
 #include "tq/com/strings.h"
-#include "tq/com/variant.h"
 #include "tq/script/script_file.h"
 #include "tq/script/script_writer.h"
-#include "tqBiblioteca.h"
+#include "win_test.h"
 
 using tq::com::Bstr;
 using tq::com::ComPtr;
@@ -54,20 +53,10 @@ ComPtr<MenuTree> NewTree() {
 }
 
 void Add(MenuTree* level, const std::wstring& caption, const std::wstring& nome) {
-    BSTR c = Bstr(caption).Detach(), n = Bstr(nome).Detach();
-    short ignored = 0;
-    level->Add(&c, &n, &ignored);
-    SysFreeString(c);
-    SysFreeString(n);
+    tq::test::AddEntry(level, caption, nome);
 }
-
 ComPtr<MenuTree> Sub(MenuTree* level, LONG position) {
-    tq::com::Variant index = tq::com::Variant::FromLong(position);
-    ComPtr<MenuItem> item;
-    level->get_Item(index, item.put());
-    ComPtr<MenuTree> sub;
-    if (item) item->get_SubMenu(sub.put());
-    return sub;
+    return tq::test::SubOf(tq::test::ItemAt(level, position).get());
 }
 
 // `n` entries: n/100 menus, each with 99 entries below it (a tenth of them with two more).

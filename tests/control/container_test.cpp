@@ -1,12 +1,12 @@
 // The control inside a container: where it finds the form and its own name, the ambient
 // UserMode, hiding, size, in-place window, drawing and the interfaces a container asks for.
-#include "container_link.h"
-#include "tq_menu.h"
-#include "tq/com/error_info.h"
-#include "ctl_test_util.h"
+#include <tuple>
+
+#include "com_test.h"
+#include "ctl_test.h"
 #include "tqBiblioteca.h"
 
-namespace ctltest {
+namespace tq::test {
 namespace {
 
 class ContainerTest : public ComTest {
@@ -31,76 +31,26 @@ class ContainerTest : public ComTest {
     }
 };
 
-TEST_F(ContainerTest, HostWindowComesFromTheExtendersParentElseTheSitesTopLevelWindow) {
+// The form is the extender's Parent, else the top-level window holding the site's window; the
+// name the extender's Name, else the ambient DisplayName, else "tqMenu".
+TEST_F(ContainerTest, FormAndNameComeFromTheExtenderElseFromTheSite) {
     Form designer_form(L"Form1"), other_form(L"Form2");
-    // The in-place site's window is a child of Form2.
     HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50,
                                  other_form.hwnd(), nullptr, nullptr, nullptr);
     ASSERT_NE(child, nullptr);
-
     ComPtr<_tqMenu> ctl = NewControl();
     ComPtr<TestSite> site = TestSite::Make();
     site->window = child;
-    site->extender = MakeExtender(L"mnuForm1", designer_form.hwnd());
-    Attach(ctl.get(), site.get());
-    EXPECT_EQ(NameShownOn(ctl.get(), designer_form.hwnd()), "mnuForm1");
-    EXPECT_EQ(GetMenu(other_form.hwnd()), nullptr);
-
-    // Without an extender: the top-level window that holds the site's window.
-    site->extender = nullptr;
-    SetMenu(designer_form.hwnd(), nullptr);
-    VARIANT r;
-    ASSERT_EQ(ctl->ReExibirMenu(&r), S_OK) << TakeErrorText();
-    EXPECT_NE(GetMenu(other_form.hwnd()), nullptr);
-    EXPECT_EQ(GetMenu(designer_form.hwnd()), nullptr);
-    Detach(ctl.get());
-}
-
-TEST_F(ContainerTest, NameComesFromTheExtenderElseTheAmbientDisplayNameElseTqMenu) {
-    Form form;
-    ComPtr<_tqMenu> ctl = NewControl();
-    ComPtr<TestSite> site = TestSite::Make();
-    site->window = form.hwnd();
     site->ambient[DISPID_AMBIENT_DISPLAYNAME] = Variant::FromString(L"mnuAmbiente");
-    site->extender = MakeExtender(L"mnuExtensor", form.hwnd());
+    site->extender = MakeExtender(L"mnuExtensor", designer_form.hwnd());
     Attach(ctl.get(), site.get());
-    EXPECT_EQ(NameShownOn(ctl.get(), form.hwnd()), "mnuExtensor");
+    EXPECT_EQ(NameShownOn(ctl.get(), designer_form.hwnd()), "mnuExtensor");
+    EXPECT_EQ(GetMenu(other_form.hwnd()), nullptr);
     site->extender = nullptr;
-    EXPECT_EQ(NameShownOn(ctl.get(), form.hwnd()), "mnuAmbiente");
+    EXPECT_EQ(NameShownOn(ctl.get(), other_form.hwnd()), "mnuAmbiente");
     site->ambient.clear();
-    EXPECT_EQ(NameShownOn(ctl.get(), form.hwnd()), "tqMenu");
-    site->no_ambient_dispatch = true;
-    EXPECT_EQ(NameShownOn(ctl.get(), form.hwnd()), "tqMenu");
+    EXPECT_EQ(NameShownOn(ctl.get(), other_form.hwnd()), "tqMenu");
     Detach(ctl.get());
-}
-
-TEST_F(ContainerTest, UserModeAndHidingFollowWhatTheContainerOffers) {
-    Form form;
-    ComPtr<TestSite> site = TestSite::Make();
-    site->window = form.hwnd();
-    tq::ctl::ContainerLink link;
-    EXPECT_TRUE(link.UserMode());  // no container at all: a program at run time
-    link.SetSite(site.get());
-    EXPECT_TRUE(link.UserMode());  // the container answers no UserMode
-    site->ambient[DISPID_AMBIENT_USERMODE] = Variant::FromBool(false);
-    EXPECT_FALSE(link.UserMode());
-    site->ambient[DISPID_AMBIENT_USERMODE] = Variant::FromBool(true);
-    EXPECT_TRUE(link.UserMode());
-
-    // Hiding goes through the extender's Visible where there is one.
-    EXPECT_FALSE(link.HideThroughExtender());
-    ComPtr<PropertyObject> ext = MakeExtender(L"mnu", form.hwnd());
-    site->extender = ext;
-    EXPECT_TRUE(link.HideThroughExtender());
-    ASSERT_EQ(ext->puts.size(), 1u);
-    EXPECT_EQ(ext->puts[0].first, L"Visible");
-    EXPECT_EQ(V_VT(&ext->puts[0].second), VT_BOOL);
-    EXPECT_EQ(V_BOOL(&ext->puts[0].second), VARIANT_FALSE);
-    EXPECT_EQ(link.HostWindow(), form.hwnd());
-
-    // An extender that has no Visible: the container's error is the caller's.
-    ext->values.erase(L"Visible");
-    EXPECT_THROW(link.HideThroughExtender(), tq::com::ComFailure);
 }
 
 TEST_F(ContainerTest, KeepsItsSizeAndAsksTheContainerForIt) {
@@ -115,8 +65,7 @@ TEST_F(ContainerTest, KeepsItsSizeAndAsksTheContainerForIt) {
 
     SIZEL size{};
     ASSERT_EQ(ole->GetExtent(DVASPECT_CONTENT, &size), S_OK);
-    EXPECT_EQ(size.cx, 900);
-    EXPECT_EQ(size.cy, 900);
+    EXPECT_EQ(std::make_pair(size.cx, size.cy), std::make_pair(900L, 900L));
     SIZEL asked{5000, 1200};
     EXPECT_EQ(ole->SetExtent(DVASPECT_CONTENT, &asked), S_OK);
     EXPECT_EQ(site->layout_requests, 1);
@@ -139,22 +88,20 @@ TEST_F(ContainerTest, KeepsItsSizeAndAsksTheContainerForIt) {
     RECT rc{};
     GetWindowRect(own, &rc);
     MapWindowPoints(nullptr, form.hwnd(), reinterpret_cast<POINT*>(&rc), 2);
-    EXPECT_EQ(rc.left, 20);
-    EXPECT_EQ(rc.top, 30);
-    EXPECT_EQ(rc.right - rc.left, 34);
-    EXPECT_EQ(rc.bottom - rc.top, 34);
+    EXPECT_EQ(std::make_tuple(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top),
+              std::make_tuple(20L, 30L, 34L, 34L));
     EXPECT_TRUE(IsWindowVisible(own));
     ASSERT_FALSE(site->pos_rect_changes.empty());
-    EXPECT_EQ(site->pos_rect_changes.back().right - site->pos_rect_changes.back().left, 34);
-    EXPECT_EQ(site->pos_rect_changes.back().bottom - site->pos_rect_changes.back().top, 34);
+    const RECT asked_for = site->pos_rect_changes.back();
+    EXPECT_EQ(std::make_pair(asked_for.right - asked_for.left, asked_for.bottom - asked_for.top),
+              std::make_pair(34L, 34L));
 
     // Moved and stretched by the container: moved, not stretched.
     RECT moved{40, 50, 400, 90};
     ASSERT_EQ(inplace->SetObjectRects(&moved, &moved), S_OK);
     GetWindowRect(own, &rc);
     MapWindowPoints(nullptr, form.hwnd(), reinterpret_cast<POINT*>(&rc), 2);
-    EXPECT_EQ(rc.left, 40);
-    EXPECT_EQ(rc.right - rc.left, 34);
+    EXPECT_EQ(std::make_pair(rc.left, rc.right - rc.left), std::make_pair(40L, 34L));
 
     ASSERT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
     EXPECT_FALSE(IsWindow(own));
@@ -218,14 +165,6 @@ TEST_F(ContainerTest, AnswersWhatAContainerAsksOfAControl) {
         EXPECT_EQ(back.get(), identity.get());
     }
 
-    ComPtr<IOleObject> ole;
-    ASSERT_EQ(ctl.As(IID_IOleObject, &ole), S_OK);
-    DWORD misc = 0;
-    ASSERT_EQ(ole->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
-    EXPECT_EQ(misc, tq::ctl::kMiscStatus);
-    EXPECT_TRUE(misc & OLEMISC_SETCLIENTSITEFIRST);
-    EXPECT_TRUE(misc & OLEMISC_ACTIVATEWHENVISIBLE);
-
     ComPtr<IProvideClassInfo2> pci;
     ASSERT_EQ(ctl.As(IID_IProvideClassInfo2, &pci), S_OK);
     GUID source{};
@@ -238,14 +177,6 @@ TEST_F(ContainerTest, AnswersWhatAContainerAsksOfAControl) {
     EXPECT_TRUE(IsEqualGUID(attr->guid, CLSID_tqMenu));
     EXPECT_EQ(attr->typekind, TKIND_COCLASS);
     ti->ReleaseTypeAttr(attr);
-
-    ComPtr<ISpecifyPropertyPages> pages;
-    ASSERT_EQ(ctl.As(IID_ISpecifyPropertyPages, &pages), S_OK);
-    CAUUID ca{};
-    ASSERT_EQ(pages->GetPages(&ca), S_OK);
-    ASSERT_EQ(ca.cElems, 1u);
-    EXPECT_TRUE(IsEqualGUID(ca.pElems[0], CLSID_tqMenuProperty));
-    CoTaskMemFree(ca.pElems);
 
     ComPtr<ISupportErrorInfo> sei;
     ASSERT_EQ(ctl.As(IID_ISupportErrorInfo, &sei), S_OK);
@@ -282,4 +213,4 @@ TEST_F(ContainerTest, AnswersWhatAContainerAsksOfAControl) {
 }
 
 }  // namespace
-}  // namespace ctltest
+}  // namespace tq::test

@@ -1,13 +1,13 @@
 // What regsvr32 leaves in the registry: the control's class keys, its type library, and the
 // per-user registration of DllInstall.
-#include "ctl_test_util.h"
+#include "com_test.h"
+#include "ctl_test.h"
 #include "tq/com/registry.h"
-#include "tq_menu.h"
 
-namespace ctltest {
+namespace tq::test {
 namespace {
 
-class RegistrationTest : public ComTest {};
+using RegistrationTest = ComTest;
 
 std::wstring ReadValue(HKEY root, const std::wstring& key, const wchar_t* name = nullptr) {
     wchar_t buf[1024] = {};
@@ -24,32 +24,56 @@ bool KeyExists(HKEY root, const std::wstring& key) {
     return true;
 }
 
-// The control library as Wine sees it (Z:\...).
-std::wstring OcxPath() {
-    std::string unix_path = TQ_OCX_PATH;
-    std::wstring path = L"Z:";
-    for (char c : unix_path) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-    return path;
+// The keys of the control and its page under a classes root; "*" or "": the key only.
+struct Key {
+    std::wstring key;
+    const wchar_t* name;
+    std::wstring value;
+};
+std::vector<Key> ExpectedKeys() {
+    const std::wstring clsid = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu);
+    const std::wstring page = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenuProperty);
+    const std::wstring libid = tq::com::GuidString(LIBID_tqMenuCtl);
+    return {
+        {clsid + L"\\Control", nullptr, L""},
+        {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {clsid + L"\\ProgID", nullptr, L"tqMenuCtl.tqMenu"},
+        {clsid + L"\\TypeLib", nullptr, libid},
+        {clsid + L"\\Version", nullptr, L"1.0"},
+        {clsid + L"\\MiscStatus\\1", nullptr, L"*"},
+        {clsid + L"\\ToolboxBitmap32", nullptr, L"*"},
+        {L"tqMenuCtl.tqMenu\\CLSID", nullptr, tq::com::GuidString(CLSID_tqMenu)},
+        {L"TypeLib\\" + libid + L"\\1.0", nullptr, L"tqMenuCtl - Tarquen Componente Menu"},
+        {L"Interface\\" + tq::com::GuidString(IID__tqMenu), nullptr, L"*"},
+        {page + L"\\InprocServer32", nullptr, L"*"},
+        {L"tqMenuCtl.tqMenuProperty\\CLSID", nullptr, tq::com::GuidString(CLSID_tqMenuProperty)},
+    };
+}
+
+void ExpectKeys(HKEY root, const std::wstring& under, bool present) {
+    for (const Key& k : ExpectedKeys()) {
+        SCOPED_TRACE(tq::com::ToAnsi(k.key));
+        EXPECT_EQ(KeyExists(root, under + k.key), present);
+        if (present && k.value != L"*" && !k.value.empty()) {
+            EXPECT_EQ(ReadValue(root, under + k.key, k.name), k.value);
+        }
+    }
 }
 
 TEST_F(RegistrationTest, ControlClassIsRegisteredAsAControlWithItsTypeLibrary) {
+    ExpectKeys(HKEY_CLASSES_ROOT, L"", true);
     const std::wstring clsid = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu);
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, clsid + L"\\Control"));
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\InprocServer32", L"ThreadingModel"),
-              L"Apartment");
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\ProgID"), L"tqMenuCtl.tqMenu");
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, L"tqMenuCtl.tqMenu\\CLSID"),
-              tq::com::GuidString(CLSID_tqMenu));
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\TypeLib"),
-              tq::com::GuidString(LIBID_tqMenuCtl));
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\Version"), L"1.0");
-
-    const DWORD misc = std::stoul(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\MiscStatus\\1"));
-    EXPECT_EQ(misc, tq::ctl::kMiscStatus);
+    ComPtr<IOleObject> ole;
+    ASSERT_EQ(CoCreateInstance(CLSID_tqMenu, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                               ole.put_void()),
+              S_OK);
+    DWORD misc = 0;
+    ASSERT_EQ(ole->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\MiscStatus\\1"), std::to_wstring(misc))
+        << "the registry says what the object says";
     EXPECT_FALSE(misc & OLEMISC_INVISIBLEATRUNTIME);  // it hides itself once shown
-    DWORD from_ole = 0;
-    ASSERT_EQ(OleRegGetMiscStatus(CLSID_tqMenu, DVASPECT_CONTENT, &from_ole), S_OK);
-    EXPECT_EQ(from_ole, misc);
+    EXPECT_TRUE(misc & OLEMISC_SETCLIENTSITEFIRST);
+    EXPECT_TRUE(misc & OLEMISC_ACTIVATEWHENVISIBLE);
 
     // ToolboxBitmap32 names a 16 x 15 bitmap in the library.
     const std::wstring toolbox = ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\ToolboxBitmap32");
@@ -148,42 +172,17 @@ TEST_F(RegistrationTest, ThePropertyPageTheControlNamesIsRegisteredAndCreatable)
 }
 
 TEST_F(RegistrationTest, PerUserInstallWritesUnderHkcuAndRemovesItAll) {
-    const std::wstring user = L"Software\\Classes\\";
-    const std::wstring clsid = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu);
-    const std::wstring libid = L"TypeLib\\" + tq::com::GuidString(LIBID_tqMenuCtl);
-    HMODULE ocx = LoadLibraryW(OcxPath().c_str());
+    HMODULE ocx = LoadLibraryW(WinPath(TQ_OCX_PATH).c_str());
     ASSERT_NE(ocx, nullptr);
-    using InstallFn = HRESULT(WINAPI*)(BOOL, LPCWSTR);
-    auto install = ProcOf<InstallFn>(ocx, "DllInstall");
+    auto install = ProcOf<HRESULT(WINAPI*)(BOOL, LPCWSTR)>(ocx, "DllInstall");
     ASSERT_NE(install, nullptr);
-
     ASSERT_EQ(install(TRUE, L"user"), S_OK);
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, user + clsid + L"\\Control"));
-    EXPECT_NE(ReadValue(HKEY_CURRENT_USER, user + clsid + L"\\MiscStatus\\1"), L"<missing>");
-    EXPECT_NE(ReadValue(HKEY_CURRENT_USER, user + clsid + L"\\ToolboxBitmap32"), L"<missing>");
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, user + L"tqMenuCtl.tqMenu\\CLSID"),
-              tq::com::GuidString(CLSID_tqMenu));
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, user + libid + L"\\1.0"),
-              L"tqMenuCtl - Tarquen Componente Menu");
-    EXPECT_TRUE(
-        KeyExists(HKEY_CURRENT_USER, user + L"Interface\\" + tq::com::GuidString(IID__tqMenu)));
-    const std::wstring page = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenuProperty);
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, user + L"tqMenuCtl.tqMenuProperty\\CLSID"),
-              tq::com::GuidString(CLSID_tqMenuProperty));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, user + page + L"\\InprocServer32"));
-
+    ExpectKeys(HKEY_CURRENT_USER, L"Software\\Classes\\", true);
     ASSERT_EQ(install(FALSE, L"user"), S_OK);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + page));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + L"tqMenuCtl.tqMenuProperty"));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + clsid));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + L"tqMenuCtl.tqMenu"));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + libid));
-    EXPECT_FALSE(
-        KeyExists(HKEY_CURRENT_USER, user + L"Interface\\" + tq::com::GuidString(IID__tqMenu)));
-    // The machine registration is untouched.
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, clsid + L"\\Control"));
+    ExpectKeys(HKEY_CURRENT_USER, L"Software\\Classes\\", false);
+    ExpectKeys(HKEY_CLASSES_ROOT, L"", true);  // the machine registration is untouched
     FreeLibrary(ocx);
 }
 
 }  // namespace
-}  // namespace ctltest
+}  // namespace tq::test

@@ -1,354 +1,98 @@
-// GerarScript under Wine, end to end: a tqBiblioteca MenuTree, the real input box and message
-// boxes (answered by the dialog driver from a second thread), the FileSystemObject, and a drive
-// letter of the prefix mapped to a scratch folder so the script lands in
-// "<X>:\Rudadod\Controller\".
+// GerarScript under Wine: the real input box and message boxes, the FileSystemObject, and a
+// scratch drive letter so the script lands in "<X>:\Rudadod\Controller\".
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "dialog_driver.h"
 #include "menu_fixture.h"
-#include "tq/com/com_ptr.h"
-#include "tq/com/strings.h"
-#include "tq/com/variant.h"
-#include "tq/error.h"
 #include "tq/script/gerar_script.h"
 #include "tq/script/input_box.h"
 #include "tq/script/script_file.h"
-#include "tqBiblioteca.h"
+#include "win_test.h"
 #include "wine_drive.h"
 
+namespace tq::test {
 namespace {
 
-using tq::com::Bstr;
-using tq::com::ComPtr;
-using tq::script::testing::Node;
-using tq::script::testing::NodeLevel;
-using tq::test::Answer;
-using tq::test::DialogDriver;
-using tq::test::Key;
-using tq::test::Press;
+using script::testing::kTwoMenuScript;
+using script::testing::Node;
+using script::testing::TwoMenuExample;
 
-constexpr wchar_t kAskTitle[] = L"Informe o Nome do Script SEM a Extensão";
-constexpr wchar_t kAlerta[] = L"Alerta!";
-constexpr wchar_t kCancelQuestion[] = L"Cancela a Geração do Script ?";
-
-HWND NewHostWindow(int x, int y, int w, int h) {
-    static const ATOM cls = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"TqScriptTestHost";
-        return RegisterClassW(&wc);
-    }();
-    (void)cls;
-    return CreateWindowExW(0, L"TqScriptTestHost", L"Formulário", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                           x, y, w, h, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
+constexpr wchar_t kAsk[] = L"Informe o Nome do Script SEM a Extensão", kAlerta[] = L"Alerta!";
+const HICON kExclamation = LoadIconW(nullptr, MAKEINTRESOURCEW(32515));
 
 std::optional<std::string> ReadBytes(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
-    std::string out;
-    char buf[65536];
-    DWORD n = 0;
-    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
-    CloseHandle(h);
-    return out;
+    std::ifstream f(std::filesystem::path(path), std::ios::binary);
+    if (!f) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
-// Names in a folder, exactly as stored (case included).
 std::vector<std::wstring> FilesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring n = fd.cFileName;
-        if (n != L"." && n != L"..") names.push_back(n);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().wstring());
+    std::sort(names.begin(), names.end());
     return names;
 }
 
-std::wstring ErrorText() {
-    IErrorInfo* ei = nullptr;
-    if (GetErrorInfo(0, &ei) != S_OK || !ei) return L"";
-    Bstr desc;
-    ei->GetDescription(desc.put());
-    ei->Release();
-    return std::wstring(desc.view());
+void Fill(MenuTree* level, const std::vector<Node>& nodes) {
+    for (const Node& n : nodes) {
+        ComPtr<MenuItem> item = AddEntry(level, std::wstring(n.caption.begin(), n.caption.end()),
+                                         std::wstring(n.nome.begin(), n.nome.end()));
+        ASSERT_TRUE(item);
+        Fill(SubOf(item.get()).get(), n.children);
+    }
 }
 
 class GerarScriptTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        drive_ = std::make_unique<tq::test::WineDrive>();
-        library_ = drive_->root() + L"lib\\tqMenuCtl.ocx";
-        folder_ = drive_->root() + L"Rudadod\\Controller\\";
-        ASSERT_TRUE(CreateDirectoryW((drive_->root() + L"lib").c_str(), nullptr));
-        ASSERT_TRUE(CreateDirectoryW((drive_->root() + L"Rudadod").c_str(), nullptr));
-        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
-        host_ = NewHostWindow(140, 90, 600, 440);
-        ASSERT_TRUE(host_);
+        ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        drive_ = std::make_unique<WineDrive>();
+        for (const wchar_t* dir : {L"lib", L"Rudadod", L"Rudadod\\Controller"})
+            ASSERT_TRUE(CreateDirectoryW((drive_->root() + dir).c_str(), nullptr));
+        form_ = std::make_unique<Form>(L"Formulário");
+        SetWindowPos(form_->hwnd(), nullptr, 140, 90, 600, 440, SWP_NOZORDER);
     }
     void TearDown() override {
-        if (host_) DestroyWindow(host_);
+        form_.reset();
         drive_.reset();
         CoUninitialize();
     }
-
-    static ComPtr<MenuTree> NewTree(const std::vector<Node>& nodes) {
-        CLSID clsid{};
-        EXPECT_EQ(CLSIDFromProgID(L"tqBiblioteca.MenuTree", &clsid), S_OK);
-        ComPtr<MenuTree> tree;
-        EXPECT_EQ(
-            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_MenuTree, tree.put_void()),
-            S_OK);
-        if (tree) Fill(tree.get(), nodes);
+    ComPtr<MenuTree> Tree(const std::vector<Node>& nodes) {
+        ComPtr<MenuTree> tree = NewTree();
+        Fill(tree.get(), nodes);
         return tree;
     }
-    static ComPtr<MenuItem> ItemAt(MenuTree* level, LONG position) {
-        tq::com::Variant index = tq::com::Variant::FromLong(position);
-        ComPtr<MenuItem> item;
-        EXPECT_EQ(level->get_Item(index, item.put()), S_OK);
-        return item;
-    }
-    static void Fill(MenuTree* level, const std::vector<Node>& nodes) {
-        for (const Node& n : nodes) {
-            // [in, out] strings: the callee may replace them; we free whatever comes back.
-            BSTR c = Bstr(n.caption).Detach(), m = Bstr(n.nome).Detach();
-            short ignored = 0;
-            const HRESULT hr = level->Add(&c, &m, &ignored);
-            SysFreeString(c);
-            SysFreeString(m);
-            ASSERT_EQ(hr, S_OK);
-            if (n.children.empty()) continue;
-            short count = 0;
-            ASSERT_EQ(level->get_Count(&count), S_OK);
-            ComPtr<MenuTree> sub;
-            ASSERT_EQ(ItemAt(level, count)->get_SubMenu(sub.put()), S_OK);
-            Fill(sub.get(), n.children);
-        }
-    }
-
-    // Runs GerarScript with the driver answering `steps`; returns its HRESULT.
-    HRESULT Run(MenuTree* tree, std::vector<tq::test::DialogStep> steps,
-                std::vector<tq::test::SeenDialog>* seen = nullptr, HWND owner = nullptr,
-                const std::wstring* library = nullptr) {
+    // GerarScript with the driver answering `steps`; its HRESULT, the dialogs in `seen`.
+    HRESULT Run(MenuTree* tree, std::vector<DialogStep> steps, std::vector<SeenDialog>* seen) {
         DialogDriver driver(std::move(steps));
         VARIANT result;
-        V_VT(&result) = VT_I4;  // must come back Empty
-        const HRESULT hr = tq::script::GerarScript(
-            owner ? owner : host_, tree, (library ? *library : library_).c_str(), &result);
+        V_VT(&result) = VT_I4;
+        const HRESULT hr = script::GerarScript(
+            form_->hwnd(), tree, (drive_->root() + L"lib\\tqMenuCtl.ocx").c_str(), &result);
         driver.Finish();
         EXPECT_TRUE(driver.ok()) << driver.Report();
         EXPECT_EQ(V_VT(&result), VT_EMPTY);
-        if (seen) *seen = driver.seen();
+        *seen = driver.seen();
         return hr;
     }
 
-    std::unique_ptr<tq::test::WineDrive> drive_;
-    std::wstring library_, folder_;
-    HWND host_ = nullptr;
+    std::unique_ptr<WineDrive> drive_;
+    std::unique_ptr<Form> form_;
+    std::wstring Folder() const { return drive_->root() + L"Rudadod\\Controller\\"; }
 };
 
-TEST_F(GerarScriptTest, TwoMenuExampleWritesItsFiveLinesThroughTheInputBox) {
-    ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
-    std::vector<tq::test::SeenDialog> seen;
-    // The default answer, taken as it is.
-    ASSERT_EQ(Run(tree.get(), {Press(kAskTitle, IDOK)}, &seen), S_OK);
-    EXPECT_EQ(ReadBytes(folder_ + L"PavoScript.Ini"), tq::script::testing::kTwoMenuScript);
-    EXPECT_EQ(FilesIn(folder_), std::vector<std::wstring>{L"PavoScript.Ini"});
-
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, L"O Arquivo Será Gerado No Diretório: " + folder_);
-    EXPECT_EQ(seen[0].edit_text, L"PavoScript");
-    EXPECT_EQ(seen[0].buttons, (std::vector<int>{IDOK, IDCANCEL}));
-}
-
-TEST_F(GerarScriptTest, InputBoxIsModalCentredSelectedAndFocused) {
-    ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
-    std::vector<tq::test::SeenDialog> seen;
-    ASSERT_EQ(Run(tree.get(), {Press(kAskTitle, IDCANCEL), Press(kAlerta, IDYES)}, &seen), S_OK);
-    ASSERT_EQ(seen.size(), 2u);
-    const auto& box = seen[0];
-    EXPECT_EQ(box.sel_start, 0u);
-    EXPECT_EQ(box.sel_end, 10u) << "the whole default text is selected";
-    EXPECT_EQ(box.focus_id, tq::script::kInputBoxEditId) << "the focus starts in the edit box";
-    EXPECT_EQ(box.owner, host_);
-    EXPECT_FALSE(box.owner_enabled) << "modal to the host window";
-    RECT host{};
-    GetWindowRect(host_, &host);
-    EXPECT_NEAR((box.rect.left + box.rect.right) / 2.0, (host.left + host.right) / 2.0, 1.0);
-    EXPECT_NEAR((box.rect.top + box.rect.bottom) / 2.0, (host.top + host.bottom) / 2.0, 1.0);
-    EXPECT_LT(box.rect.right - box.rect.left, host.right - host.left);
-
-    // Moved elsewhere, the host takes the box along.
-    SetWindowPos(host_, nullptr, 360, 260, 600, 440, SWP_NOZORDER);
-    ASSERT_EQ(Run(tree.get(), {Press(kAskTitle, IDCANCEL), Press(kAlerta, IDYES)}, &seen), S_OK);
-    ASSERT_FALSE(seen.empty());
-    GetWindowRect(host_, &host);
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    // Centred, unless that would leave the work area: then kept inside it.
-    const LONG w = seen[0].rect.right - seen[0].rect.left;
-    const LONG h = seen[0].rect.bottom - seen[0].rect.top;
-    const LONG x = std::min<LONG>((host.left + host.right) / 2 - w / 2, work.right - w);
-    const LONG y = std::min<LONG>((host.top + host.bottom) / 2 - h / 2, work.bottom - h);
-    EXPECT_NEAR(seen[0].rect.left, x, 1);
-    EXPECT_NEAR(seen[0].rect.top, y, 1);
-    EXPECT_LE(seen[0].rect.right, work.right);
-    EXPECT_LE(seen[0].rect.bottom, work.bottom);
-}
-
-TEST_F(GerarScriptTest, EnterIsOkAndEscIsCancel) {
-    ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
-    // Typed text, then Enter in the edit box.
-    ASSERT_EQ(Run(tree.get(), {Key(kAskTitle, VK_RETURN, L"teclado")}), S_OK);
-    EXPECT_EQ(ReadBytes(folder_ + L"teclado.Ini"), tq::script::testing::kTwoMenuScript);
-    // Esc drops what was typed and asks whether to cancel.
-    std::vector<tq::test::SeenDialog> seen;
-    ASSERT_EQ(
-        Run(tree.get(), {Key(kAskTitle, VK_ESCAPE, L"descartado"), Press(kAlerta, IDYES)}, &seen),
-        S_OK);
-    EXPECT_EQ(FilesIn(folder_), std::vector<std::wstring>{L"teclado.Ini"});
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[1].text, kCancelQuestion);
-}
-
-TEST_F(GerarScriptTest, DeeperLevelsCaptionsAndHiddenEntriesAreWrittenAsTheyAre) {
-    ComPtr<MenuTree> tree = NewTree({
-        Node{u"&Editar",
-             u"EDI",
-             {Node{u"&Formatar",
-                   u"FMT",
-                   {Node{u"A&&B", u"AB", {}}, Node{u"x*y^z", u"N*^", {}}, Node{u"-", u"SEP", {}}}},
-              Node{u"&Colar", u"COL", {}}}},
-        Node{u"Oculto", u"OCU", {}},
-    });
-    // Hidden and disabled entries are written like any other.
-    ComPtr<MenuItem> hidden = ItemAt(tree.get(), 2);
-    ASSERT_EQ(hidden->put_Visivel(VARIANT_FALSE), S_OK);
-    ASSERT_EQ(hidden->put_Habilitado(VARIANT_FALSE), S_OK);
-
-    ASSERT_EQ(Run(tree.get(), {Answer(kAskTitle, L"niveis")}), S_OK);
-    EXPECT_EQ(ReadBytes(folder_ + L"niveis.Ini"),
-              "Editar*EDI^A\r\n"
-              "   Formatar*FMT^EDI\r\n"
-              "      AB*AB^FMT\r\n"
-              "      x*y^z*N*^^FMT\r\n"
-              "      -*SEP^FMT\r\n"
-              "   Colar*COL^EDI\r\n"
-              "Oculto*OCU^A\r\n");
-}
-
-TEST_F(GerarScriptTest, FileNameRules) {
-    ComPtr<MenuTree> tree = NewTree({Node{u"Um", u"UM", {}}});
-    const struct {
-        const wchar_t* answer;
-        const wchar_t* file;
-    } cases[] = {
-        {L"menu.Ini", L"menu.Ini"},
-        {L"menu.ini", L"menu.ini.Ini"},
-        {L"x.Ini.Ini", L"x.Ini"},
-        {L"  .x", L"  .x.Ini"},
-    };
-    for (const auto& c : cases) {
-        ASSERT_EQ(Run(tree.get(), {Answer(kAskTitle, c.answer)}), S_OK) << c.answer;
-        EXPECT_EQ(ReadBytes(folder_ + c.file), "Um*UM^A\r\n");
-    }
-    std::vector<std::wstring> files = FilesIn(folder_);
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ(files,
-              (std::vector<std::wstring>{L"  .x.Ini", L"menu.Ini", L"menu.ini.Ini", L"x.Ini"}));
-}
-
-TEST_F(GerarScriptTest, AccentsBecomeSingleAnsiBytesAndAnOldFileIsReplaced) {
-    ASSERT_EQ(GetACP(), 1252u) << "the runner pins a locale with code page 1252";
-    const std::string old(5000, 'z');
-    {
-        HANDLE h = CreateFileW((folder_ + L"acentos.Ini").c_str(), GENERIC_WRITE, 0, nullptr,
-                               CREATE_NEW, 0, nullptr);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE);
-        DWORD n = 0;
-        WriteFile(h, old.data(), static_cast<DWORD>(old.size()), &n, nullptr);
-        CloseHandle(h);
-    }
-    ComPtr<MenuTree> tree =
-        NewTree({Node{u"Configura&ção", u"CFG", {Node{u"Ação é", u"ACA", {}}}}});
-    ASSERT_EQ(Run(tree.get(), {Answer(kAskTitle, L"acentos")}), S_OK);
-    EXPECT_EQ(ReadBytes(folder_ + L"acentos.Ini"),
-              "Configura\xE7\xE3o*CFG^A\r\n"
-              "   A\xE7\xE3o \xE9*ACA^CFG\r\n");
-}
-
-TEST_F(GerarScriptTest, CancelThenNoAsksAgainAndThenWrites) {
-    ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
-    std::vector<tq::test::SeenDialog> seen;
-    ASSERT_EQ(
-        Run(tree.get(),
-            {Press(kAskTitle, IDCANCEL), Press(kAlerta, IDNO),
-             // An emptied edit box counts as a cancel too.
-             Answer(kAskTitle, L"", IDOK), Press(kAlerta, IDNO), Answer(kAskTitle, L"depois")},
-            &seen),
-        S_OK);
-    EXPECT_EQ(ReadBytes(folder_ + L"depois.Ini"), tq::script::testing::kTwoMenuScript);
-    EXPECT_EQ(FilesIn(folder_).size(), 1u);
-
-    ASSERT_EQ(seen.size(), 5u);
-    const auto& question = seen[1];
-    EXPECT_EQ(question.text, kCancelQuestion);
-    EXPECT_EQ(question.buttons, (std::vector<int>{IDYES, IDNO})) << "style 52: Yes and No";
-    EXPECT_EQ(question.icon, LoadIconW(nullptr, MAKEINTRESOURCEW(32515)))
-        << "style 52: exclamation";
-    EXPECT_EQ(question.owner, host_);
-    EXPECT_EQ(seen[2].edit_text, L"PavoScript") << "asked again exactly as the first time";
-    EXPECT_EQ(seen[2].text, seen[0].text);
-}
-
-TEST_F(GerarScriptTest, CancelThenYesWritesNothing) {
-    ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
-    ASSERT_EQ(Run(tree.get(), {Answer(kAskTitle, L"nada", IDCANCEL), Press(kAlerta, IDYES)}), S_OK);
-    EXPECT_TRUE(FilesIn(folder_).empty());
-}
-
-TEST_F(GerarScriptTest, EmptyTreeShowsTheNoticeAndWritesNothing) {
-    ComPtr<MenuTree> tree = NewTree({});
-    std::vector<tq::test::SeenDialog> seen;
-    ASSERT_EQ(Run(tree.get(), {Press(L"Tá Querendo Me Enganar É ?", IDOK)}, &seen), S_OK);
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, L"Nenhum Menu Foi Definido Ainda");
-    EXPECT_EQ(seen[0].buttons, std::vector<int>{IDOK}) << "style 48: OK only";
-    EXPECT_EQ(seen[0].icon, LoadIconW(nullptr, MAKEINTRESOURCEW(32515))) << "style 48: exclamation";
-    EXPECT_EQ(seen[0].owner, host_);
-    EXPECT_TRUE(FilesIn(folder_).empty());
-}
-
-TEST_F(GerarScriptTest, MissingFolderIsAComErrorWithTextAndNoFile) {
-    ASSERT_TRUE(RemoveDirectoryW(folder_.c_str()));
-    ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
-    SetErrorInfo(0, nullptr);
-    const HRESULT hr = Run(tree.get(), {Press(kAskTitle, IDOK)});
-    EXPECT_EQ(hr, static_cast<HRESULT>(0x800A004C)) << "path not found";
-    EXPECT_EQ(ErrorText(), L"Caminho não encontrado: " + folder_ + L"PavoScript.Ini");
-    EXPECT_EQ(GetFileAttributesW(folder_.c_str()), INVALID_FILE_ATTRIBUTES) << "not created";
-    EXPECT_EQ(FilesIn(drive_->root() + L"Rudadod\\").size(), 0u);
-}
-
-// A name that would leave the folder, or names no ordinary file there, is refused with a
-// message saying why and asked for again, the refused name offered for correction; nothing is
-// written until a good name comes.
-TEST_F(GerarScriptTest, NamesLeavingTheFolderOrNamingNoFileAreRefusedAndAskedAgain) {
-    ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
+// Enter is OK and Esc is Cancel; a cancel or an empty name asks whether to give up (No asks
+// again as the first time); a bad name is refused with its reason and offered for correction.
+TEST_F(GerarScriptTest, TheInputBoxAsksUntilAGoodNameAndWritesTheScriptThere) {
     const struct {
         std::wstring answer, message;
     } refused[] = {
@@ -358,116 +102,116 @@ TEST_F(GerarScriptTest, NamesLeavingTheFolderOrNamingNoFileAreRefusedAndAskedAga
         {L"<>|?*\"", L"O Nome do Script Não Pode Conter < > : \" | ? * nem Caracteres de Controle"},
         {L"   ", L"O Nome do Script Não Pode Terminar com Ponto ou Espaço"},
     };
-    std::vector<tq::test::DialogStep> steps;
-    for (const auto& r : refused) {
-        steps.push_back(Answer(kAskTitle, r.answer));
-        steps.push_back(Press(kAlerta, IDOK));
-    }
-    steps.push_back(Answer(kAskTitle, L"corrigido"));
-    std::vector<tq::test::SeenDialog> seen;
+    std::vector<DialogStep> steps = {Key(kAsk, VK_ESCAPE, L"descartado"), Press(kAlerta, IDNO),
+                                     Answer(kAsk, L""), Press(kAlerta, IDNO)};
+    for (const auto& r : refused)
+        steps.insert(steps.end(), {Answer(kAsk, r.answer), Press(kAlerta, IDOK)});
+    steps.push_back(Key(kAsk, VK_RETURN, L"teclado"));
+    ComPtr<MenuTree> tree = Tree(TwoMenuExample());
+    std::vector<SeenDialog> seen;
     ASSERT_EQ(Run(tree.get(), steps, &seen), S_OK);
+    EXPECT_EQ(ReadBytes(Folder() + L"teclado.Ini"), kTwoMenuScript);
+    EXPECT_EQ(FilesIn(Folder()), std::vector<std::wstring>{L"teclado.Ini"});
+    EXPECT_EQ(FilesIn(drive_->root()), (std::vector<std::wstring>{L"Rudadod", L"lib"}));
+    EXPECT_EQ(FilesIn(drive_->root() + L"Rudadod"), std::vector<std::wstring>{L"Controller"});
+
     ASSERT_EQ(seen.size(), steps.size());
+    const SeenDialog& box = seen[0];  // modal to the host, centred on it, the default selected
+    EXPECT_EQ(box.text, L"O Arquivo Será Gerado No Diretório: " + Folder());
+    EXPECT_EQ(box.edit_text, L"PavoScript");
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDOK, IDCANCEL}));
+    EXPECT_EQ(std::make_pair(box.sel_start, box.sel_end), std::make_pair(0ul, 10ul));
+    EXPECT_EQ(box.focus_id, script::kInputBoxEditId);
+    EXPECT_EQ(box.owner, form_->hwnd());
+    EXPECT_FALSE(box.owner_enabled);
+    RECT host{};
+    GetWindowRect(form_->hwnd(), &host);
+    EXPECT_NEAR(box.rect.left + box.rect.right, host.left + host.right, 2);
+    EXPECT_NEAR(box.rect.top + box.rect.bottom, host.top + host.bottom, 2);
+    const SeenDialog& question = seen[1];
+    EXPECT_EQ(question.text, L"Cancela a Geração do Script ?");
+    EXPECT_EQ(question.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_EQ(question.icon, kExclamation);
+    EXPECT_EQ(question.owner, form_->hwnd());
+    EXPECT_EQ(seen[2].edit_text, L"PavoScript");
+    EXPECT_EQ(seen[2].text, box.text);
     for (size_t i = 0; i < std::size(refused); ++i) {
-        const auto& box = seen[2 * i + 1];
-        EXPECT_EQ(box.text, refused[i].message);
-        EXPECT_EQ(box.buttons, std::vector<int>{IDOK}) << "style 48: OK only";
-        EXPECT_EQ(box.icon, LoadIconW(nullptr, MAKEINTRESOURCEW(32515))) << "style 48";
-        EXPECT_EQ(box.owner, host_);
-        EXPECT_EQ(seen[2 * i + 2].edit_text, refused[i].answer);
+        SCOPED_TRACE(i);
+        EXPECT_EQ(seen[2 * i + 5].text, refused[i].message);
+        EXPECT_EQ(seen[2 * i + 5].buttons, std::vector<int>{IDOK});
+        EXPECT_EQ(seen[2 * i + 6].edit_text, refused[i].answer);
     }
-    EXPECT_EQ(ReadBytes(folder_ + L"corrigido.Ini"), tq::script::testing::kTwoMenuScript);
-    EXPECT_EQ(FilesIn(folder_), std::vector<std::wstring>{L"corrigido.Ini"});
-    std::vector<std::wstring> root = FilesIn(drive_->root());
-    std::sort(root.begin(), root.end());
-    EXPECT_EQ(root, (std::vector<std::wstring>{L"Rudadod", L"lib"})) << "nothing outside";
-    EXPECT_EQ(FilesIn(drive_->root() + L"Rudadod\\"), std::vector<std::wstring>{L"Controller"});
+
+    ASSERT_EQ(Run(tree.get(), {Answer(kAsk, L"nada", IDCANCEL), Press(kAlerta, IDYES)}, &seen),
+              S_OK);
+    EXPECT_EQ(FilesIn(Folder()).size(), 1u);
 }
 
-TEST_F(GerarScriptTest, UncLibraryPathPromptsForTheShareRoot) {
-    ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
-    const std::wstring unc = L"\\\\servidor\\publico\\tq\\tqMenuCtl.ocx";
-    std::vector<tq::test::SeenDialog> seen;
-    ASSERT_EQ(
-        Run(tree.get(), {Press(kAskTitle, IDCANCEL), Press(kAlerta, IDYES)}, &seen, nullptr, &unc),
-        S_OK);
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen[0].text,
-              L"O Arquivo Será Gerado No Diretório: \\\\servidor\\publico\\Rudadod\\Controller\\");
+TEST_F(GerarScriptTest, AccentsBecomeSingleAnsiBytesAndAnOldFileIsReplaced) {
+    ASSERT_EQ(GetACP(), 1252u) << "the runner pins a locale with code page 1252";
+    std::ofstream(std::filesystem::path(Folder() + L"acentos.Ini")) << std::string(5000, 'z');
+    ComPtr<MenuTree> tree = Tree({Node{u"Configura&ção", u"CFG", {Node{u"Ação é", u"ACA", {}}}},
+                                  Node{u"Oculto", u"OCU", {}}});
+    ComPtr<MenuItem> hidden = ItemAt(tree.get(), 2);  // written like any other
+    ASSERT_EQ(hidden->put_Visivel(VARIANT_FALSE), S_OK);
+    ASSERT_EQ(hidden->put_Habilitado(VARIANT_FALSE), S_OK);
+    std::vector<SeenDialog> seen;
+    ASSERT_EQ(Run(tree.get(), {Answer(kAsk, L"acentos")}, &seen), S_OK);
+    EXPECT_EQ(ReadBytes(Folder() + L"acentos.Ini"),
+              "Configura\xE7\xE3o*CFG^A\r\n   A\xE7\xE3o \xE9*ACA^CFG\r\nOculto*OCU^A\r\n");
 }
 
-TEST_F(GerarScriptTest, BadArgumentsFailWithoutDialogs) {
-    ComPtr<MenuTree> tree = NewTree(tq::script::testing::TwoMenuExample());
-    EXPECT_EQ(tq::script::GerarScript(host_, tree.get(), library_.c_str(), nullptr), E_POINTER);
-    DialogDriver driver({});
+TEST_F(GerarScriptTest, BadArgumentsAnEmptyTreeOrAMissingFolderWriteNothing) {
+    ComPtr<MenuTree> tree = Tree(TwoMenuExample());
+    const std::wstring lib = drive_->root() + L"lib\\tqMenuCtl.ocx";
     VARIANT v;
     VariantInit(&v);
-    EXPECT_EQ(tq::script::GerarScript(host_, nullptr, library_.c_str(), &v), E_INVALIDARG);
-    EXPECT_EQ(tq::script::GerarScript(host_, tree.get(), L"tqMenuCtl.ocx", &v), E_INVALIDARG);
-    EXPECT_NE(ErrorText().find(L"tqMenuCtl.ocx"), std::wstring::npos);
-    driver.Finish();
-    EXPECT_TRUE(driver.ok()) << driver.Report();
+    std::vector<SeenDialog> seen;
+    {
+        DialogDriver none({});
+        EXPECT_EQ(script::GerarScript(form_->hwnd(), tree.get(), lib.c_str(), nullptr), E_POINTER);
+        EXPECT_EQ(script::GerarScript(form_->hwnd(), nullptr, lib.c_str(), &v), E_INVALIDARG);
+        EXPECT_EQ(script::GerarScript(form_->hwnd(), tree.get(), L"tqMenuCtl.ocx", &v),
+                  E_INVALIDARG);
+        EXPECT_NE(TakeErrorText().find(L"tqMenuCtl.ocx"), std::wstring::npos);
+        none.Finish();
+        EXPECT_TRUE(none.ok()) << none.Report();
+    }
+    ASSERT_EQ(Run(Tree({}).get(), {Press(L"Tá Querendo Me Enganar É ?", IDOK)}, &seen), S_OK);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, L"Nenhum Menu Foi Definido Ainda");
+    EXPECT_EQ(seen[0].buttons, std::vector<int>{IDOK});
+    EXPECT_EQ(seen[0].icon, kExclamation);
+    EXPECT_EQ(seen[0].owner, form_->hwnd());
+    EXPECT_TRUE(FilesIn(Folder()).empty());
+
+    ASSERT_TRUE(RemoveDirectoryW(Folder().c_str()));
+    SetErrorInfo(0, nullptr);
+    EXPECT_EQ(Run(tree.get(), {Press(kAsk, IDOK)}, &seen), static_cast<HRESULT>(0x800A004C));
+    EXPECT_EQ(TakeErrorText(), L"Caminho não encontrado: " + Folder() + L"PavoScript.Ini");
+    EXPECT_TRUE(FilesIn(drive_->root() + L"Rudadod").empty());
 }
 
-// A flat generated menu of `count` entries.
-std::vector<Node> Lines(size_t count) {
-    std::vector<Node> lines(count);
-    for (size_t i = 0; i < count; ++i) {
-        const tq::String n = tq::FromUtf8(std::to_string(i));
-        // 1252 letters, one character outside 1252 and one outside the BMP.
-        lines[i].caption = u"Linha &" + n + u" ação € Ω 😀";
-        lines[i].nome = u"L" + n;
+TEST_F(GerarScriptTest, AFailureAfterCreationLeavesNoFileBehind) {
+    std::vector<Node> lines(60000);  // many lines and batches go out before the failure
+    for (size_t i = 0; i < lines.size(); ++i) {
+        lines[i].caption = u"Linha &" + FromUtf8(std::to_string(i)) + u" ação € Ω 😀";
+        lines[i].nome = u"L" + FromUtf8(std::to_string(i));
     }
-    return lines;
-}
-
-class ScriptFileTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        drive_ = std::make_unique<tq::test::WineDrive>();
-    }
-    void TearDown() override {
-        drive_.reset();
-        CoUninitialize();
-    }
-    std::unique_ptr<tq::test::WineDrive> drive_;
-};
-
-TEST_F(ScriptFileTest, OneCallPerLineAndBatchesGiveTheSameBytes) {
-    // 50,000 lines of about 40 characters: more than one batch.
-    NodeLevel level(Lines(50000));
-    const std::wstring per_line = drive_->root() + L"linhas.Ini";
-    const std::wstring batched = drive_->root() + L"lote.Ini";
-    EXPECT_EQ(tq::script::WriteScriptFile(level, per_line, tq::script::WriteMode::kLinePerCall),
-              50000u);
-    EXPECT_EQ(tq::script::WriteScriptFile(level, batched, tq::script::WriteMode::kBatched), 50000u);
-    const auto a = ReadBytes(per_line), b = ReadBytes(batched);
-    ASSERT_TRUE(a && b);
-    EXPECT_GT(a->size(), size_t{1} << 20) << "long enough to need several batches";
-    EXPECT_TRUE(*a == *b) << "sizes " << a->size() << " and " << b->size();
-    EXPECT_EQ(a->substr(0, 15), "Linha 0 a\xE7\xE3o \x80 ") << "ANSI, one byte per 1252 letter";
-    const std::string last_end = "*L49999^A\r\n";
-    EXPECT_EQ(a->substr(a->size() - last_end.size()), last_end);
-}
-
-TEST_F(ScriptFileTest, AFailureAfterCreationLeavesNoFileBehind) {
     const std::wstring path = drive_->root() + L"parcial.Ini";
-    for (auto mode : {tq::script::WriteMode::kLinePerCall, tq::script::WriteMode::kBatched}) {
-        // Fails after many lines (and batches) went to the file.
-        NodeLevel level(Lines(60000), nullptr, 40001);
-        try {
-            tq::script::WriteScriptFile(level, path, mode);
-            ADD_FAILURE() << "the unreadable entry was not reported";
-        } catch (const tq::Error& e) {
-            EXPECT_EQ(e.hresult(), tq::hr::kBadIndex);
+    for (auto mode : {script::WriteMode::kLinePerCall, script::WriteMode::kBatched})
+        for (int32_t fail_at : {40001, 1}) {
+            SCOPED_TRACE(fail_at);
+            script::testing::NodeLevel level(lines, nullptr, fail_at);
+            try {
+                script::WriteScriptFile(level, path, mode);
+                ADD_FAILURE() << "the unreadable entry was not reported";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.hresult(), hr::kBadIndex);
+            }
+            EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
         }
-        EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
-    }
-    // The walk reads the menu only after the file was created: a failure at the first entry
-    // removes the file as well.
-    NodeLevel first(Lines(3), nullptr, 1);
-    EXPECT_THROW(tq::script::WriteScriptFile(first, path), tq::Error);
-    EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace
+}  // namespace tq::test

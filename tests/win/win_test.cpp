@@ -1,0 +1,224 @@
+#include "win_test.h"
+
+namespace tq::test {
+
+std::wstring WinPath(const char* unix_path) {
+    std::wstring path = L"Z:";
+    for (const char* p = unix_path; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+    return path;
+}
+
+ComPtr<MenuTree> NewTree() {
+    CLSID clsid{};
+    ComPtr<MenuTree> tree;
+    if (SUCCEEDED(CLSIDFromProgID(L"tqBiblioteca.MenuTree", &clsid)))
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_MenuTree, tree.put_void());
+    return tree;
+}
+
+ComPtr<MenuItem> AddEntry(MenuTree* level, const std::wstring& caption, const std::wstring& nome) {
+    Bstr c(caption), n(nome);
+    BSTR cb = c.get(), nb = n.get();
+    short count = 0;
+    if (FAILED(level->Add(&cb, &nb, &count))) return nullptr;
+    return ItemAt(level, count);
+}
+
+ComPtr<MenuItem> ItemAt(MenuTree* level, const VARIANT& index) {
+    ComPtr<MenuItem> item;
+    level->get_Item(index, item.put());
+    return item;
+}
+
+ComPtr<MenuTree> SubOf(MenuItem* item) {
+    ComPtr<MenuTree> sub;
+    if (item) item->get_SubMenu(sub.put());
+    return sub;
+}
+
+short CountOf(MenuTree* level) {
+    short n = -1;
+    level->get_Count(&n);
+    return n;
+}
+
+LONG HndOf(MenuItem* item) {
+    LONG h = -1;
+    if (item) item->get_HndMenu(&h);
+    return h;
+}
+
+std::wstring NomeOf(MenuItem* item) {
+    if (!item) return L"Nothing";
+    Bstr nome;
+    item->get_Nome(nome.put());
+    return std::wstring(nome.view());
+}
+
+ComPtr<IUnknown> IdentityOf(IUnknown* p) {
+    ComPtr<IUnknown> unk;
+    if (p) p->QueryInterface(IID_IUnknown, unk.put_void());
+    return unk;
+}
+
+std::wstring TakeErrorText() {
+    IErrorInfo* raw = nullptr;
+    if (GetErrorInfo(0, &raw) != S_OK || !raw) return L"";
+    ComPtr<IErrorInfo> info = ComPtr<IErrorInfo>::Attach(raw);
+    Bstr text;
+    info->GetDescription(text.put());
+    return std::wstring(text.view());
+}
+
+std::string StreamBytes(IStream* stream) {
+    STATSTG st{};
+    stream->Stat(&st, STATFLAG_NONAME);
+    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+    std::string bytes(static_cast<size_t>(st.cbSize.QuadPart), '\0');
+    ULONG got = 0;
+    if (!bytes.empty()) stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &got);
+    bytes.resize(got);
+    return bytes;
+}
+
+ComPtr<IStream> StreamOf(const std::string& bytes) {
+    ComPtr<IStream> s;
+    CreateStreamOnHGlobal(nullptr, TRUE, s.put());
+    ULONG written = 0;
+    if (!bytes.empty()) s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+    s->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+    return s;
+}
+
+std::string SavedBytes(IUnknown* object) {
+    ComPtr<IPersistStreamInit> persist;
+    ComPtr<IStream> s = StreamOf("");
+    if (FAILED(object->QueryInterface(IID_IPersistStreamInit, persist.put_void())) ||
+        FAILED(persist->Save(s.get(), FALSE)))
+        return "";
+    return StreamBytes(s.get());
+}
+
+std::vector<MenuEntry> ReadMenu(HMENU menu) {
+    std::vector<MenuEntry> out;
+    const int n = GetMenuItemCount(menu);
+    for (int i = 0; i < n; ++i) {
+        char text[256] = {};
+        MENUITEMINFOA mii{};
+        mii.cbSize = sizeof(mii);
+        mii.fMask = MIIM_STRING | MIIM_ID | MIIM_FTYPE | MIIM_STATE | MIIM_SUBMENU;
+        mii.dwTypeData = text;
+        mii.cch = sizeof(text);
+        if (!GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &mii)) break;
+        out.push_back({(mii.fType & MFT_SEPARATOR) ? "" : text, mii.wID, mii.fType, mii.fState,
+                       mii.hSubMenu});
+    }
+    return out;
+}
+
+LRESULT CALLBACK Form::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == WM_COMMAND && self) {
+        self->commands.push_back(LOWORD(wp));
+        return kCommandResult;
+    }
+    if (msg == WM_KEYDOWN && self) self->keys.push_back(static_cast<UINT>(wp));
+    if (msg == kAppMessage) return kAppResult;
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+Form::Form(const wchar_t* title) {
+    static const ATOM cls = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = &Form::Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszClassName = L"tqTestForm";
+        return RegisterClassExW(&wc);
+    }();
+    (void)cls;
+    hwnd_ = CreateWindowExW(0, L"tqTestForm", title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 50, 50,
+                            420, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ShowWindow(hwnd_, SW_SHOW);
+    UpdateWindow(hwnd_);
+}
+
+Form::~Form() {
+    if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+}
+
+void Pump(DWORD ms, const std::function<bool()>& done) {
+    const DWORD end = GetTickCount() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done && done()) return;
+        Sleep(5);
+    } while (static_cast<LONG>(end - GetTickCount()) > 0);
+}
+
+void Tap(std::initializer_list<WORD> vks, bool chord) {
+    std::vector<INPUT> in;
+    const auto key = [&](WORD vk, DWORD flags) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = vk;
+        i.ki.dwFlags = flags;
+        in.push_back(i);
+    };
+    for (WORD vk : vks) {
+        key(vk, 0);
+        if (!chord) key(vk, KEYEVENTF_KEYUP);
+    }
+    if (chord)
+        for (auto it = vks.end(); it != vks.begin();) key(*--it, KEYEVENTF_KEYUP);
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+std::span<const tq::com::QiEntry> TestBag::Interfaces() {
+    static const tq::com::QiEntry table[] = {TQ_QI(TestBag, IPropertyBag)};
+    return table;
+}
+
+HRESULT TestBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
+    reads.emplace_back(name);
+    Variant stored;
+    if (auto obj = objects.find(name); obj != objects.end()) {
+        V_VT(&stored) = VT_UNKNOWN;
+        V_UNKNOWN(&stored) = nullptr;
+        const HRESULT hr = OleLoadFromStream(StreamOf(obj->second).get(), IID_IUnknown,
+                                             reinterpret_cast<void**>(&V_UNKNOWN(&stored)));
+        if (FAILED(hr)) return hr;
+    } else if (auto it = values.find(name); it != values.end()) {
+        stored = it->second;
+    } else {
+        return E_INVALIDARG;
+    }
+    const VARTYPE wanted = V_VT(value);
+    VariantInit(value);
+    if (wanted == VT_EMPTY) return VariantCopy(value, &stored);
+    return VariantChangeType(value, &stored, 0, wanted);
+}
+
+HRESULT TestBag::Write(LPCOLESTR name, VARIANT* value) {
+    if (V_VT(value) == VT_UNKNOWN || V_VT(value) == VT_DISPATCH) {
+        IUnknown* obj = V_VT(value) == VT_UNKNOWN ? V_UNKNOWN(value) : V_DISPATCH(value);
+        ComPtr<IPersistStream> persist;
+        HRESULT hr = obj ? obj->QueryInterface(IID_IPersistStream, persist.put_void()) : E_POINTER;
+        ComPtr<IStream> s = StreamOf("");
+        if (SUCCEEDED(hr)) hr = OleSaveToStream(persist.get(), s.get());
+        if (FAILED(hr)) return hr;
+        objects[name] = StreamBytes(s.get());
+        values.erase(name);
+        return S_OK;
+    }
+    objects.erase(name);
+    return VariantCopy(&values[name], value);
+}
+
+}  // namespace tq::test
