@@ -166,6 +166,20 @@ TEST(NodeTree, RandomEditsMatchABruteForceModel) {
     }
 }
 
+// Removing most of a large collection reclaims the dead slots; positions stay right after it.
+TEST(NodeTree, PositionsSurviveTheReclaimingOfRemovedSlots) {
+    NodeTree t;
+    const auto key = [](int i) { return u"K" + FromUtf8(std::to_string(i)); };
+    for (int i = 0; i < 3000; ++i) t.Add(key(i), key(i));
+    for (int i = 0; i < 3000; ++i)
+        if (i % 6 != 0) t.Remove(key(i));
+    ASSERT_EQ(t.Count(), 500);
+    for (int32_t pos = 1; pos <= 500; ++pos) {
+        ASSERT_EQ(t.Item(pos).Key(), key((pos - 1) * 6));
+        ASSERT_EQ(t.IndexOf(*t.Find(key((pos - 1) * 6))), pos);
+    }
+}
+
 // The history's step is the outermost bracket: inner Open/Close pairs add to it.
 TEST(TreeHistory, NestedOpenAndCloseMakeOneStep) {
     NodeTree t;
