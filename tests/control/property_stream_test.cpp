@@ -132,6 +132,12 @@ TEST(PropertyStream, WriterProducesWhatTheReaderTakesAndRefusesTheRest) {
         EXPECT_THROW(WriteStoredProperties(out, {&p, 1}, kTree), tq::Error);
     }
     EXPECT_EQ(ClassIdText(kOther), u"{0BE35203-8F91-11CE-9DE3-00AA004BB851}");
+
+    std::vector<StoredProperty> many(65535, StoredProperty{u"L", int32_t{1}});
+    VectorSink full;
+    EXPECT_NO_THROW(WriteStoredProperties(full, many, kTree)) << "the count's largest value";
+    many.push_back(many.back());
+    EXPECT_THROW(WriteStoredProperties(full, many, kTree), tq::Error);
 }
 
 }  // namespace
