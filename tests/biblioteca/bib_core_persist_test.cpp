@@ -321,6 +321,11 @@ TEST(Persist, ALoadTakesAtMostTwentyTimesItsInputPlusAConstant) {
     }
     const Bytes data = flat.Done();
     EXPECT_LE(LoadPeak(data), kLoadMemoryFactor * data.size() + kLoadMemoryBase);
+    try {
+        LoadTree(data);
+    } catch (const Error& e) {  // the memory budget may refuse it; the count limit may not
+        EXPECT_EQ(ToUtf8(e.message()).find(std::to_string(kMaxEntries)), std::string::npos);
+    }
     // A string is charged at least the heap it takes, and nothing when it fits in place.
     for (size_t n = 0; n < 40; ++n) {
         const size_t before = g_heap_now;
