@@ -122,7 +122,7 @@ class PageWindow final : private IPageView {
 
     void CreateControls();
     void CreatePictures();  // the arrow font and the buttons' pictures
-    void CreateControl(const ControlSpec& spec, HFONT font);
+    void CreateControl(const ControlSpec& layout, HFONT font);
     void AddListColumns();
     // The page's font: the system's message font at the page's DPI.
     static HFONT MessageFont();
