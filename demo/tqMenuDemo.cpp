@@ -389,17 +389,22 @@ bool OpenPage(FrameState& f, IPropertyPageSite* site, PROPPAGEINFO& info) {
 constexpr DWORD kFrameStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr int kMargin = 7, kButtonW = 75, kButtonH = 23, kGap = 6;
 
-void RegisterFrameClass(HINSTANCE instance) {
-    static bool registered = false;
-    if (registered) return;
+// A top-level window class with the dialog face colour and the arrow cursor.
+bool RegisterWindowClass(HINSTANCE instance, WNDPROC proc, const wchar_t* name) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = FrameProc;
+    wc.lpfnWndProc = proc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = L"tqMenuDemoPropertyFrame";
-    registered = RegisterClassExW(&wc) != 0;
+    wc.lpszClassName = name;
+    return RegisterClassExW(&wc) != 0;
+}
+
+void RegisterFrameClass(HINSTANCE instance) {
+    static bool registered = false;
+    if (!registered)
+        registered = RegisterWindowClass(instance, FrameProc, L"tqMenuDemoPropertyFrame");
 }
 
 // OK, Cancelar and Aplicar in a row ending at the right margin, at height `y`.
@@ -701,16 +706,9 @@ void InitTabControls() {
 
 // The form with its last-click label and its list of MenuClicks (not shown yet).
 void CreateForm(HINSTANCE instance) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = FormProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = L"tqMenuDemoForm";
-    RegisterClassExW(&wc);
+    RegisterWindowClass(instance, FormProc, L"tqMenuDemoForm");
     g_form =
-        CreateWindowExW(0, wc.lpszClassName, L"tqMenuDemo - Formulário com tqMenu",
+        CreateWindowExW(0, L"tqMenuDemoForm", L"tqMenuDemo - Formulário com tqMenu",
                         WS_OVERLAPPEDWINDOW, 60, 60, 560, 360, nullptr, nullptr, instance, nullptr);
     g_last = CreateWindowExW(0, L"STATIC", L"Escolha uma entrada do menu.", WS_CHILD | WS_VISIBLE,
                              0, 0, 0, 0, g_form, nullptr, instance, nullptr);
