@@ -1,7 +1,7 @@
-// The menu bar the control builds on a real form, read back with GetMenuItemInfoA.  The control
-// sits in a site with an extender, as on a classic form designer: the form is the extender's
-// Parent, the name the extender's Name.
+// The control in a container site with an extender, as on a classic form designer: the bar it
+// builds on the form (read back with GetMenuItemInfoA), its name, size, picture and interfaces.
 #include <memory>
+#include <tuple>
 
 #include "com_test.h"
 #include "ctl_test.h"
@@ -11,14 +11,15 @@
 namespace tq::test {
 namespace {
 
-// A menu as text: "text#id" per entry ("-#id" for a separator, "~" after a grayed one, "?n"
-// after any other state), then its popup in braces.
+// "text#id" per entry ("-#id" for a separator, "~" after a grayed one), then its popup in braces.
 std::string Render(HMENU menu) {
     std::string out;
     for (const MenuEntry& e : ReadMenu(menu)) {
         out += (out.empty() ? "" : " ") + ((e.type & MFT_SEPARATOR) ? "-" : e.text) + "#" +
-               std::to_string(e.id);
-        if (e.state) out += e.state == MF_GRAYED ? "~" : "?" + std::to_string(e.state);
+               std::to_string(e.id) +
+               (e.state == MF_GRAYED ? "~"
+                : e.state            ? "?"
+                                     : "");
         if (e.sub) out += "{" + Render(e.sub) + "}";
     }
     return out;
@@ -28,9 +29,8 @@ class MenuBarTest : public ComTest {
   protected:
     void SetUp() override {
         ComTest::SetUp();
-        form = std::make_unique<Form>();
-        ctl = NewControl();
         ASSERT_TRUE(ctl);
+        site->window = form->hwnd();
         site->extender = MakeExtender(L"mnuPrincipal", form->hwnd());
         ASSERT_EQ(ctl.As(IID_IOleObject, &ole), S_OK);
         ASSERT_EQ(ole->SetClientSite(site.get()), S_OK);
@@ -51,8 +51,8 @@ class MenuBarTest : public ComTest {
     }
     HMENU Bar() const { return GetMenu(form->hwnd()); }
 
-    std::unique_ptr<Form> form;
-    ComPtr<_tqMenu> ctl;
+    std::unique_ptr<Form> form = std::make_unique<Form>();
+    ComPtr<_tqMenu> ctl = NewControl();
     ComPtr<IOleObject> ole;
     ComPtr<TestSite> site = TestSite::Make();
 };
@@ -62,12 +62,9 @@ TEST_F(MenuBarTest, BarReadsBackAsTheTreeAndEachRebuildTakesNewIdentifiers) {
     ComPtr<MenuItem> arquivo = AddEntry(tree.get(), L"&Arquivo", L"mnuArquivo");
     ComPtr<MenuTree> a = SubOf(arquivo.get());
     AddEntry(a.get(), L"&Novo", L"mnuNovo");
-    ComPtr<MenuItem> abrir = AddEntry(a.get(), L"&Abrir\tCtrl+A", L"mnuAbrir");
-    ASSERT_EQ(abrir->put_Habilitado(VARIANT_FALSE), S_OK);
+    ASSERT_EQ(AddEntry(a.get(), L"&Abrir\tCtrl+A", L"mnuAbrir")->put_Habilitado(0), S_OK);
     AddEntry(a.get(), L"-", L"mnuSep1");
-    AddEntry(a.get(), L"Sai&r", L"mnuSair");
     ComPtr<MenuItem> editar = AddEntry(tree.get(), L"&Editar", L"mnuEditar");
-    ComPtr<MenuItem> copiar = AddEntry(SubOf(editar.get()).get(), L"Copiar", L"mnuCopiar");
     ComPtr<MenuItem> avancado = AddEntry(SubOf(editar.get()).get(), L"Avançado", L"mnuAvancado");
     AddEntry(SubOf(avancado.get()).get(), L"Opção A", L"mnuOpcaoA");
     AddEntry(SubOf(AddEntry(tree.get(), L"-Grupo", L"sep").get()).get(), L"X", L"x");
@@ -76,47 +73,35 @@ TEST_F(MenuBarTest, BarReadsBackAsTheTreeAndEachRebuildTakesNewIdentifiers) {
     SetTree(ctl.get(), tree.get());
     SetExibir(ctl.get(), true);
     ASSERT_EQ(Show(), S_OK) << TakeErrorText();
-
     // Identifiers depth first; TextoMenu is the text, in the ANSI code page (1252); a separator
     // takes an identifier and keeps its children.
     EXPECT_EQ(Render(Bar()),
-              "&Arquivo#1000{&Novo#1001 &Abrir\tCtrl+A#1002~ -#1003 Sai&r#1004} "
-              "&Editar#1005{Copiar#1006 Avan\xe7"
-              "ado#1007{Op\xe7\xe3o A#1008}} -#1009{X#1010} Ajuda (F1)#1011");
+              "&Arquivo#1000{&Novo#1001 &Abrir\tCtrl+A#1002~ -#1003} &Editar#1004{Avan\xe7"
+              "ado#1005{Op\xe7\xe3o A#1006}} -#1007{X#1008} Ajuda (F1)#1009");
     // An entry with children carries its popup's handle, a leaf its identifier.
     const HMENU first = Bar();
-    EXPECT_EQ(HndOf(arquivo.get()), HandleToLong(GetSubMenu(first, 0)));
-    EXPECT_EQ(HndOf(avancado.get()), HandleToLong(GetSubMenu(GetSubMenu(first, 1), 1)));
-    EXPECT_EQ(HndOf(abrir.get()), 1002);
-    EXPECT_EQ(HndOf(ajuda.get()), 1011);
-
+    EXPECT_EQ(HndOf(avancado.get()), HandleToLong(GetSubMenu(GetSubMenu(first, 1), 0)));
+    EXPECT_EQ(HndOf(ajuda.get()), 1009);
     // Rebuilt with Editar hidden: the identifiers go on, the hidden subtree takes none and keeps
     // its old handles, and the old bar is destroyed.
     const LONG editar_before = HndOf(editar.get());
     ASSERT_EQ(editar->put_Visivel(VARIANT_FALSE), S_OK);
     ASSERT_EQ(Show(), S_OK) << TakeErrorText();
     EXPECT_EQ(Render(Bar()),
-              "&Arquivo#1012{&Novo#1013 &Abrir\tCtrl+A#1014~ -#1015 Sai&r#1016} -#1017{X#1018} "
-              "Ajuda (F1)#1019");
+              "&Arquivo#1010{&Novo#1011 &Abrir\tCtrl+A#1012~ -#1013} -#1014{X#1015} "
+              "Ajuda (F1)#1016");
     EXPECT_EQ(HndOf(editar.get()), editar_before);
-    EXPECT_EQ(HndOf(copiar.get()), 1006);
     EXPECT_FALSE(IsMenu(first));
-}
 
-TEST_F(MenuBarTest, EmptyTreeShowsTheControlsNameAndTheGetterKeepsTheTreeItMade) {
-    SetExibir(ctl.get(), true);
-    ASSERT_EQ(Show(), S_OK) << TakeErrorText();
-    EXPECT_EQ(Render(Bar()), "mnuPrincipal#1000");
-    ComPtr<MenuTree> t1, t2;
-    ASSERT_EQ(ctl->get_MenuTree(t1.put()), S_OK);
-    ASSERT_EQ(ctl->get_MenuTree(t2.put()), S_OK);
-    EXPECT_EQ(t1.get(), t2.get());
-    EXPECT_EQ(CountOf(t1.get()), 0);
-    // An empty reference set: the next read makes a fresh empty tree.
-    SetTree(ctl.get(), nullptr);
-    ASSERT_EQ(ctl->get_MenuTree(t2.put()), S_OK);
-    ASSERT_TRUE(t2);
-    EXPECT_NE(t2.get(), t1.get());
+    // DefineMenu appends the visible entries to any menu without clearing it.
+    HMENU popup = CreatePopupMenu();
+    AppendMenuA(popup, MF_STRING, 42, "Existente");
+    MenuTree* level = a.get();
+    LONG hnd = HandleToLong(popup);
+    VARIANT result;
+    ASSERT_EQ(ctl->DefineMenu(&level, &hnd, &result), S_OK) << TakeErrorText();
+    EXPECT_EQ(Render(popup), "Existente#42 &Novo#1017 &Abrir\tCtrl+A#1018~ -#1019");
+    DestroyMenu(popup);
 }
 
 TEST_F(MenuBarTest, SettersNotifyAndOnlyAShowWithExibirMenuReplacesTheFormsMenu) {
@@ -125,7 +110,6 @@ TEST_F(MenuBarTest, SettersNotifyAndOnlyAShowWithExibirMenuReplacesTheFormsMenu)
     ComPtr<IPersistStreamInit> persist;
     ASSERT_EQ(ctl.As(IID_IPersistStreamInit, &persist), S_OK);
     ASSERT_EQ(persist->InitNew(), S_OK);
-    EXPECT_EQ(persist->IsDirty(), S_FALSE);
     HMENU own = CreateMenu();
     AppendMenuA(own, MF_STRING, 7, "Do formulário");
     ASSERT_TRUE(SetMenu(form->hwnd(), own));
@@ -134,78 +118,58 @@ TEST_F(MenuBarTest, SettersNotifyAndOnlyAShowWithExibirMenuReplacesTheFormsMenu)
     SetTree(ctl.get(), tree.get());
     ASSERT_EQ(Show(), S_OK);  // ExibirMenu False: the form's own menu stays
     EXPECT_EQ(Bar(), own);
+    EXPECT_EQ(persist->IsDirty(), S_OK);
     SetExibir(ctl.get(), true);
     EXPECT_EQ(sink->changed, (std::vector<DISPID>{1, 2}));
-    EXPECT_EQ(persist->IsDirty(), S_OK);
     EXPECT_EQ(Bar(), own) << "setting a property alone rebuilds nothing";
     ASSERT_EQ(Show(), S_OK);
     EXPECT_EQ(Render(Bar()), "Arquivo#1000");
     EXPECT_FALSE(IsMenu(own));
-    // Back to False: the bar built earlier stays as it is.
-    const HMENU ours = Bar();
+    const HMENU ours = Bar();  // back to False: the bar built earlier stays as it is
     SetExibir(ctl.get(), false);
     ASSERT_EQ(Show(), S_OK);
     EXPECT_EQ(Bar(), ours);
-    EXPECT_TRUE(IsMenu(ours));
+    // An empty reference set: the next read makes a fresh empty tree.
+    SetTree(ctl.get(), nullptr);
+    EXPECT_EQ(CountOf(TreeOf(ctl.get()).get()), 0);
 }
 
-TEST_F(MenuBarTest, ReloadDefaultRestoresEnabledStatesOnTheNextBuild) {
-    ComPtr<MenuTree> tree = NewTree();
-    ComPtr<MenuItem> a = AddEntry(tree.get(), L"A", L"a");
-    ComPtr<MenuItem> a11 =
-        AddEntry(SubOf(AddEntry(SubOf(a.get()).get(), L"A1", L"a1").get()).get(), L"A11", L"a11");
-    ComPtr<MenuItem> b = AddEntry(tree.get(), L"B", L"b");
-    ASSERT_EQ(a11->put_HabilitadoDefault(VARIANT_FALSE), S_OK);
-    ASSERT_EQ(b->put_Habilitado(VARIANT_FALSE), S_OK);
-    ASSERT_EQ(b->put_VisivelDefault(VARIANT_FALSE), S_OK);
-    SetTree(ctl.get(), tree.get());
+TEST_F(MenuBarTest, TheFormAndNameComeFromTheExtenderElseFromTheSite) {
+    Form other(L"Form2");
+    site->window = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 50, 50, other.hwnd(), nullptr,
+                                   nullptr, nullptr);
+    site->ambient[DISPID_AMBIENT_DISPLAYNAME] = Variant::FromString(L"mnuAmbiente");
     SetExibir(ctl.get(), true);
-    ASSERT_EQ(Show(), S_OK);
-    EXPECT_EQ(Render(Bar()), "A#1000{A1#1001{A11#1002}} B#1003~");
-    ASSERT_EQ(ctl->ReloadDefault(), S_OK) << TakeErrorText();
-    EXPECT_EQ(Render(Bar()), "A#1000{A1#1001{A11#1002}} B#1003~") << "the bar waits for a rebuild";
-    ASSERT_EQ(Show(), S_OK);
-    EXPECT_EQ(Render(Bar()), "A#1004{A1#1005{A11#1006~}} B#1007") << "Visivel is not restored";
-}
-
-TEST_F(MenuBarTest, DefineMenuAppendsVisibleEntriesToAnyMenuWithoutClearingIt) {
-    HMENU popup = CreatePopupMenu();
-    AppendMenuA(popup, MF_STRING, 42, "Existente");
-    ComPtr<MenuTree> tree = NewTree();
-    AddEntry(tree.get(), L"Um", L"um");
-    ASSERT_EQ(AddEntry(tree.get(), L"Dois", L"dois")->put_Visivel(VARIANT_FALSE), S_OK);
-    AddEntry(tree.get(), L"Três", L"tres");
-    MenuTree* t = tree.get();
-    LONG hnd = HandleToLong(popup);
-    VARIANT result;
-    ASSERT_EQ(ctl->DefineMenu(&t, &hnd, &result), S_OK) << TakeErrorText();
-    EXPECT_EQ(V_VT(&result), VT_EMPTY);
-    EXPECT_EQ(hnd, HandleToLong(popup));
-    EXPECT_EQ(Render(popup), "Existente#42 Um#1000 Tr\xeas#1001");
-    DestroyMenu(popup);
+    const struct {
+        bool extender, ambient;
+        HWND form;
+        const char* name;
+    } cases[] = {{true, true, form->hwnd(), "mnuPrincipal#1000"},
+                 {false, true, other.hwnd(), "mnuAmbiente#1001"},
+                 {false, false, other.hwnd(), "tqMenu#1002"}};
+    for (const auto& c : cases) {
+        if (!c.extender) site->extender = nullptr;
+        if (!c.ambient) site->ambient.clear();
+        ASSERT_EQ(Show(), S_OK) << TakeErrorText();
+        EXPECT_EQ(Render(GetMenu(c.form)), c.name);
+    }
 }
 
 TEST_F(MenuBarTest, FailuresReachTheCallerWithTextAndBuildNothing) {
-    ComPtr<PropertyObject> parent = PropertyObject::Make();  // a Parent without hwnd
-    site->extender->values[L"Parent"] = Variant::FromDispatch(parent.get());
+    site->extender->values[L"Parent"] = Variant::FromDispatch(PropertyObject::Make().get());
     SetExibir(ctl.get(), true);
-    EXPECT_EQ(Show(), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(Show(), DISP_E_UNKNOWNNAME);  // a Parent without hwnd
     EXPECT_NE(TakeErrorText().find(L"hwnd"), std::wstring::npos);
     EXPECT_EQ(Bar(), nullptr);
-    // The script export of an empty tree has only its notice to show: it needs no window.
+    // The script export reaches the script writer: an empty tree has only its notice to show.
     DialogDriver driver({Press(L"Tá Querendo Me Enganar É ?", IDOK)});
     VARIANT result;
     EXPECT_EQ(ctl->GerarScript(&result), S_OK) << TakeErrorText();
     driver.Finish();
-    ASSERT_TRUE(driver.ok()) << driver.Report();
-    EXPECT_EQ(driver.seen()[0].text, L"Nenhum Menu Foi Definido Ainda");
-
-    ComPtr<_tqMenu> loose = NewControl();  // no container at all
-    SetExibir(loose.get(), true);
-    EXPECT_EQ(loose->ReExibirMenu(&result), E_UNEXPECTED);
-    EXPECT_NE(TakeErrorText().find(L"formulário"), std::wstring::npos);
+    EXPECT_TRUE(driver.ok()) << driver.Report();
 
     // As deep as a saved tree may be, and no deeper: then no bar and no popup is left.
+    site->extender = MakeExtender(L"mnu", form->hwnd());
     for (const size_t levels : {tq::bib::kMaxDepth, tq::bib::kMaxDepth + 1}) {
         SCOPED_TRACE(levels);
         ComPtr<MenuTree> tree = NewTree(), level = tree;
@@ -214,22 +178,91 @@ TEST_F(MenuBarTest, FailuresReachTheCallerWithTextAndBuildNothing) {
             chain.push_back(AddEntry(level.get(), L"N", L"n" + std::to_wstring(i)));
             level = SubOf(chain.back().get());
         }
-        site->extender = MakeExtender(L"mnu", form->hwnd());
         SetTree(ctl.get(), tree.get());
-        const HRESULT hr = Show();
+        const bool fits = levels == tq::bib::kMaxDepth;
+        EXPECT_EQ(Show(), fits ? S_OK : static_cast<HRESULT>(0x800A0006));  // overflow
+        EXPECT_EQ(TakeErrorText().find(L"256") != std::wstring::npos, !fits);
         size_t depth = 0;
         for (HMENU m = Bar(); m; m = GetSubMenu(m, 0)) ++depth;
-        if (levels == tq::bib::kMaxDepth) {
-            EXPECT_EQ(hr, S_OK) << TakeErrorText();
-            EXPECT_EQ(depth, levels);
-            continue;
-        }
-        EXPECT_EQ(hr, static_cast<HRESULT>(0x800A0006));  // overflow
-        EXPECT_NE(TakeErrorText().find(L"256"), std::wstring::npos);
-        EXPECT_EQ(depth, 0u);
-        for (size_t i = 0; i + 2 < levels; ++i)
-            EXPECT_FALSE(IsMenu(static_cast<HMENU>(LongToHandle(HndOf(chain[i].get()))))) << i;
+        EXPECT_EQ(depth, fits ? levels : 0);
+        EXPECT_EQ(IsMenu(static_cast<HMENU>(LongToHandle(HndOf(chain[1].get())))) != FALSE, fits);
     }
+}
+
+TEST_F(MenuBarTest, KeepsItsSizeInPlaceAndDrawsItsPicture) {
+    site->ambient[DISPID_AMBIENT_USERMODE] = Variant::FromBool(false);  // design time: visible
+    SIZEL size{}, asked{5000, 1200};
+    EXPECT_EQ(ole->SetExtent(DVASPECT_CONTENT, &asked), S_OK);
+    EXPECT_EQ(site->layout_requests, 1);
+    ASSERT_EQ(ole->GetExtent(DVASPECT_CONTENT, &size), S_OK);
+    EXPECT_EQ(std::make_pair(size.cx, size.cy), std::make_pair(900L, 900L));
+    // In place: its own 34 x 34 window where the container puts it, moved but never stretched.
+    ASSERT_EQ(
+        ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.get(), 0, form->hwnd(), &site->pos),
+        S_OK);
+    ComPtr<IOleInPlaceObject> inplace;
+    ASSERT_EQ(ctl.As(IID_IOleInPlaceObject, &inplace), S_OK);
+    HWND own = nullptr;
+    ASSERT_EQ(inplace->GetWindow(&own), S_OK);
+    RECT moved{40, 50, 400, 90}, rc{};
+    ASSERT_EQ(inplace->SetObjectRects(&moved, &moved), S_OK);
+    GetWindowRect(own, &rc);
+    MapWindowPoints(nullptr, form->hwnd(), reinterpret_cast<POINT*>(&rc), 2);
+    EXPECT_EQ(std::make_tuple(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top),
+              std::make_tuple(40L, 50L, 34L, 34L));
+    EXPECT_TRUE(IsWindowVisible(own));
+    ASSERT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
+    EXPECT_FALSE(IsWindow(own));
+
+    // The toolbox picture, doubled: a black frame line at row 1 (rows 2-3 here), a dark blue title.
+    ComPtr<IViewObject2> view;
+    ASSERT_EQ(ctl.As(IID_IViewObject2, &view), S_OK);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, CreateBitmap(32, 30, 1, 32, nullptr));
+    RECTL bounds{0, 0, 32, 30};
+    ASSERT_EQ(view->Draw(1, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
+    EXPECT_EQ(GetPixel(dc, 10, 2) & 0xFFFFFF, 0x000000u);
+    EXPECT_EQ(GetPixel(dc, 10, 4) & 0xFFFFFF, 0x800000u);
+    EXPECT_EQ(
+        view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0),
+        DV_E_DVASPECT);
+    DeleteObject(SelectObject(dc, old));
+    DeleteDC(dc);
+}
+
+TEST_F(MenuBarTest, AnswersWhatAContainerAsksOfAControl) {
+    const IID* needed[] = {
+        &IID_IDispatch,         &IID_IOleInPlaceObject,     &IID_IOleInPlaceActiveObject,
+        &IID_IOleWindow,        &IID_IOleControl,           &IID_IViewObject,
+        &IID_IPersist,          &IID_IPersistStream,        &IID_IPersistPropertyBag,
+        &IID_IProvideClassInfo, &IID_ISpecifyPropertyPages, &IID_ISupportErrorInfo};
+    for (const IID* const& iid : needed) {
+        ComPtr<IUnknown> p, back;
+        ASSERT_EQ(ctl->QueryInterface(*iid, p.put_void()), S_OK)
+            << "interface #" << (&iid - needed);
+        ASSERT_EQ(p->QueryInterface(IID_IUnknown, back.put_void()), S_OK);
+        EXPECT_EQ(back.get(), IdentityOf(ctl.get()).get());
+    }
+    ComPtr<IProvideClassInfo2> pci;
+    ASSERT_EQ(ctl.As(IID_IProvideClassInfo2, &pci), S_OK);
+    GUID source{};
+    ASSERT_EQ(pci->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+    EXPECT_TRUE(IsEqualGUID(source, DIID___tqMenu));
+    ComPtr<ISupportErrorInfo> sei;
+    ASSERT_EQ(ctl.As(IID_ISupportErrorInfo, &sei), S_OK);
+    EXPECT_EQ(sei->InterfaceSupportsErrorInfo(IID__tqMenu), S_OK);
+    EXPECT_EQ(sei->InterfaceSupportsErrorInfo(IID_IViewObject), S_FALSE);
+
+    // The event connection point takes only sinks of __tqMenu, and each cookie once.
+    ComPtr<IConnectionPointContainer> cpc;
+    ComPtr<IConnectionPoint> cp;
+    ASSERT_EQ(ctl.As(IID_IConnectionPointContainer, &cpc), S_OK);
+    ASSERT_EQ(cpc->FindConnectionPoint(DIID___tqMenu, cp.put()), S_OK);
+    DWORD cookie = 0;
+    EXPECT_EQ(cp->Advise(PropertyObject::Make()->Identity(), &cookie), CONNECT_E_CANNOTCONNECT);
+    ASSERT_EQ(cp->Advise(EventSink::Make()->Identity(), &cookie), S_OK);
+    EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+    EXPECT_EQ(cp->Unadvise(cookie), CONNECT_E_NOCONNECTION);
 }
 
 }  // namespace
