@@ -57,10 +57,13 @@ class MenuBarTest : public ComTest {
     ComPtr<TestSite> site = TestSite::Make();
 };
 
-TEST_F(MenuBarTest, BarReadsBackAsTheTreeAndEachRebuildTakesNewIdentifiers) {
+TEST_F(MenuBarTest, OnlyAShowWithExibirMenuReplacesTheFormsMenuWithABarReadBackAsTheTree) {
+    ComPtr<EventSink> sink = EventSink::Make();
+    Connect(ctl.get(), IID_IPropertyNotifySink, sink->Identity());
+    HMENU own = CreateMenu();
+    ASSERT_TRUE(SetMenu(form->hwnd(), own));
     ComPtr<MenuTree> tree = NewTree();
-    ComPtr<MenuItem> arquivo = AddEntry(tree.get(), L"&Arquivo", L"mnuArquivo");
-    ComPtr<MenuTree> a = SubOf(arquivo.get());
+    ComPtr<MenuTree> a = SubOf(AddEntry(tree.get(), L"&Arquivo", L"mnuArquivo").get());
     AddEntry(a.get(), L"&Novo", L"mnuNovo");
     ASSERT_EQ(AddEntry(a.get(), L"&Abrir\tCtrl+A", L"mnuAbrir")->put_Habilitado(0), S_OK);
     AddEntry(a.get(), L"-", L"mnuSep1");
@@ -69,10 +72,14 @@ TEST_F(MenuBarTest, BarReadsBackAsTheTreeAndEachRebuildTakesNewIdentifiers) {
     AddEntry(SubOf(avancado.get()).get(), L"Opção A", L"mnuOpcaoA");
     AddEntry(SubOf(AddEntry(tree.get(), L"-Grupo", L"sep").get()).get(), L"X", L"x");
     ComPtr<MenuItem> ajuda = AddEntry(tree.get(), L"Aj&uda", L"mnuAjuda");
-    ASSERT_EQ(ajuda->put_TextoMenu(Bstr(std::wstring_view(L"Ajuda (F1)")).get()), S_OK);
+    ASSERT_EQ(ajuda->put_TextoMenu(Bstr(L"Ajuda (F1)").get()), S_OK);
     SetTree(ctl.get(), tree.get());
+    ASSERT_EQ(Show(), S_OK);  // ExibirMenu False: the form's own menu stays
     SetExibir(ctl.get(), true);
+    EXPECT_EQ(sink->changed, (std::vector<DISPID>{1, 2}));
+    EXPECT_EQ(Bar(), own) << "setting a property alone rebuilds nothing";
     ASSERT_EQ(Show(), S_OK) << TakeErrorText();
+    EXPECT_FALSE(IsMenu(own));
     // Identifiers depth first; TextoMenu is the text, in the ANSI code page (1252); a separator
     // takes an identifier and keeps its children.
     EXPECT_EQ(Render(Bar()),
@@ -92,6 +99,10 @@ TEST_F(MenuBarTest, BarReadsBackAsTheTreeAndEachRebuildTakesNewIdentifiers) {
               "Ajuda (F1)#1016");
     EXPECT_EQ(HndOf(editar.get()), editar_before);
     EXPECT_FALSE(IsMenu(first));
+    const HMENU second = Bar();  // back to False: the bar built earlier stays as it is
+    SetExibir(ctl.get(), false);
+    ASSERT_EQ(Show(), S_OK);
+    EXPECT_EQ(Bar(), second);
 
     // DefineMenu appends the visible entries to any menu without clearing it.
     HMENU popup = CreatePopupMenu();
@@ -102,36 +113,6 @@ TEST_F(MenuBarTest, BarReadsBackAsTheTreeAndEachRebuildTakesNewIdentifiers) {
     ASSERT_EQ(ctl->DefineMenu(&level, &hnd, &result), S_OK) << TakeErrorText();
     EXPECT_EQ(Render(popup), "Existente#42 &Novo#1017 &Abrir\tCtrl+A#1018~ -#1019");
     DestroyMenu(popup);
-}
-
-TEST_F(MenuBarTest, SettersNotifyAndOnlyAShowWithExibirMenuReplacesTheFormsMenu) {
-    ComPtr<EventSink> sink = EventSink::Make();
-    Connect(ctl.get(), IID_IPropertyNotifySink, sink->Identity());
-    ComPtr<IPersistStreamInit> persist;
-    ASSERT_EQ(ctl.As(IID_IPersistStreamInit, &persist), S_OK);
-    ASSERT_EQ(persist->InitNew(), S_OK);
-    HMENU own = CreateMenu();
-    AppendMenuA(own, MF_STRING, 7, "Do formulário");
-    ASSERT_TRUE(SetMenu(form->hwnd(), own));
-    ComPtr<MenuTree> tree = NewTree();
-    AddEntry(tree.get(), L"Arquivo", L"mnuArquivo");
-    SetTree(ctl.get(), tree.get());
-    ASSERT_EQ(Show(), S_OK);  // ExibirMenu False: the form's own menu stays
-    EXPECT_EQ(Bar(), own);
-    EXPECT_EQ(persist->IsDirty(), S_OK);
-    SetExibir(ctl.get(), true);
-    EXPECT_EQ(sink->changed, (std::vector<DISPID>{1, 2}));
-    EXPECT_EQ(Bar(), own) << "setting a property alone rebuilds nothing";
-    ASSERT_EQ(Show(), S_OK);
-    EXPECT_EQ(Render(Bar()), "Arquivo#1000");
-    EXPECT_FALSE(IsMenu(own));
-    const HMENU ours = Bar();  // back to False: the bar built earlier stays as it is
-    SetExibir(ctl.get(), false);
-    ASSERT_EQ(Show(), S_OK);
-    EXPECT_EQ(Bar(), ours);
-    // An empty reference set: the next read makes a fresh empty tree.
-    SetTree(ctl.get(), nullptr);
-    EXPECT_EQ(CountOf(TreeOf(ctl.get()).get()), 0);
 }
 
 TEST_F(MenuBarTest, TheFormAndNameComeFromTheExtenderElseFromTheSite) {
@@ -189,7 +170,7 @@ TEST_F(MenuBarTest, FailuresReachTheCallerWithTextAndBuildNothing) {
     }
 }
 
-TEST_F(MenuBarTest, KeepsItsSizeInPlaceAndDrawsItsPicture) {
+TEST_F(MenuBarTest, KeepsItsSizeInPlaceAndAnswersWhatAContainerAsksOfAControl) {
     site->ambient[DISPID_AMBIENT_USERMODE] = Variant::FromBool(false);  // design time: visible
     SIZEL size{}, asked{5000, 1200};
     EXPECT_EQ(ole->SetExtent(DVASPECT_CONTENT, &asked), S_OK);
@@ -214,23 +195,6 @@ TEST_F(MenuBarTest, KeepsItsSizeInPlaceAndDrawsItsPicture) {
     ASSERT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
     EXPECT_FALSE(IsWindow(own));
 
-    // The toolbox picture, doubled: a black frame line at row 1 (rows 2-3 here), a dark blue title.
-    ComPtr<IViewObject2> view;
-    ASSERT_EQ(ctl.As(IID_IViewObject2, &view), S_OK);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, CreateBitmap(32, 30, 1, 32, nullptr));
-    RECTL bounds{0, 0, 32, 30};
-    ASSERT_EQ(view->Draw(1, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
-    EXPECT_EQ(GetPixel(dc, 10, 2) & 0xFFFFFF, 0x000000u);
-    EXPECT_EQ(GetPixel(dc, 10, 4) & 0xFFFFFF, 0x800000u);
-    EXPECT_EQ(
-        view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0),
-        DV_E_DVASPECT);
-    DeleteObject(SelectObject(dc, old));
-    DeleteDC(dc);
-}
-
-TEST_F(MenuBarTest, AnswersWhatAContainerAsksOfAControl) {
     const IID* needed[] = {
         &IID_IDispatch,         &IID_IOleInPlaceObject,     &IID_IOleInPlaceActiveObject,
         &IID_IOleWindow,        &IID_IOleControl,           &IID_IViewObject,

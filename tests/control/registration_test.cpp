@@ -1,7 +1,9 @@
-// What regsvr32 leaves in the registry: the control's class keys, its type library, and the
-// per-user registration of DllInstall.
+// What regsvr32 and DllInstall leave in the registry: the control's and its page's class keys and
+// its type library.
 #include "com_test.h"
 #include "ctl_test.h"
+#include <algorithm>
+
 #include "tq/com/registry.h"
 
 namespace tq::test {
@@ -54,71 +56,38 @@ void ExpectKeys(HKEY root, const std::wstring& under, bool present) {
     }
 }
 
-TEST_F(RegistrationTest, ControlClassIsRegisteredAsAControlWithItsTypeLibrary) {
+TEST_F(RegistrationTest, ControlPageAndTypeLibraryAreRegisteredMachineWideOrPerUser) {
     ExpectKeys(HKEY_CLASSES_ROOT, L"", true);
-    const std::wstring clsid = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu);
     ComPtr<IOleObject> ole;
     ASSERT_EQ(CoCreateInstance(CLSID_tqMenu, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
                                ole.put_void()),
               S_OK);
     DWORD misc = 0;
     ASSERT_EQ(ole->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
-    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\MiscStatus\\1"), std::to_wstring(misc))
-        << "the registry says what the object says";
-    EXPECT_FALSE(misc & OLEMISC_INVISIBLEATRUNTIME);  // it hides itself once shown
-    EXPECT_TRUE(misc & OLEMISC_SETCLIENTSITEFIRST);
-    EXPECT_TRUE(misc & OLEMISC_ACTIVATEWHENVISIBLE);
+    EXPECT_EQ(misc & (OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INVISIBLEATRUNTIME),
+              OLEMISC_SETCLIENTSITEFIRST);  // it hides itself once shown
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT,
+                        L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu) + L"\\MiscStatus\\1"),
+              std::to_wstring(misc));
 
-    // ToolboxBitmap32 names a 16 x 15 bitmap in the library.
-    const std::wstring toolbox = ReadValue(HKEY_CLASSES_ROOT, clsid + L"\\ToolboxBitmap32");
-    const size_t comma = toolbox.rfind(L',');
-    ASSERT_NE(comma, std::wstring::npos) << toolbox;
-    const std::wstring file = toolbox.substr(0, comma);
-    const int id = std::stoi(toolbox.substr(comma + 1));
-    HMODULE lib = LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(lib, nullptr) << "cannot load " << std::string(file.begin(), file.end());
-    HBITMAP bmp =
-        static_cast<HBITMAP>(LoadImageW(lib, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0));
-    ASSERT_NE(bmp, nullptr);
-    BITMAP info{};
-    GetObjectW(bmp, sizeof(info), &info);
-    EXPECT_EQ(info.bmWidth, 16);
-    EXPECT_EQ(info.bmHeight, 15);
-    DeleteObject(bmp);
-    FreeLibrary(lib);
-
-    // The registered type library: its help string, and _tqMenu's members in slot order.
+    // _tqMenu's members in vtable order after IDispatch's seven, and AtalhosAtivos' help text.
     ComPtr<ITypeLib> tl;
-    ASSERT_EQ(LoadRegTypeLib(LIBID_tqMenuCtl, 1, 0, 0, tl.put()), S_OK);
-    BSTR doc = nullptr;
-    ASSERT_EQ(tl->GetDocumentation(-1, nullptr, &doc, nullptr, nullptr), S_OK);
-    EXPECT_STREQ(doc, L"tqMenuCtl - Tarquen Componente Menu");
-    SysFreeString(doc);
-    ComPtr<ITypeInfo> ti;
-    ASSERT_EQ(tl->GetTypeInfoOfGuid(IID__tqMenu, ti.put()), S_OK);
-    // A dual interface's type information is the dispinterface; its vtable half follows.
+    ComPtr<ITypeInfo> dispatch, iface;
     HREFTYPE ref = 0;
-    ComPtr<ITypeInfo> vt;
-    if (SUCCEEDED(ti->GetRefTypeOfImplType(-1, &ref))) ti->GetRefTypeInfo(ref, vt.put());
-    ITypeInfo* iface = vt ? vt.get() : ti.get();
-    TYPEATTR* attr = nullptr;
-    ASSERT_EQ(iface->GetTypeAttr(&attr), S_OK);
+    ASSERT_EQ(LoadRegTypeLib(LIBID_tqMenuCtl, 1, 0, 0, tl.put()), S_OK);
+    ASSERT_EQ(tl->GetTypeInfoOfGuid(IID__tqMenu, dispatch.put()), S_OK);
+    ASSERT_EQ(dispatch->GetRefTypeOfImplType(-1, &ref), S_OK);  // the dual's vtable half
+    ASSERT_EQ(dispatch->GetRefTypeInfo(ref, iface.put()), S_OK);
     std::vector<std::pair<short, std::wstring>> slots;
-    for (UINT i = 0; i < attr->cFuncs; ++i) {
-        FUNCDESC* fd = nullptr;
-        ASSERT_EQ(iface->GetFuncDesc(i, &fd), S_OK);
-        BSTR name = nullptr;
-        iface->GetDocumentation(fd->memid, &name, nullptr, nullptr, nullptr);
-        std::wstring kind = fd->invkind == INVOKE_PROPERTYGET      ? L" get"
-                            : fd->invkind == INVOKE_PROPERTYPUT    ? L" let"
-                            : fd->invkind == INVOKE_PROPERTYPUTREF ? L" set"
-                                                                   : L"";
+    FUNCDESC* fd = nullptr;
+    for (UINT i = 0; SUCCEEDED(iface->GetFuncDesc(i, &fd)); ++i) {
+        Bstr name;
+        iface->GetDocumentation(fd->memid, name.put(), nullptr, nullptr, nullptr);
+        const wchar_t* kind[] = {L"", L"", L" get", L"", L" let", L"", L"", L"", L" set"};
         if (fd->oVft >= static_cast<short>(7 * sizeof(void*)))
-            slots.emplace_back(fd->oVft, std::wstring(name) + kind);
-        SysFreeString(name);
+            slots.emplace_back(fd->oVft, std::wstring(name.view()) + kind[fd->invkind]);
         iface->ReleaseFuncDesc(fd);
     }
-    iface->ReleaseTypeAttr(attr);
     std::sort(slots.begin(), slots.end());
     std::vector<std::wstring> order;
     for (auto& s : slots) order.push_back(s.second);
@@ -126,39 +95,30 @@ TEST_F(RegistrationTest, ControlClassIsRegisteredAsAControlWithItsTypeLibrary) {
                                                 L"ExibirMenu let", L"ReExibirMenu",
                                                 L"ReloadDefault", L"DefineMenu", L"GerarScript",
                                                 L"AtalhosAtivos get", L"AtalhosAtivos let"}));
-    // The type library documents AtalhosAtivos' default, and what a form saved without it reads.
-    BSTR help = nullptr;
-    ASSERT_EQ(iface->GetDocumentation(7, nullptr, &help, nullptr, nullptr), S_OK);
-    const std::wstring text = help ? help : L"";
-    SysFreeString(help);
-    EXPECT_NE(text.find(L"padrão False, e um formulário gravado sem o valor lê False"),
-              std::wstring::npos)
-        << text;
+    Bstr help;
+    ASSERT_EQ(iface->GetDocumentation(7, nullptr, help.put(), nullptr, nullptr), S_OK);
+    EXPECT_NE(std::wstring(help.view())
+                  .find(L"padrão False, e um formulário gravado sem o valor lê False"),
+              std::wstring::npos);
 
-    // The page the control names is registered under its ProgID and is served by the library.
+    // The page the control names is the one registered under its ProgID.
     ComPtr<ISpecifyPropertyPages> specify;
-    ASSERT_EQ(ole.As(IID_ISpecifyPropertyPages, &specify), S_OK);
     CAUUID pages{};
-    ASSERT_EQ(specify->GetPages(&pages), S_OK);
     CLSID by_progid{};
+    ASSERT_EQ(ole.As(IID_ISpecifyPropertyPages, &specify), S_OK);
+    ASSERT_EQ(specify->GetPages(&pages), S_OK);
     ASSERT_EQ(CLSIDFromProgID(L"tqMenuCtl.tqMenuProperty", &by_progid), S_OK);
     EXPECT_TRUE(pages.cElems == 1 && IsEqualGUID(pages.pElems[0], by_progid));
     CoTaskMemFree(pages.pElems);
-    ComPtr<IPropertyPage2> page;
-    EXPECT_EQ(CoCreateInstance(by_progid, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage2,
-                               page.put_void()),
-              S_OK);
-}
 
-TEST_F(RegistrationTest, PerUserInstallWritesUnderHkcuAndRemovesItAll) {
+    // DllInstall per user writes the same keys under HKCU and takes them all away again.
     HMODULE ocx = LoadLibraryW(WinPath(TQ_OCX_PATH).c_str());
-    ASSERT_NE(ocx, nullptr);
     auto install = ProcOf<HRESULT(WINAPI*)(BOOL, LPCWSTR)>(ocx, "DllInstall");
     ASSERT_NE(install, nullptr);
-    ASSERT_EQ(install(TRUE, L"user"), S_OK);
-    ExpectKeys(HKEY_CURRENT_USER, L"Software\\Classes\\", true);
-    ASSERT_EQ(install(FALSE, L"user"), S_OK);
-    ExpectKeys(HKEY_CURRENT_USER, L"Software\\Classes\\", false);
+    for (const bool on : {true, false}) {
+        ASSERT_EQ(install(on, L"user"), S_OK);
+        ExpectKeys(HKEY_CURRENT_USER, L"Software\\Classes\\", on);
+    }
     ExpectKeys(HKEY_CLASSES_ROOT, L"", true);  // the machine registration is untouched
     FreeLibrary(ocx);
 }

@@ -1,15 +1,15 @@
-// The control on a real form: Show, the form's subclass, MenuClick from picks and shortcuts. Run
-// time is Wine's ATL host loading the control from a stream; design time a classic designer.
+// The control on a real form: Show, the form's subclass, MenuClick from picks and shortcuts, in a
+// classic designer's container and in Wine's ATL host.
 #include <memory>
 
 #include "com_test.h"
 #include "ctl_test.h"
-#include "tq/com/late_bind.h"
 
 namespace tq::test {
 namespace {
 
 using Names = std::vector<std::wstring>;
+using Designer = std::unique_ptr<DesignerControl>;
 
 WNDPROC FormProc(HWND hwnd) {
     return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
@@ -19,14 +19,15 @@ WPARAM Cmd(HWND form, int pos, int sub = -1) {
     HMENU bar = GetMenu(form);
     return sub < 0 ? GetMenuItemID(bar, pos) : GetMenuItemID(GetSubMenu(bar, pos), sub);
 }
-void FocusOn(HWND form, HWND window) {
-    SetForegroundWindow(form);
+void PickOn(HWND window, std::initializer_list<WORD> keys) {
+    SetForegroundWindow(GetAncestor(window, GA_ROOT));
     SetFocus(window);
     Pump(100);
+    Tap(keys, keys.size() > 1 && *keys.begin() != VK_MENU);  // a shortcut is a chord
 }
-void PickOn(HWND form, std::initializer_list<WORD> keys) {
-    FocusOn(form, form);
-    Tap(keys);
+HRESULT Rebuild(_tqMenu* ctl) {
+    VARIANT r;
+    return ctl->ReExibirMenu(&r);
 }
 
 // Arquivo (Novo, Recentes (Um, Dois)), Sair: leaves at depth 1, 2 and 3, with access keys.
@@ -41,56 +42,21 @@ ComPtr<MenuTree> PickTree() {
     return tree;
 }
 
-// A form with tqMenu loaded from a stream by the ATL host, and a MenuClick sink connected.
-struct HostedForm {
-    explicit HostedForm(MenuTree* tree, bool exibir = true, const wchar_t* title = L"Form1",
-                        bool atalhos = false)
-        : form(title), original_proc(FormProc(form.hwnd())) {
-        host = HostInAtl(form.hwnd(), SavedControl(tree, exibir, atalhos).get(), &control);
-        EXPECT_TRUE(control);
-        if (!control) return;
-        Connect(control.get(), DIID___tqMenu, sink->Identity());
-        control.As(IID__tqMenu, &ctl);
-    }
-    ~HostedForm() { Release(); }
-    void Release() {  // the container lets the control go; the form stays
-        ctl = nullptr;
-        control = nullptr;
-        if (IsWindow(host)) DestroyWindow(host);
-    }
-    LRESULT Send(UINT msg, WPARAM wp = 0) { return SendMessageW(form.hwnd(), msg, wp, 0); }
-
-    Form form;
-    WNDPROC original_proc;
-    HWND host = nullptr;
-    ComPtr<IUnknown> control;
-    ComPtr<_tqMenu> ctl;
-    ComPtr<EventSink> sink = EventSink::Make();
-};
-
-HWND OwnWindow(IUnknown* control) {
-    ComPtr<IOleInPlaceObject> inplace;
-    HWND own = nullptr;
-    if (SUCCEEDED(control->QueryInterface(IID_IOleInPlaceObject, inplace.put_void())))
-        inplace->GetWindow(&own);
-    return own;
-}
-HRESULT Rebuild(_tqMenu* ctl) {
-    VARIANT r;
-    return ctl->ReExibirMenu(&r);
-}
-
 class WindowProcTest : public ComTest {};
 
 TEST_F(WindowProcTest, ShowBuildsTheBarAndOnlyARunningFormWithExibirMenuIsSubclassed) {
-    {
-        HostedForm f(PickTree().get()), g(PickTree().get(), false, L"Form2");  // a running program
-        ASSERT_TRUE(f.control && g.control);
-        EXPECT_FALSE(IsWindowVisible(OwnWindow(f.control.get())));
-        EXPECT_NE(FormProc(f.form.hwnd()), f.original_proc);
-        EXPECT_EQ(GetMenuItemCount(GetMenu(f.form.hwnd())), 2);
-        EXPECT_EQ(GetMenu(g.form.hwnd()), nullptr);
-        EXPECT_EQ(FormProc(g.form.hwnd()), g.original_proc);
+    for (const bool exibir : {true, false}) {  // Wine's ATL host: a running program, no extender
+        Form form;
+        const WNDPROC original = FormProc(form.hwnd());
+        ComPtr<IUnknown> control;
+        ComPtr<IOleInPlaceObject> inplace;
+        HWND own = nullptr;
+        HostInAtl(form.hwnd(), SavedControl(PickTree().get(), exibir).get(), &control);
+        ASSERT_TRUE(control && SUCCEEDED(control.As(IID_IOleInPlaceObject, &inplace)));
+        ASSERT_EQ(inplace->GetWindow(&own), S_OK);
+        EXPECT_FALSE(IsWindowVisible(own));
+        EXPECT_EQ(GetMenuItemCount(GetMenu(form.hwnd())), exibir ? 2 : -1);
+        EXPECT_EQ(FormProc(form.hwnd()) != original, exibir);
     }
     for (const bool user_mode : {true, false}) {  // a classic designer running, then designing
         SCOPED_TRACE(user_mode);
@@ -106,35 +72,11 @@ TEST_F(WindowProcTest, ShowBuildsTheBarAndOnlyARunningFormWithExibirMenuIsSubcla
     }
 }
 
-// An AtlAxWin100 window made by ProgID, driven by name only: no extender, no ambient properties.
-TEST_F(WindowProcTest, AnAtlAxWinWindowsControlBuildsItsFormsBarFromATreeSetByName) {
-    using tq::com::CallMethod;
-    auto get_control =
-        tq::test::ProcOf<HRESULT(WINAPI*)(HWND, IUnknown**)>(AtlModule(), "AtlAxGetControl");
-    ASSERT_TRUE(get_control);
-    Form form;
-    HWND ax = CreateWindowExW(0, L"AtlAxWin100", L"tqMenuCtl.tqMenu", WS_CHILD | WS_VISIBLE, 10, 10,
-                              200, 120, form.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
-    ComPtr<IUnknown> unk;
-    ComPtr<IDispatch> ctl;
-    ASSERT_EQ(get_control(ax, unk.put()), S_OK);
-    ASSERT_EQ(unk.As(IID_IDispatch, &ctl), S_OK);
-    EXPECT_EQ(GetParent(OwnWindow(unk.get())), ax) << "in-place active in the host's window";
-    ComPtr<MenuTree> tree = PickTree();
-    ASSERT_EQ(tq::com::PutProperty(ctl.get(), L"MenuTree", Variant::FromDispatch(tree.get()), true),
-              S_OK);
-    ASSERT_EQ(tq::com::PutProperty(ctl.get(), L"ExibirMenu", Variant::FromBool(true)), S_OK);
-    ASSERT_EQ(CallMethod(ctl.get(), L"ReExibirMenu"), S_OK) << TakeErrorText();
-    EXPECT_EQ(GetMenuItemCount(GetMenu(form.hwnd())), 2);  // the form's, not the host's
-    EXPECT_EQ(GetMenu(ax), nullptr);
-}
-
 TEST_F(WindowProcTest, PicksAndCommandsRaiseMenuClickOnceAfterTheFormsOwnProcedure) {
-    HostedForm f(PickTree().get());
-    ASSERT_TRUE(f.control);
-    FocusOn(f.form.hwnd(), f.form.hwnd());
+    Form form, empty_form;
+    DesignerControl c(form.hwnd(), PickTree().get(), true);
     size_t form_first = 0;
-    f.sink->on_click = [&] { form_first += f.form.commands.size() == f.sink->clicks.size(); };
+    c.sink->on_click = [&] { form_first += form.commands.size() == c.sink->clicks.size(); };
     const struct {
         std::initializer_list<WORD> keys;
         const wchar_t* nome;
@@ -142,38 +84,38 @@ TEST_F(WindowProcTest, PicksAndCommandsRaiseMenuClickOnceAfterTheFormsOwnProcedu
                  {{VK_MENU, 'A', 'R', 'D'}, L"mnuDois"},
                  {{VK_MENU, VK_RIGHT, VK_RETURN}, L"mnuSair"}};
     for (const auto& p : picks) {
-        Tap(p.keys);
-        ASSERT_TRUE(f.sink->WaitClicks(form_first + 1)) << f.sink->clicks.size() << " clicks";
-        EXPECT_EQ(f.sink->clicks.back(), p.nome);
+        PickOn(form.hwnd(), p.keys);
+        ASSERT_TRUE(c.sink->WaitClicks(form_first + 1)) << c.sink->clicks.size() << " clicks";
+        EXPECT_EQ(c.sink->clicks.back(), p.nome);
     }
     EXPECT_EQ(form_first, 3u);
 
-    const HWND form = f.form.hwnd();
-    const WPARAM novo = Cmd(form, 0, 0), popup = HandleToLong(GetSubMenu(GetMenu(form), 0));
+    // The one entry of an empty tree's bar is nobody's.
+    DesignerControl e(empty_form.hwnd(), NewTree().get(), true);
+    const WPARAM novo = Cmd(form.hwnd(), 0, 0),
+                 popup = static_cast<WPARAM>(HandleToLong(GetSubMenu(GetMenu(form.hwnd()), 0)));
     const struct {
+        HWND form;
         UINT msg;
         WPARAM wp;
-        LRESULT result;
         const wchar_t* raises;
     } messages[] = {
-        {Form::kAppMessage, 0, Form::kAppResult, nullptr},
-        {WM_COMMAND, 4242, Form::kCommandResult, nullptr},  // no entry has it
-        {WM_COMMAND, 0, Form::kCommandResult, nullptr},
-        {WM_COMMAND, popup & 0xFFFF, Form::kCommandResult, nullptr},
-        {WM_COMMAND, MAKEWPARAM(novo, 1), Form::kCommandResult, L"mnuNovo"},  // only the low word
+        {form.hwnd(), Form::kAppMessage, 0, nullptr},
+        {form.hwnd(), WM_COMMAND, 4242, nullptr},  // no entry has it
+        {form.hwnd(), WM_COMMAND, 0, nullptr},
+        {form.hwnd(), WM_COMMAND, popup & 0xFFFF, nullptr},
+        {form.hwnd(), WM_COMMAND, MAKEWPARAM(novo, 1), L"mnuNovo"},  // only the low word counts
+        {empty_form.hwnd(), WM_COMMAND, Cmd(empty_form.hwnd(), 0), nullptr},
     };
     for (const auto& m : messages) {
         SCOPED_TRACE(m.wp);
-        f.sink->clicks.clear();
-        EXPECT_EQ(f.Send(m.msg, m.wp), m.result);
-        EXPECT_EQ(f.sink->clicks, m.raises ? Names{m.raises} : Names{});
+        c.sink->clicks.clear();
+        EXPECT_EQ(SendMessageW(m.form, m.msg, m.wp, 0),
+                  m.msg == WM_COMMAND ? Form::kCommandResult : Form::kAppResult);
+        EXPECT_EQ(c.sink->clicks, m.raises ? Names{m.raises} : Names{});
     }
-    // The one entry of an empty tree's bar is nobody's.
-    HostedForm e(NewTree().get(), true, L"Vazio");
-    ASSERT_TRUE(e.control);
-    EXPECT_EQ(e.Send(WM_COMMAND, Cmd(e.form.hwnd(), 0)), Form::kCommandResult);
-    EXPECT_EQ(e.form.commands.size(), 1u);
     EXPECT_TRUE(e.sink->clicks.empty());
+    EXPECT_EQ(empty_form.commands.size(), 1u);
 }
 
 TEST_F(WindowProcTest, ShowRunsOncePerTransitionToVisibleAndAHandlerMayRebuildTheBar) {
@@ -192,11 +134,9 @@ TEST_F(WindowProcTest, ShowRunsOncePerTransitionToVisibleAndAHandlerMayRebuildTh
     EXPECT_EQ(c.site->extender->puts.size(), 3u);
     EXPECT_EQ(Cmd(form.hwnd(), 0, 0), first + 2 * 6);  // two more bars of six entries
 
-    // A handler that rebuilds: the old identifier is nobody's, a real pick finds the new one.
+    // A handler that rebuilds: once, the old identifier is nobody's, a real pick finds the new one.
     c.sink->on_click = [&] { EXPECT_EQ(Rebuild(c.ctl.get()), S_OK); };
-    SendMessageW(form.hwnd(), WM_COMMAND, first, 0);
-    EXPECT_TRUE(c.sink->clicks.empty());
-    SendMessageW(form.hwnd(), WM_COMMAND, first + 12, 0);
+    for (WPARAM id : {first, first + 12}) SendMessageW(form.hwnd(), WM_COMMAND, id, 0);
     ASSERT_EQ(c.sink->clicks, Names{L"mnuNovo"});
     c.sink->on_click = nullptr;
     SendMessageW(form.hwnd(), WM_COMMAND, first + 12, 0);
@@ -212,46 +152,40 @@ LRESULT CALLBACK LaterSubclass(HWND h, UINT m, WPARAM w, LPARAM l) {
 }
 
 TEST_F(WindowProcTest, EachFormReachesItsLiveControlShownLastAndIsLeftWorking) {
-    HostedForm f(PickTree().get()), g(PickTree().get(), true, L"Form2");
-    ASSERT_TRUE(f.control && g.control);
-    const WPARAM novo = Cmd(f.form.hwnd(), 0, 0);
-    f.Release();  // nobody subclassed after the control: the form's own procedure is back
-    EXPECT_EQ(FormProc(f.form.hwnd()), f.original_proc);
-    g_before_us = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(g.form.hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LaterSubclass)));
-    g.Release();  // subclassed after it: the chain stays, messages flow, nothing is raised
-    EXPECT_EQ(FormProc(g.form.hwnd()), &LaterSubclass);
-    for (HostedForm* h : {&f, &g}) {
-        EXPECT_EQ(h->Send(Form::kAppMessage), Form::kAppResult);
-        EXPECT_EQ(h->Send(WM_COMMAND, novo), Form::kCommandResult);
-        EXPECT_EQ(h->form.commands.size(), 1u);
-        EXPECT_TRUE(h->sink->clicks.empty());
-    }
-    DestroyWindow(g.form.hwnd());  // the form closes; nothing crashes
-    Pump(50);
-
-    // Two designer forms, the second with two controls: each pick reaches its own form's control
-    // shown last, and the form keeps WindowProc while one of them lives.
-    Form form_a(L"FormA"), form_b(L"FormB");
-    const WNDPROC original = FormProc(form_b.hwnd());
-    DesignerControl a(form_a.hwnd(), PickTree().get(), true, L"mnuA");
-    auto one = std::make_unique<DesignerControl>(form_b.hwnd(), PickTree().get(), true, L"mnuUm");
-    auto two = std::make_unique<DesignerControl>(form_b.hwnd(), PickTree().get(), true, L"mnuDois");
-    ComPtr<EventSink> sink_one = one->sink, sink_two = two->sink;
-    PickOn(form_a.hwnd(), {VK_MENU, 'A', 'N'});
-    ASSERT_TRUE(a.sink->WaitClicks(1));
-    PickOn(form_b.hwnd(), {VK_MENU, VK_RIGHT, VK_RETURN});
+    Form a(L"FormA"), b(L"FormB");
+    const WNDPROC original = FormProc(b.hwnd());
+    Designer on_a = std::make_unique<DesignerControl>(a.hwnd(), PickTree().get(), true);
+    Designer one = std::make_unique<DesignerControl>(b.hwnd(), PickTree().get(), true);
+    Designer two = std::make_unique<DesignerControl>(b.hwnd(), PickTree().get(), true);
+    ComPtr<EventSink> sink_a = on_a->sink, sink_one = one->sink, sink_two = two->sink;
+    PickOn(a.hwnd(), {VK_MENU, 'A', 'N'});
+    ASSERT_TRUE(sink_a->WaitClicks(1));
+    PickOn(b.hwnd(), {VK_MENU, VK_RIGHT, VK_RETURN});
     ASSERT_TRUE(sink_two->WaitClicks(1));
-    two.reset();
-    EXPECT_NE(FormProc(form_b.hwnd()), original);
+    two.reset();  // the form keeps WindowProc for the one still there
+    EXPECT_NE(FormProc(b.hwnd()), original);
     ASSERT_EQ(Rebuild(one->ctl.get()), S_OK) << TakeErrorText();
-    PickOn(form_b.hwnd(), {VK_MENU, 'A', 'N'});
+    PickOn(b.hwnd(), {VK_MENU, 'A', 'N'});
     ASSERT_TRUE(sink_one->WaitClicks(1));
-    EXPECT_EQ(a.sink->clicks, Names{L"mnuNovo"});
+    EXPECT_EQ(sink_a->clicks, Names{L"mnuNovo"});
     EXPECT_EQ(sink_two->clicks, Names{L"mnuSair"});
     EXPECT_EQ(sink_one->clicks, Names{L"mnuNovo"});
-    one.reset();
-    EXPECT_EQ(FormProc(form_b.hwnd()), original);
+    const WPARAM novo = Cmd(b.hwnd(), 0, 0);
+    one.reset();  // the last one: nobody subclassed after it, the form's own procedure is back
+    EXPECT_EQ(FormProc(b.hwnd()), original);
+    // Subclassed after the control: released, the chain stays, messages flow, nothing is raised.
+    g_before_us = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(a.hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LaterSubclass)));
+    on_a.reset();
+    EXPECT_EQ(FormProc(a.hwnd()), &LaterSubclass);
+    for (HWND form : {a.hwnd(), b.hwnd()}) {
+        EXPECT_EQ(SendMessageW(form, Form::kAppMessage, 0, 0), Form::kAppResult);
+        EXPECT_EQ(SendMessageW(form, WM_COMMAND, novo, 0), Form::kCommandResult);
+    }
+    EXPECT_EQ(a.commands.back(), novo);
+    EXPECT_EQ(sink_a->clicks.size() + sink_one->clicks.size(), 2u);
+    DestroyWindow(a.hwnd());  // the form closes; nothing crashes
+    Pump(50);
 }
 
 // Arquivo (Novo Ctrl+N, Abrir F2 disabled, Salvar Shift+F3 hidden, Copia Ctrl+N again),
@@ -275,83 +209,63 @@ ComPtr<MenuTree> ShortcutTree() {
     return tree;
 }
 
-TEST_F(WindowProcTest, ShortcutsOfEnabledEntriesOnTheBarFireWithTheFocusInAnEditBox) {
-    Form form;
-    DesignerControl c(form.hwnd(), ShortcutTree().get(), true, L"mnuAtalhos", true);
-    EXPECT_EQ(ReadMenu(GetMenu(form.hwnd()))[2].text, "Aj&uda\tF1");
+// Keys go to the focused form: A's with an edit box focused, B's with Ajuda moved to F6, and C's
+// with AtalhosAtivos False.
+TEST_F(WindowProcTest, ShortcutsOfTheFocusedFormsEnabledEntriesFireAndOtherKeysPassOn) {
+    auto form_a = std::make_unique<Form>();
+    Form form_b, form_c;
+    DesignerControl a(form_a->hwnd(), ShortcutTree().get(), true, L"mnuA", true);
+    Designer b =
+        std::make_unique<DesignerControl>(form_b.hwnd(), ShortcutTree().get(), true, L"mnuB", true);
+    DesignerControl c(form_c.hwnd(), ShortcutTree().get(), true);
+    const ComPtr<EventSink> sink_b = b->sink;
+    EXPECT_EQ(ReadMenu(GetMenu(form_a->hwnd()))[2].text, "Aj&uda\tF1");
+    EXPECT_EQ(ReadMenu(GetMenu(form_c.hwnd()))[2].text, "Aj&uda");  // TextoMenu
+    ASSERT_EQ(ItemAt(TreeOf(b->ctl.get()).get(), 3)->put_TeclaExtenso(Bstr(L"F6").get()), S_OK);
+    ASSERT_EQ(Rebuild(b->ctl.get()), S_OK) << TakeErrorText();
     HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 60, 10, 120, 24,
-                                form.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
-    FocusOn(form.hwnd(), edit);
+                                form_a->hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
     const struct {
+        HWND focus;
         std::initializer_list<WORD> keys;
-        const wchar_t* fires;
+        const wchar_t *fires_a, *fires_b;
     } cases[] = {
-        {{VK_CONTROL, 'N'}, L"&Novo"},  // the first of two entries with the key
-        {{VK_F1}, L"Aj&uda"},
-        {{VK_F2}, nullptr},                      // disabled
-        {{VK_SHIFT, VK_F3}, nullptr},            // hidden
-        {{VK_F5}, nullptr},                      // inside a disabled submenu
-        {{VK_CONTROL, VK_SHIFT, 'N'}, nullptr},  // no entry's key
+        {edit, {VK_CONTROL, 'N'}, L"&Novo", nullptr},  // the first of two entries with the key
+        {edit, {VK_F1}, L"Aj&uda", nullptr},
+        {edit, {VK_F2}, nullptr, nullptr},                      // disabled
+        {edit, {VK_SHIFT, VK_F3}, nullptr, nullptr},            // hidden
+        {edit, {VK_F5}, nullptr, nullptr},                      // inside a disabled submenu
+        {edit, {VK_CONTROL, VK_SHIFT, 'N'}, nullptr, nullptr},  // no entry's key
+        {edit, {VK_F6}, nullptr, nullptr},                      // B's key
+        {form_b.hwnd(), {VK_F1}, nullptr, nullptr},
+        {form_b.hwnd(), {VK_F6}, nullptr, L"Aj&uda"},
+        {form_c.hwnd(), {VK_F1}, nullptr, nullptr},
     };
-    Names expected;
+    Names in_a, in_b;
     for (const auto& k : cases) {
-        Tap(k.keys, true);
-        if (k.fires) expected.push_back(k.fires);
-        ASSERT_TRUE(c.sink->WaitClicks(expected.size())) << "after key " << *k.keys.begin();
+        SCOPED_TRACE(::testing::Message() << k.focus << " key " << *k.keys.begin());
+        PickOn(k.focus, k.keys);
+        if (k.fires_a) in_a.push_back(k.fires_a);
+        if (k.fires_b) in_b.push_back(k.fires_b);
+        ASSERT_TRUE(a.sink->WaitClicks(in_a.size()) && sink_b->WaitClicks(in_b.size()));
     }
-    EXPECT_EQ(c.sink->clicks, expected);
-    Tap({'X'});  // typing still reaches the box
+    EXPECT_EQ(form_b.keys, std::vector<UINT>{VK_F1});  // a key no entry uses reaches the form
+    PickOn(edit, {'X'});
     Pump(200, [&] { return GetWindowTextLengthW(edit) > 0; });
-    EXPECT_EQ(GetWindowTextLengthW(edit), 1);
-}
+    EXPECT_EQ(GetWindowTextLengthW(edit), 1) << "typing reaches the box";
 
-TEST_F(WindowProcTest, ShortcutsAreEachLiveFormsOwnFollowARebuildAndNeedAtalhosAtivos) {
-    HostedForm a(ShortcutTree().get(), true, L"FormA", true);
-    HostedForm b(ShortcutTree().get(), true, L"FormB", true);
-    HostedForm off(ShortcutTree().get(), true, L"FormC", false);
-    ASSERT_TRUE(a.control && b.control && off.control);
-    ComPtr<MenuItem> ajuda_b = ItemAt(TreeOf(b.ctl.get()).get(), 3);  // B's Ajuda moves to F6
-    ASSERT_EQ(ajuda_b->put_TeclaExtenso(Bstr(std::wstring_view(L"F6")).get()), S_OK);
-    ASSERT_EQ(Rebuild(b.ctl.get()), S_OK) << TakeErrorText();
-    const struct {
-        HostedForm* form;
-        WORD key;
-        size_t a, b;  // MenuClicks of A and B so far
-    } presses[] = {{&b, VK_F1, 0, 0},
-                   {&b, VK_F6, 0, 1},
-                   {&a, VK_F6, 0, 1},
-                   {&a, VK_F1, 1, 1},
-                   {&off, VK_F1, 1, 1}};
-    for (const auto& p : presses) {
-        SCOPED_TRACE(::testing::Message() << "form " << p.form->form.hwnd() << " key " << p.key);
-        FocusOn(p.form->form.hwnd(), p.form->form.hwnd());
-        Tap({p.key});
-        EXPECT_TRUE(a.sink->WaitClicks(p.a));
-        EXPECT_TRUE(b.sink->WaitClicks(p.b));
-    }
-    EXPECT_TRUE(off.sink->clicks.empty());
-    // A key no entry of the focused form uses reaches the form itself.
-    EXPECT_EQ(b.form.keys, std::vector<UINT>{VK_F1});
-    EXPECT_EQ(a.form.keys, std::vector<UINT>{VK_F6});
-    EXPECT_EQ(off.form.keys, std::vector<UINT>{VK_F1});
-    // With AtalhosAtivos False the bar shows TextoMenu, without the key.
-    EXPECT_EQ(ReadMenu(GetMenu(off.form.hwnd()))[2].text, "Aj&uda");
-
-    // Released, the control's keys are its form's ordinary keys again.
-    a.Release();
-    FocusOn(a.form.hwnd(), a.form.hwnd());
-    Tap({VK_F1});
-    Pump(1000, [&] { return a.form.keys.size() > 1; });
-    EXPECT_EQ(a.form.keys, (std::vector<UINT>{VK_F6, VK_F1}));
-    // A form destroyed before its control leaves no shortcut behind for another form.
-    auto doomed = std::make_unique<Form>(L"FormD");
-    DesignerControl c(doomed->hwnd(), ShortcutTree().get(), true, L"mnuD", true);
-    doomed.reset();
-    Form other(L"FormE");
-    FocusOn(other.hwnd(), other.hwnd());
-    Tap({VK_F1});
-    Pump(1000, [&] { return !other.keys.empty(); });
-    EXPECT_EQ(other.keys, std::vector<UINT>{VK_F1});
+    // Released, B's keys are its form's own again; A's form destroyed before A leaves no
+    // shortcut behind for another form.
+    b.reset();
+    form_a.reset();
+    PickOn(form_b.hwnd(), {VK_F6});
+    Pump(1000, [&] { return form_b.keys.size() > 1; });
+    PickOn(form_c.hwnd(), {VK_F1});
+    Pump(1000, [&] { return form_c.keys.size() > 1; });
+    EXPECT_EQ(form_b.keys, (std::vector<UINT>{VK_F1, VK_F6}));
+    EXPECT_EQ(form_c.keys, (std::vector<UINT>{VK_F1, VK_F1}));
+    EXPECT_EQ(in_a, a.sink->clicks);
+    EXPECT_EQ(in_b, sink_b->clicks);
     EXPECT_TRUE(c.sink->clicks.empty());
 }
 
