@@ -101,16 +101,6 @@ TEST_F(RegistrationTest, ControlPageAndTypeLibraryAreRegisteredMachineWideOrPerU
                   .find(L"padrão False, e um formulário gravado sem o valor lê False"),
               std::wstring::npos);
 
-    // The page the control names is the one registered under its ProgID.
-    ComPtr<ISpecifyPropertyPages> specify;
-    CAUUID pages{};
-    CLSID by_progid{};
-    ASSERT_EQ(ole.As(IID_ISpecifyPropertyPages, &specify), S_OK);
-    ASSERT_EQ(specify->GetPages(&pages), S_OK);
-    ASSERT_EQ(CLSIDFromProgID(L"tqMenuCtl.tqMenuProperty", &by_progid), S_OK);
-    EXPECT_TRUE(pages.cElems == 1 && IsEqualGUID(pages.pElems[0], by_progid));
-    CoTaskMemFree(pages.pElems);
-
     // DllInstall per user writes the same keys under HKCU and takes them all away again.
     HMODULE ocx = LoadLibraryW(WinPath(TQ_OCX_PATH).c_str());
     auto install = ProcOf<HRESULT(WINAPI*)(BOOL, LPCWSTR)>(ocx, "DllInstall");

@@ -66,8 +66,8 @@ TEST_F(WindowProcTest, ShowBuildsTheBarAndOnlyARunningFormWithExibirMenuIsSubcla
         ASSERT_EQ(c.hr, S_OK) << TakeErrorText();
         EXPECT_EQ(GetMenuItemCount(GetMenu(form.hwnd())), 2);
         // Running, it hides itself through the extender.
-        EXPECT_EQ(c.site->extender->puts, user_mode ? Names{L"Visible"} : Names{});
-        EXPECT_EQ(V_BOOL(&c.site->extender->values[L"Visible"]), user_mode ? 0 : VARIANT_TRUE);
+        EXPECT_EQ(c.site->puts, user_mode ? Names{L"Visible"} : Names{});
+        EXPECT_EQ(V_BOOL(&c.site->extender[L"Visible"]), user_mode ? 0 : VARIANT_TRUE);
         EXPECT_EQ(FormProc(form.hwnd()) != original, user_mode);
     }
 }
@@ -131,7 +131,7 @@ TEST_F(WindowProcTest, ShowRunsOncePerTransitionToVisibleAndAHandlerMayRebuildTh
     for (LONG verb : {OLEIVERB_HIDE, OLEIVERB_SHOW}) ASSERT_EQ(c.Verb(verb), S_OK);
     ASSERT_EQ(inplace->InPlaceDeactivate(), S_OK);
     for (LONG verb : {OLEIVERB_INPLACEACTIVATE, OLEIVERB_UIACTIVATE}) ASSERT_EQ(c.Verb(verb), S_OK);
-    EXPECT_EQ(c.site->extender->puts.size(), 3u);
+    EXPECT_EQ(c.site->puts.size(), 3u);
     EXPECT_EQ(Cmd(form.hwnd(), 0, 0), first + 2 * 6);  // two more bars of six entries
 
     // A handler that rebuilds: once, the old identifier is nobody's, a real pick finds the new one.

@@ -3,10 +3,8 @@
 namespace tq::test {
 
 ComPtr<_tqMenu> NewControl() {
-    CLSID clsid{};
     ComPtr<_tqMenu> ctl;
-    if (SUCCEEDED(CLSIDFromProgID(L"tqMenuCtl.tqMenu", &clsid)))
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__tqMenu, ctl.put_void());
+    CoCreateInstance(CLSID_tqMenu, nullptr, CLSCTX_INPROC_SERVER, IID__tqMenu, ctl.put_void());
     return ctl;
 }
 
@@ -33,7 +31,7 @@ ComPtr<IStream> SavedControl(MenuTree* tree, bool exibir, bool atalhos) {
     if (!ctl) return nullptr;
     SetTree(ctl.get(), tree);
     SetExibir(ctl.get(), exibir);
-    if (atalhos) SetAtalhos(ctl.get(), true);
+    SetAtalhos(ctl.get(), atalhos);
     return StreamOf(SavedBytes(ctl.get()));
 }
 
@@ -58,41 +56,6 @@ HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control) {
     return host;
 }
 
-std::span<const tq::com::QiEntry> PropertyObject::Interfaces() {
-    static const tq::com::QiEntry table[] = {TQ_QI(PropertyObject, IDispatch)};
-    return table;
-}
-
-HRESULT PropertyObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    HRESULT hr = S_OK;
-    for (UINT i = 0; i < count; ++i) {
-        const auto it = values.find(names[i]);
-        ids[i] = it == values.end() ? DISPID_UNKNOWN
-                                    : static_cast<DISPID>(std::distance(values.begin(), it)) + 1;
-        if (it == values.end()) hr = DISP_E_UNKNOWNNAME;
-    }
-    return hr;
-}
-
-HRESULT PropertyObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                               VARIANT* result, EXCEPINFO*, UINT*) {
-    if (id < 1 || static_cast<size_t>(id) > values.size()) return DISP_E_MEMBERNOTFOUND;
-    auto& [name, value] = *std::next(values.begin(), id - 1);
-    if (!(flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)))
-        return result ? VariantCopy(result, &value) : S_OK;
-    puts.push_back(name);
-    return VariantCopyInd(&value, &params->rgvarg[0]);
-}
-
-ComPtr<PropertyObject> MakeExtender(const std::wstring& name, HWND form) {
-    ComPtr<PropertyObject> parent = PropertyObject::Make(), ext = PropertyObject::Make();
-    parent->values[L"hwnd"] = Variant::FromLong(HandleToLong(form));
-    ext->values[L"Name"] = Variant::FromString(name);
-    ext->values[L"Visible"] = Variant::FromBool(true);
-    ext->values[L"Parent"] = Variant::FromDispatch(parent.get());
-    return ext;
-}
-
 std::span<const tq::com::QiEntry> TestSite::Interfaces() {
     static const tq::com::QiEntry table[] = {
         TQ_QI(TestSite, IOleClientSite), TQ_QI(TestSite, IOleInPlaceSite),
@@ -111,8 +74,46 @@ HRESULT TestSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow
 }
 
 HRESULT TestSite::GetExtendedControl(IDispatch** out) {
-    if (!(*out = extender.get())) return E_NOTIMPL;
-    (*out)->AddRef();
+    if (extender.empty()) return E_NOTIMPL;
+    *out = this;
+    AddRef();
+    return S_OK;
+}
+
+void TestSite::SetExtender(const std::wstring& name, HWND form) {
+    extender = {{L"Name", Variant::FromString(name)},
+                {L"Visible", Variant::FromBool(true)},
+                {L"Parent", Variant()},
+                {L"hwnd", Variant::FromLong(HandleToLong(form))}};
+}
+
+// DISPIDs of the extender's names count from 1 in name order; the ambient ones are negative.
+HRESULT TestSite::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    HRESULT hr = S_OK;
+    for (UINT i = 0; i < count; ++i) {
+        const auto it = extender.find(names[i]);
+        ids[i] = it == extender.end()
+                     ? DISPID_UNKNOWN
+                     : static_cast<DISPID>(std::distance(extender.begin(), it)) + 1;
+        if (it == extender.end()) hr = DISP_E_UNKNOWNNAME;
+    }
+    return hr;
+}
+
+HRESULT TestSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO*, UINT*) {
+    if (id < 0)
+        return ambient.count(id) ? VariantCopy(result, &ambient[id]) : DISP_E_MEMBERNOTFOUND;
+    if (id < 1 || static_cast<size_t>(id) > extender.size()) return DISP_E_MEMBERNOTFOUND;
+    auto& [name, value] = *std::next(extender.begin(), id - 1);
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+        puts.push_back(name);
+        return VariantCopyInd(&value, &params->rgvarg[0]);
+    }
+    if (name != L"Parent") return VariantCopy(result, &value);
+    AddRef();
+    V_VT(result) = VT_DISPATCH;
+    V_DISPATCH(result) = this;
     return S_OK;
 }
 
@@ -157,7 +158,7 @@ DesignerControl::DesignerControl(HWND form_window, MenuTree* tree, bool user_mod
     : form(form_window) {
     site->window = form;
     site->ambient[DISPID_AMBIENT_USERMODE] = Variant::FromBool(user_mode);
-    site->extender = MakeExtender(name, form);
+    site->SetExtender(name, form);
     ComPtr<IOleControl> control;
     ComPtr<IPersistStreamInit> persist;
     DWORD misc = 0;

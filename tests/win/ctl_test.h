@@ -6,7 +6,7 @@
 
 namespace tq::test {
 
-ComPtr<_tqMenu> NewControl();  // through the ProgID
+ComPtr<_tqMenu> NewControl();
 ComPtr<MenuTree> TreeOf(_tqMenu* ctl);
 HRESULT SetTree(_tqMenu* ctl, MenuTree* tree);
 HRESULT SetExibir(_tqMenu* ctl, bool value);
@@ -17,29 +17,17 @@ HMODULE AtlModule();  // Wine's atl100.dll, initialised once
 // tqMenuCtl.tqMenu in a new child window of `form`, loaded from `stream` by AtlAxCreateControlEx.
 HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control);
 
-// An IDispatch with named properties (DISPIDs by name order); every put is recorded.
-class PropertyObject final : public tq::com::ComObject<PropertyObject, IDispatch> {
-  public:
-    static std::span<const tq::com::QiEntry> Interfaces();
-    std::map<std::wstring, Variant> values;
-    std::vector<std::wstring> puts;
-    IFACEMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
-    IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                          EXCEPINFO*, UINT*) override;
-};
-// An extender: Name, Visible, and Parent (an object with hwnd).
-ComPtr<PropertyObject> MakeExtender(const std::wstring& name, HWND form);
-
-// A client, in-place and control site in `window`, with an extender and ambient properties.
+// A client, in-place and control site in `window`, with ambient properties (by DISPID) and an
+// extender (by name; none when empty) that is the site itself, its own Parent; puts are recorded.
 class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleInPlaceSite,
                                                  IOleControlSite, IDispatch> {
   public:
     static std::span<const tq::com::QiEntry> Interfaces();
     HWND window = nullptr;
-    ComPtr<PropertyObject> extender;
     std::map<DISPID, Variant> ambient;
+    std::map<std::wstring, Variant> extender;
+    std::vector<std::wstring> puts;
+    void SetExtender(const std::wstring& name, HWND form);  // Name, Visible, Parent, Parent.hwnd
     int layout_requests = 0;
     RECT pos{10, 10, 110, 60};  // what the container gives the control
 
@@ -71,13 +59,9 @@ class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleI
     IFACEMETHODIMP ShowPropertyFrame() override { return E_NOTIMPL; }
     IFACEMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
-    }
-    IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                          UINT*) override {
-        return ambient.count(id) ? VariantCopy(result, &ambient[id]) : DISP_E_MEMBERNOTFOUND;
-    }
+    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
+    IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                          EXCEPINFO*, UINT*) override;
 };
 
 // Records MenuClick's entries and IPropertyNotifySink's changes.
