@@ -5,21 +5,17 @@
 
 #include "com_test.h"
 #include "ctl_test.h"
-#include "dialog_driver.h"
 #include "tq/bib/persist.h"
 
 namespace tq::test {
 namespace {
 
-// "text#id" per entry ("-#id" for a separator, "~" after a grayed one), then its popup in braces.
+// "text#id" per entry ("-#id" for a separator, "~" after a disabled one), then its popup in braces.
 std::string Render(HMENU menu) {
     std::string out;
     for (const MenuEntry& e : ReadMenu(menu)) {
         out += (out.empty() ? "" : " ") + ((e.type & MFT_SEPARATOR) ? "-" : e.text) + "#" +
-               std::to_string(e.id) +
-               (e.state == MF_GRAYED ? "~"
-                : e.state            ? "?"
-                                     : "");
+               std::to_string(e.id) + (e.state ? "~" : "");
         if (e.sub) out += "{" + Render(e.sub) + "}";
     }
     return out;
@@ -58,8 +54,7 @@ class MenuBarTest : public ComTest {
 };
 
 TEST_F(MenuBarTest, OnlyAShowWithExibirMenuReplacesTheFormsMenuWithABarReadBackAsTheTree) {
-    ComPtr<EventSink> sink = EventSink::Make();
-    Connect(ctl.get(), IID_IPropertyNotifySink, sink->Identity());
+    Connect(ctl.get(), IID_IPropertyNotifySink, site->Identity());
     HMENU own = CreateMenu();
     ASSERT_TRUE(SetMenu(form->hwnd(), own));
     ComPtr<MenuTree> tree = NewTree();
@@ -76,7 +71,7 @@ TEST_F(MenuBarTest, OnlyAShowWithExibirMenuReplacesTheFormsMenuWithABarReadBackA
     SetTree(ctl.get(), tree.get());
     ASSERT_EQ(Show(), S_OK);  // ExibirMenu False: the form's own menu stays
     SetExibir(ctl.get(), true);
-    EXPECT_EQ(sink->changed, (std::vector<DISPID>{1, 2}));
+    EXPECT_EQ(site->changed, (std::vector<DISPID>{1, 2}));
     EXPECT_EQ(Bar(), own) << "setting a property alone rebuilds nothing";
     ASSERT_EQ(Show(), S_OK) << TakeErrorText();
     EXPECT_FALSE(IsMenu(own));
@@ -115,6 +110,8 @@ TEST_F(MenuBarTest, OnlyAShowWithExibirMenuReplacesTheFormsMenuWithABarReadBackA
     DestroyMenu(popup);
 }
 
+// The form is the extender's Parent (which must have a hwnd), else the top-level window holding
+// the site's window; the name the extender's Name, else the ambient DisplayName, else "tqMenu".
 TEST_F(MenuBarTest, TheFormAndNameComeFromTheExtenderElseFromTheSite) {
     Form other(L"Form2");
     site->window = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 50, 50, other.hwnd(), nullptr,
@@ -122,35 +119,26 @@ TEST_F(MenuBarTest, TheFormAndNameComeFromTheExtenderElseFromTheSite) {
     site->ambient[DISPID_AMBIENT_DISPLAYNAME] = Variant::FromString(L"mnuAmbiente");
     SetExibir(ctl.get(), true);
     const struct {
-        bool extender, ambient;
+        const wchar_t* drop;  // from the extender
+        HRESULT hr;
         HWND form;
-        const char* name;
-    } cases[] = {{true, true, form->hwnd(), "mnuPrincipal#1000"},
-                 {false, true, other.hwnd(), "mnuAmbiente#1001"},
-                 {false, false, other.hwnd(), "tqMenu#1002"}};
+        const char* bar;
+    } cases[] = {{L"", S_OK, form->hwnd(), "mnuPrincipal#1000"},
+                 {L"hwnd", DISP_E_UNKNOWNNAME, form->hwnd(), "mnuPrincipal#1000"},  // untouched
+                 {L"*", S_OK, other.hwnd(), "mnuAmbiente#1001"},
+                 {L"**", S_OK, other.hwnd(), "tqMenu#1002"}};
     for (const auto& c : cases) {
-        if (!c.extender) site->extender.clear();
-        if (!c.ambient) site->ambient.clear();
-        ASSERT_EQ(Show(), S_OK) << TakeErrorText();
-        EXPECT_EQ(Render(GetMenu(c.form)), c.name);
+        site->extender.erase(c.drop);
+        if (c.drop[0] == L'*') site->extender.clear();
+        if (c.drop[1] == L'*') site->ambient.clear();
+        EXPECT_EQ(Show(), c.hr);
+        EXPECT_EQ(TakeErrorText().find(L"hwnd") != std::wstring::npos, FAILED(c.hr));
+        EXPECT_EQ(Render(GetMenu(c.form)), c.bar);
     }
 }
 
-TEST_F(MenuBarTest, FailuresReachTheCallerWithTextAndBuildNothing) {
-    site->extender.erase(L"hwnd");
+TEST_F(MenuBarTest, ABarAsDeepAsASavedTreeIsBuiltAndADeeperOneLeavesNothing) {
     SetExibir(ctl.get(), true);
-    EXPECT_EQ(Show(), DISP_E_UNKNOWNNAME);  // a Parent without hwnd
-    EXPECT_NE(TakeErrorText().find(L"hwnd"), std::wstring::npos);
-    EXPECT_EQ(Bar(), nullptr);
-    // The script export reaches the script writer: an empty tree has only its notice to show.
-    DialogDriver driver({Press(L"Tá Querendo Me Enganar É ?", IDOK)});
-    VARIANT result;
-    EXPECT_EQ(ctl->GerarScript(&result), S_OK) << TakeErrorText();
-    driver.Finish();
-    EXPECT_TRUE(driver.ok()) << driver.Report();
-
-    // As deep as a saved tree may be, and no deeper: then no bar and no popup is left.
-    site->SetExtender(L"mnu", form->hwnd());
     for (const size_t levels : {tq::bib::kMaxDepth, tq::bib::kMaxDepth + 1}) {
         SCOPED_TRACE(levels);
         ComPtr<MenuTree> tree = NewTree(), level = tree;
@@ -212,8 +200,8 @@ TEST_F(MenuBarTest, KeepsItsSizeInPlaceAndAnswersWhatAContainerAsksOfAControl) {
     ASSERT_EQ(ctl.As(IID_IConnectionPointContainer, &cpc), S_OK);
     ASSERT_EQ(cpc->FindConnectionPoint(DIID___tqMenu, cp.put()), S_OK);
     DWORD cookie = 0;
-    EXPECT_EQ(cp->Advise(site->Identity(), &cookie), CONNECT_E_CANNOTCONNECT);
-    ASSERT_EQ(cp->Advise(EventSink::Make()->Identity(), &cookie), S_OK);
+    EXPECT_EQ(cp->Advise(NewTree().get(), &cookie), CONNECT_E_CANNOTCONNECT);
+    ASSERT_EQ(cp->Advise(site->Identity(), &cookie), S_OK);
     EXPECT_EQ(cp->Unadvise(cookie), S_OK);
     EXPECT_EQ(cp->Unadvise(cookie), CONNECT_E_NOCONNECTION);
 }

@@ -57,10 +57,13 @@ HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control) {
 }
 
 std::span<const tq::com::QiEntry> TestSite::Interfaces() {
-    static const tq::com::QiEntry table[] = {
-        TQ_QI(TestSite, IOleClientSite), TQ_QI(TestSite, IOleInPlaceSite),
-        TQ_QI_VIA(TestSite, IOleWindow, IOleInPlaceSite), TQ_QI(TestSite, IOleControlSite),
-        TQ_QI(TestSite, IDispatch)};
+    static const tq::com::QiEntry table[] = {TQ_QI(TestSite, IOleClientSite),
+                                             TQ_QI(TestSite, IOleInPlaceSite),
+                                             TQ_QI_VIA(TestSite, IOleWindow, IOleInPlaceSite),
+                                             TQ_QI(TestSite, IOleControlSite),
+                                             TQ_QI(TestSite, IDispatch),
+                                             TQ_QI_IID(TestSite, IDispatch, DIID___tqMenu),
+                                             TQ_QI(TestSite, IPropertyNotifySink)};
     return table;
 }
 
@@ -87,14 +90,15 @@ void TestSite::SetExtender(const std::wstring& name, HWND form) {
                 {L"hwnd", Variant::FromLong(HandleToLong(form))}};
 }
 
-// DISPIDs of the extender's names count from 1 in name order; the ambient ones are negative.
+// DISPIDs of the extender's names count from 100 in name order; MenuClick's is 1, the ambient
+// properties' negative.
 HRESULT TestSite::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     HRESULT hr = S_OK;
     for (UINT i = 0; i < count; ++i) {
         const auto it = extender.find(names[i]);
         ids[i] = it == extender.end()
                      ? DISPID_UNKNOWN
-                     : static_cast<DISPID>(std::distance(extender.begin(), it)) + 1;
+                     : static_cast<DISPID>(std::distance(extender.begin(), it)) + 100;
         if (it == extender.end()) hr = DISP_E_UNKNOWNNAME;
     }
     return hr;
@@ -104,8 +108,17 @@ HRESULT TestSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params
                          EXCEPINFO*, UINT*) {
     if (id < 0)
         return ambient.count(id) ? VariantCopy(result, &ambient[id]) : DISP_E_MEMBERNOTFOUND;
-    if (id < 1 || static_cast<size_t>(id) > extender.size()) return DISP_E_MEMBERNOTFOUND;
-    auto& [name, value] = *std::next(extender.begin(), id - 1);
+    if (id == 1 && params->cArgs == 1) {  // MenuClick: the entry by reference, as VB6 declares it
+        const VARIANT& arg = params->rgvarg[0];
+        ComPtr<MenuItem> item;
+        if (V_VT(&arg) == (VT_DISPATCH | VT_BYREF) && *V_DISPATCHREF(&arg))
+            (*V_DISPATCHREF(&arg))->QueryInterface(IID_MenuItem, item.put_void());
+        clicks.push_back(NomeOf(item.get()));
+        if (on_click) on_click();
+        return S_OK;
+    }
+    if (id < 100 || static_cast<size_t>(id - 100) >= extender.size()) return DISP_E_MEMBERNOTFOUND;
+    auto& [name, value] = *std::next(extender.begin(), id - 100);
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
         puts.push_back(name);
         return VariantCopyInd(&value, &params->rgvarg[0]);
@@ -117,27 +130,7 @@ HRESULT TestSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params
     return S_OK;
 }
 
-std::span<const tq::com::QiEntry> EventSink::Interfaces() {
-    static const tq::com::QiEntry table[] = {TQ_QI(EventSink, IDispatch),
-                                             TQ_QI_IID(EventSink, IDispatch, DIID___tqMenu),
-                                             TQ_QI(EventSink, IPropertyNotifySink)};
-    return table;
-}
-
-HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                          UINT*) {
-    if (id != 1 || params->cArgs != 1) return DISP_E_MEMBERNOTFOUND;
-    // The entry comes by reference, as a VB6 form's handler declares it.
-    const VARIANT& arg = params->rgvarg[0];
-    IDispatch* d = V_VT(&arg) == (VT_DISPATCH | VT_BYREF) ? *V_DISPATCHREF(&arg) : nullptr;
-    ComPtr<MenuItem> item;
-    if (d) d->QueryInterface(IID_MenuItem, item.put_void());
-    clicks.push_back(NomeOf(item.get()));
-    if (on_click) on_click();
-    return click_result;
-}
-
-bool EventSink::WaitClicks(size_t n) {
+bool TestSite::WaitClicks(size_t n) {
     Pump(3000, [&] { return clicks.size() >= n; });
     Pump(100);
     return clicks.size() == n;
@@ -172,7 +165,7 @@ DesignerControl::DesignerControl(HWND form_window, MenuTree* tree, bool user_mod
         [&] { return ole->SetClientSite(site.get()); },
         [&] { return control->FreezeEvents(TRUE); },
         [&] { return persist->Load(SavedControl(tree, true, atalhos).get()); },
-        [&] { return Connect(ctl.get(), DIID___tqMenu, sink->Identity()) ? S_OK : E_FAIL; },
+        [&] { return Connect(ctl.get(), DIID___tqMenu, site->Identity()) ? S_OK : E_FAIL; },
         [&] { return control->FreezeEvents(FALSE); },
         [&] { return Verb(OLEIVERB_INPLACEACTIVATE); }};
     for (const auto& step : steps)

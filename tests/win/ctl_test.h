@@ -19,8 +19,9 @@ HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control);
 
 // A client, in-place and control site in `window`, with ambient properties (by DISPID) and an
 // extender (by name; none when empty) that is the site itself, its own Parent; puts are recorded.
+// It also takes the control's events: MenuClick and IPropertyNotifySink's changes.
 class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleInPlaceSite,
-                                                 IOleControlSite, IDispatch> {
+                                                 IOleControlSite, IDispatch, IPropertyNotifySink> {
   public:
     static std::span<const tq::com::QiEntry> Interfaces();
     HWND window = nullptr;
@@ -29,7 +30,11 @@ class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleI
     std::vector<std::wstring> puts;
     void SetExtender(const std::wstring& name, HWND form);  // Name, Visible, Parent, Parent.hwnd
     int layout_requests = 0;
-    RECT pos{10, 10, 110, 60};  // what the container gives the control
+    RECT pos{10, 10, 110, 60};         // what the container gives the control
+    std::vector<std::wstring> clicks;  // Nome of each MenuClick's entry (by reference)
+    std::vector<DISPID> changed;       // OnChanged DISPIDs
+    std::function<void()> on_click;    // runs inside the MenuClick handler
+    bool WaitClicks(size_t n);
 
     IFACEMETHODIMP SaveObject() override { return S_OK; }
     IFACEMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
@@ -62,25 +67,6 @@ class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleI
     IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
     IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                           EXCEPINFO*, UINT*) override;
-};
-
-// Records MenuClick's entries and IPropertyNotifySink's changes.
-class EventSink final : public tq::com::ComObject<EventSink, IDispatch, IPropertyNotifySink> {
-  public:
-    static std::span<const tq::com::QiEntry> Interfaces();
-    std::vector<std::wstring> clicks;  // Nome of each MenuClick's entry (by reference)
-    std::vector<DISPID> changed;       // OnChanged DISPIDs
-    std::function<void()> on_click;    // runs inside the MenuClick handler
-    HRESULT click_result = S_OK;       // what the MenuClick handler answers
-    bool WaitClicks(size_t n);
-
-    IFACEMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
-    }
-    IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*,
-                          EXCEPINFO*, UINT*) override;
     IFACEMETHODIMP OnChanged(DISPID id) override { return changed.push_back(id), S_OK; }
     IFACEMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
 };
@@ -102,7 +88,6 @@ class DesignerControl {
     ComPtr<TestSite> site = TestSite::Make();
     ComPtr<_tqMenu> ctl = NewControl();
     ComPtr<IOleObject> ole;
-    ComPtr<EventSink> sink = EventSink::Make();
 };
 
 }  // namespace tq::test
