@@ -1,12 +1,16 @@
-// The control's properties through a container's property bag and a stream: defaults, the order
-// of reads, and loads that fail.  The stream layout itself is the portable tests'.
+// What the control leaves in its containers' files (property bag and stream: defaults, the order
+// of reads, failed loads; the stream layout is the portable tests') and in the registry.
+#include <tuple>
+
 #include "com_test.h"
 #include "ctl_test.h"
+#include "tq/com/registry.h"
 
 namespace tq::test {
 namespace {
 
 using PersistenceTest = ComTest;
+using RegistrationTest = ComTest;
 
 bool Flag(_tqMenu* ctl, HRESULT (STDMETHODCALLTYPE _tqMenu::*get)(VARIANT_BOOL*)) {
     VARIANT_BOOL v = VARIANT_FALSE;
@@ -45,9 +49,9 @@ TEST_F(PersistenceTest, DefaultsAreLeftOutAndEverythingElseRoundTripsThroughBagA
     EXPECT_TRUE(Flag(loaded.get(), &_tqMenu::get_ExibirMenu));
     EXPECT_FALSE(Flag(loaded.get(), &_tqMenu::get_AtalhosAtivos));
     ASSERT_EQ(As(loaded.get())->Save(empty.get(), TRUE, FALSE), S_OK);
-    EXPECT_TRUE(empty->objects.empty() && empty->values.empty());
     ASSERT_TRUE(TreeOf(loaded.get()));
     ASSERT_EQ(As(loaded.get())->Save(out.get(), TRUE, FALSE), S_OK);
+    EXPECT_EQ(empty->objects.size() + empty->values.size(), 0u);
     EXPECT_EQ(out->objects.size() + out->values.size(), 1u);
 
     // Every value set, each way, into controls that hold the opposite values.
@@ -121,6 +125,80 @@ TEST_F(PersistenceTest, FailedLoadsExplainThemselvesAndLeaveTheControlAsItWas) {
         in->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &pos);  // nothing read what follows the class
         EXPECT_EQ(c.bag ? c.bag->reads.size() : pos.QuadPart - read, c.reads);
     }
+}
+
+// A key's value, "<missing>" without the key, "" for a key without that value.
+std::wstring ReadValue(HKEY root, const std::wstring& key, const wchar_t* name = nullptr) {
+    wchar_t buf[1024] = {};
+    DWORD size = sizeof(buf);
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return L"<missing>";
+    RegCloseKey(h);
+    RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size);
+    return buf;
+}
+
+// The keys of the control and its page under `under` of `root` ("*": the key only), present or not.
+void ExpectKeys(HKEY root, const std::wstring& under, bool present) {
+    const std::wstring clsid = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu);
+    const std::wstring page = L"CLSID\\" + tq::com::GuidString(CLSID_tqMenuProperty);
+    const std::wstring libid = tq::com::GuidString(LIBID_tqMenuCtl);
+    const std::tuple<std::wstring, const wchar_t*, std::wstring> keys[] = {
+        {clsid + L"\\Control", nullptr, L""},
+        {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {clsid + L"\\ProgID", nullptr, L"tqMenuCtl.tqMenu"},
+        {clsid + L"\\TypeLib", nullptr, libid},
+        {clsid + L"\\Version", nullptr, L"1.0"},
+        {clsid + L"\\MiscStatus\\1", nullptr, L"*"},
+        {clsid + L"\\ToolboxBitmap32", nullptr, L"*"},
+        {L"tqMenuCtl.tqMenu\\CLSID", nullptr, tq::com::GuidString(CLSID_tqMenu)},
+        {L"TypeLib\\" + libid + L"\\1.0", nullptr, L"tqMenuCtl - Tarquen Componente Menu"},
+        {L"Interface\\" + tq::com::GuidString(IID__tqMenu), nullptr, L"*"},
+        {page + L"\\InprocServer32", nullptr, L"*"},
+        {L"tqMenuCtl.tqMenuProperty\\CLSID", nullptr, tq::com::GuidString(CLSID_tqMenuProperty)},
+    };
+    for (const auto& [key, name, value] : keys) {
+        const std::wstring got = ReadValue(root, under + key, name);
+        EXPECT_EQ(got != L"<missing>", present) << tq::com::ToAnsi(key);
+        EXPECT_TRUE(!present || value == L"*" || got == value) << tq::com::ToAnsi(got);
+    }
+}
+
+TEST_F(RegistrationTest, ControlPageAndTypeLibraryAreRegisteredMachineWideOrPerUser) {
+    ExpectKeys(HKEY_CLASSES_ROOT, L"", true);
+    ComPtr<IOleObject> ole;
+    ASSERT_EQ(CoCreateInstance(CLSID_tqMenu, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                               ole.put_void()),
+              S_OK);
+    DWORD misc = 0;
+    ASSERT_EQ(ole->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
+    EXPECT_EQ(misc & (OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INVISIBLEATRUNTIME),
+              OLEMISC_SETCLIENTSITEFIRST);  // it hides itself once shown
+    EXPECT_EQ(ReadValue(HKEY_CLASSES_ROOT,
+                        L"CLSID\\" + tq::com::GuidString(CLSID_tqMenu) + L"\\MiscStatus\\1"),
+              std::to_wstring(misc));
+
+    // The type library documents AtalhosAtivos' default, and what a form saved without it reads.
+    ComPtr<ITypeLib> tl;
+    ComPtr<ITypeInfo> iface;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_tqMenuCtl, 1, 0, 0, tl.put()), S_OK);
+    ASSERT_EQ(tl->GetTypeInfoOfGuid(IID__tqMenu, iface.put()), S_OK);
+    Bstr help;
+    ASSERT_EQ(iface->GetDocumentation(7, nullptr, help.put(), nullptr, nullptr), S_OK);
+    EXPECT_NE(std::wstring(help.view())
+                  .find(L"padrão False, e um formulário gravado sem o valor lê False"),
+              std::wstring::npos);
+
+    // DllInstall per user writes the same keys under HKCU and takes them all away again.
+    HMODULE ocx = LoadLibraryW(WinPath(TQ_OCX_PATH).c_str());
+    auto install = ProcOf<HRESULT(WINAPI*)(BOOL, LPCWSTR)>(ocx, "DllInstall");
+    ASSERT_NE(install, nullptr);
+    for (const bool on : {true, false}) {
+        ASSERT_EQ(install(on, L"user"), S_OK);
+        ExpectKeys(HKEY_CURRENT_USER, L"Software\\Classes\\", on);
+    }
+    ExpectKeys(HKEY_CLASSES_ROOT, L"", true);  // the machine registration is untouched
+    FreeLibrary(ocx);
 }
 
 }  // namespace

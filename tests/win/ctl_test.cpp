@@ -28,7 +28,6 @@ HRESULT SetAtalhos(_tqMenu* ctl, bool value) {
 
 ComPtr<IStream> SavedControl(MenuTree* tree, bool exibir, bool atalhos) {
     ComPtr<_tqMenu> ctl = NewControl();
-    if (!ctl) return nullptr;
     SetTree(ctl.get(), tree);
     SetExibir(ctl.get(), exibir);
     SetAtalhos(ctl.get(), atalhos);
@@ -47,8 +46,7 @@ HMODULE AtlModule() {
 HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control) {
     using CreateFn =
         HRESULT(WINAPI*)(LPCOLESTR, HWND, IStream*, IUnknown**, IUnknown**, REFIID, IUnknown*);
-    auto create = AtlModule() ? ProcOf<CreateFn>(AtlModule(), "AtlAxCreateControlEx") : nullptr;
-    if (!create) return nullptr;
+    auto create = ProcOf<CreateFn>(AtlModule(), "AtlAxCreateControlEx");
     HWND host = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 10, 10, 120, 60, form,
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
     ComPtr<IUnknown> container;
@@ -119,10 +117,8 @@ HRESULT TestSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params
     }
     if (id < 100 || static_cast<size_t>(id - 100) >= extender.size()) return DISP_E_MEMBERNOTFOUND;
     auto& [name, value] = *std::next(extender.begin(), id - 100);
-    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-        puts.push_back(name);
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))
         return VariantCopyInd(&value, &params->rgvarg[0]);
-    }
     if (name != L"Parent") return VariantCopy(result, &value);
     AddRef();
     V_VT(result) = VT_DISPATCH;
@@ -155,10 +151,8 @@ DesignerControl::DesignerControl(HWND form_window, MenuTree* tree, bool user_mod
     ComPtr<IOleControl> control;
     ComPtr<IPersistStreamInit> persist;
     DWORD misc = 0;
-    // The control asks for its site first (OLEMISC_SETCLIENTSITEFIRST); events stay frozen while
-    // it loads.
     const std::function<HRESULT()> steps[] = {
-        [&] { return ctl ? ctl.As(IID_IOleObject, &ole) : E_FAIL; },
+        [&] { return ctl.As(IID_IOleObject, &ole); },
         [&] { return ctl.As(IID_IOleControl, &control); },
         [&] { return ctl.As(IID_IPersistStreamInit, &persist); },
         [&] { return ole->GetMiscStatus(DVASPECT_CONTENT, &misc); },

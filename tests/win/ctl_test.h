@@ -18,7 +18,7 @@ HMODULE AtlModule();  // Wine's atl100.dll, initialised once
 HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control);
 
 // A client, in-place and control site in `window`, with ambient properties (by DISPID) and an
-// extender (by name; none when empty) that is the site itself, its own Parent; puts are recorded.
+// extender (by name; none when empty) that is the site itself and its own Parent.
 // It also takes the control's events: MenuClick and IPropertyNotifySink's changes.
 class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleInPlaceSite,
                                                  IOleControlSite, IDispatch, IPropertyNotifySink> {
@@ -27,10 +27,8 @@ class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleI
     HWND window = nullptr;
     std::map<DISPID, Variant> ambient;
     std::map<std::wstring, Variant> extender;
-    std::vector<std::wstring> puts;
     void SetExtender(const std::wstring& name, HWND form);  // Name, Visible, Parent, Parent.hwnd
-    int layout_requests = 0;
-    RECT pos{10, 10, 110, 60};         // what the container gives the control
+    RECT pos{10, 10, 110, 60};                              // what the container gives the control
     std::vector<std::wstring> clicks;  // Nome of each MenuClick's entry (by reference)
     std::vector<DISPID> changed;       // OnChanged DISPIDs
     std::function<void()> on_click;    // runs inside the MenuClick handler
@@ -41,7 +39,7 @@ class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleI
     IFACEMETHODIMP GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
     IFACEMETHODIMP ShowObject() override { return S_OK; }
     IFACEMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-    IFACEMETHODIMP RequestNewObjectLayout() override { return ++layout_requests, S_OK; }
+    IFACEMETHODIMP RequestNewObjectLayout() override { return S_OK; }
     IFACEMETHODIMP GetWindow(HWND* out) override { return *out = window, S_OK; }
     IFACEMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     IFACEMETHODIMP CanInPlaceActivate() override { return S_OK; }
@@ -72,8 +70,8 @@ class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleI
 };
 DWORD Connect(IUnknown* control, REFIID iid, IUnknown* sink);
 
-// A control hosted as a classic form designer does (misc status first, site before or after the
-// load as asked, events frozen while loading, in-place activated); `hr`: the first failure.
+// A control hosted as a classic form designer does (misc status first, the site before the load,
+// as the control asks, events frozen while loading, in-place activated); `hr`: the first failure.
 class DesignerControl {
   public:
     DesignerControl(HWND form, MenuTree* tree, bool user_mode,
