@@ -115,18 +115,18 @@ TEST_F(MenuBarTest, TheFormAndNameComeFromTheExtenderElseFromTheSite) {
     site->ambient[DISPID_AMBIENT_DISPLAYNAME] = Variant::FromString(L"mnuAmbiente");
     SetExibir(ctl.get(), true);
     const struct {
-        const wchar_t* drop;  // from the extender
+        bool hwnd, extender, ambient;  // what the container offers
         HRESULT hr;
         HWND form;
         const char* bar;
-    } cases[] = {{L"", S_OK, form->hwnd(), "mnuPrincipal#1000"},
-                 {L"hwnd", DISP_E_UNKNOWNNAME, form->hwnd(), "mnuPrincipal#1000"},  // untouched
-                 {L"*", S_OK, other.hwnd(), "mnuAmbiente#1001"},
-                 {L"**", S_OK, other.hwnd(), "tqMenu#1002"}};
+    } cases[] = {{true, true, true, S_OK, form->hwnd(), "mnuPrincipal#1000"},
+                 {false, true, true, DISP_E_UNKNOWNNAME, form->hwnd(), "mnuPrincipal#1000"},
+                 {false, false, true, S_OK, other.hwnd(), "mnuAmbiente#1001"},
+                 {false, false, false, S_OK, other.hwnd(), "tqMenu#1002"}};
     for (const auto& c : cases) {
-        site->extender.erase(c.drop);
-        if (c.drop[0] == L'*') site->extender.clear();
-        if (c.drop[1] == L'*') site->ambient.clear();
+        if (!c.hwnd) site->extender.erase(L"hwnd");  // a Parent without one
+        if (!c.extender) site->extender.clear();
+        if (!c.ambient) site->ambient.clear();
         EXPECT_EQ(Show(), c.hr);
         EXPECT_EQ(TakeErrorText().find(L"hwnd") != std::wstring::npos, FAILED(c.hr));
         EXPECT_EQ(Render(GetMenu(c.form)), c.bar);
