@@ -6,7 +6,7 @@
 
 namespace tq::test {
 
-ComPtr<_tqMenu> NewControl();  // through the ProgID
+ComPtr<_tqMenu> NewControl();
 ComPtr<MenuTree> TreeOf(_tqMenu* ctl);
 HRESULT SetTree(_tqMenu* ctl, MenuTree* tree);
 HRESULT SetExibir(_tqMenu* ctl, bool value);
@@ -17,43 +17,30 @@ HMODULE AtlModule();  // Wine's atl100.dll, initialised once
 // tqMenuCtl.tqMenu in a new child window of `form`, loaded from `stream` by AtlAxCreateControlEx.
 HWND HostInAtl(HWND form, IStream* stream, ComPtr<IUnknown>* control);
 
-// An IDispatch with named properties; every put is recorded.
-class PropertyObject final : public tq::com::ComObject<PropertyObject, IDispatch> {
-  public:
-    static std::span<const tq::com::QiEntry> Interfaces();
-    std::map<std::wstring, Variant> values;
-    std::vector<std::pair<std::wstring, Variant>> puts;
-    IFACEMETHODIMP GetTypeInfoCount(UINT* n) override;
-    IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
-    IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                          EXCEPINFO*, UINT*) override;
-
-  private:
-    std::vector<std::wstring> names_;
-};
-// An extender: Name, Visible, and Parent (an object with hwnd).
-ComPtr<PropertyObject> MakeExtender(const std::wstring& name, HWND form);
-
-// A client, in-place and control site in `window`, with an extender and ambient properties.
+// A client, in-place and control site in `window`, with ambient properties (by DISPID) and an
+// extender (by name; none when empty) that is the site itself and its own Parent.
+// It also takes the control's events: MenuClick and IPropertyNotifySink's changes.
 class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleInPlaceSite,
-                                                 IOleControlSite, IDispatch> {
+                                                 IOleControlSite, IDispatch, IPropertyNotifySink> {
   public:
     static std::span<const tq::com::QiEntry> Interfaces();
     HWND window = nullptr;
-    ComPtr<PropertyObject> extender;
     std::map<DISPID, Variant> ambient;
-    int layout_requests = 0;
-    std::vector<RECT> pos_rect_changes;
-    RECT pos{10, 10, 110, 60};  // what the container gives the control
+    std::map<std::wstring, Variant> extender;
+    void SetExtender(const std::wstring& name, HWND form);  // Name, Visible, Parent, Parent.hwnd
+    RECT pos{10, 10, 110, 60};                              // what the container gives the control
+    std::vector<std::wstring> clicks;  // Nome of each MenuClick's entry (by reference)
+    std::vector<DISPID> changed;       // OnChanged DISPIDs
+    std::function<void()> on_click;    // runs inside the MenuClick handler
+    bool WaitClicks(size_t n);
 
     IFACEMETHODIMP SaveObject() override { return S_OK; }
-    IFACEMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** out) override;
-    IFACEMETHODIMP GetContainer(IOleContainer** out) override;
+    IFACEMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    IFACEMETHODIMP GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
     IFACEMETHODIMP ShowObject() override { return S_OK; }
     IFACEMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-    IFACEMETHODIMP RequestNewObjectLayout() override;
-    IFACEMETHODIMP GetWindow(HWND* out) override;
+    IFACEMETHODIMP RequestNewObjectLayout() override { return S_OK; }
+    IFACEMETHODIMP GetWindow(HWND* out) override { return *out = window, S_OK; }
     IFACEMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     IFACEMETHODIMP CanInPlaceActivate() override { return S_OK; }
     IFACEMETHODIMP OnInPlaceActivate() override { return S_OK; }
@@ -65,7 +52,7 @@ class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleI
     IFACEMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
     IFACEMETHODIMP DiscardUndoState() override { return S_OK; }
     IFACEMETHODIMP DeactivateAndUndo() override { return S_OK; }
-    IFACEMETHODIMP OnPosRectChange(LPCRECT rect) override;
+    IFACEMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
     IFACEMETHODIMP OnControlInfoChanged() override { return S_OK; }
     IFACEMETHODIMP LockInPlaceActive(BOOL) override { return S_OK; }
     IFACEMETHODIMP GetExtendedControl(IDispatch** out) override;
@@ -73,53 +60,32 @@ class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleI
     IFACEMETHODIMP TranslateAccelerator(MSG*, DWORD) override { return S_FALSE; }
     IFACEMETHODIMP OnFocus(BOOL) override { return S_OK; }
     IFACEMETHODIMP ShowPropertyFrame() override { return E_NOTIMPL; }
-    IFACEMETHODIMP GetTypeInfoCount(UINT* n) override;
+    IFACEMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
-    IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                          UINT*) override;
-};
-
-// Records MenuClick's entries and IPropertyNotifySink's changes.
-class EventSink final : public tq::com::ComObject<EventSink, IDispatch, IPropertyNotifySink> {
-  public:
-    static std::span<const tq::com::QiEntry> Interfaces();
-    std::vector<std::wstring> clicks;  // Nome of each MenuClick's entry
-    std::vector<VARTYPE> arg_types;    // the type of each MenuClick's argument
-    std::vector<DISPID> changed;       // OnChanged DISPIDs
-    std::function<void()> on_click;    // runs inside the MenuClick handler
-    HRESULT click_result = S_OK;       // what the MenuClick handler answers
-    bool WaitClicks(size_t n);
-
-    IFACEMETHODIMP GetTypeInfoCount(UINT* n) override;
-    IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
-    }
-    IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*,
+    IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
+    IFACEMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                           EXCEPINFO*, UINT*) override;
-    IFACEMETHODIMP OnChanged(DISPID id) override;
+    IFACEMETHODIMP OnChanged(DISPID id) override { return changed.push_back(id), S_OK; }
     IFACEMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
 };
 DWORD Connect(IUnknown* control, REFIID iid, IUnknown* sink);
 
-// A control hosted as a classic form designer does (misc status first, site before or after the
-// load as asked, events frozen while loading, in-place activated); `hr`: the first failure.
+// A control hosted as a classic form designer does (misc status first, the site before the load,
+// as the control asks, events frozen while loading, in-place activated); `hr`: the first failure.
 class DesignerControl {
   public:
-    DesignerControl(HWND form, MenuTree* tree, bool exibir, bool user_mode,
+    DesignerControl(HWND form, MenuTree* tree, bool user_mode,
                     const std::wstring& name = L"tqMenu1", bool atalhos = false);
     ~DesignerControl();
     DesignerControl(const DesignerControl&) = delete;
     DesignerControl& operator=(const DesignerControl&) = delete;
-    HRESULT Verb(LONG verb);
+    HRESULT Verb(LONG verb) { return ole->DoVerb(verb, nullptr, site.get(), 0, form, &site->pos); }
 
     HWND form;
     HRESULT hr = S_OK;
-    ComPtr<TestSite> site;
-    ComPtr<_tqMenu> ctl;
+    ComPtr<TestSite> site = TestSite::Make();
+    ComPtr<_tqMenu> ctl = NewControl();
     ComPtr<IOleObject> ole;
-    ComPtr<EventSink> sink;
 };
 
 }  // namespace tq::test
