@@ -10,16 +10,8 @@
 
 namespace {
 
-using tq::com::ComObject;
 using tq::com::ComPtr;
 using tq::com::QiEntry;
-
-// What a constructor throws, by kind, and the HRESULT the caller must see for it.
-struct Thrown {
-    int kind;
-    HRESULT expected;
-};
-const Thrown kThrown[] = {{0, E_INVALIDARG}, {1, E_OUTOFMEMORY}, {2, E_ACCESSDENIED}};
 
 [[noreturn]] void Throw(int kind) {
     if (kind == 0) throw tq::Error(tq::hr::kInvalidArg, u"bad argument");
@@ -27,8 +19,12 @@ const Thrown kThrown[] = {{0, E_INVALIDARG}, {1, E_OUTOFMEMORY}, {2, E_ACCESSDEN
     throw tq::com::ComFailure(E_ACCESSDENIED);
 }
 
-class Refuses final : public ComObject<Refuses, IUnknown> {
-  public:
+template <int kind>
+HRESULT Create(REFIID, void**) {
+    Throw(kind);
+}
+
+struct Refuses final : tq::com::ComObject<Refuses, IUnknown> {
     explicit Refuses(int kind) { Throw(kind); }
     static std::span<const QiEntry> Interfaces() {
         static const QiEntry table[] = {TQ_QI(Refuses, IUnknown)};
@@ -36,34 +32,25 @@ class Refuses final : public ComObject<Refuses, IUnknown> {
     }
 };
 
-template <int kind>
-HRESULT CreateThrowing(REFIID, void**) {
-    Throw(kind);
-}
-
 TEST(ComBoundary, AThrowingConstructorOrCreateFunctionFailsTheCallInstead) {
-    const tq::com::ClassEntry classes[] = {{&IID_IUnknown, &CreateThrowing<0>},
-                                           {&IID_IDispatch, &CreateThrowing<1>},
-                                           {&IID_IStream, &CreateThrowing<2>}};
-    for (size_t i = 0; i < std::size(kThrown); ++i) {
-        SCOPED_TRACE(kThrown[i].kind);
-        IUnknown* out = reinterpret_cast<IUnknown*>(1);
-        EXPECT_EQ(
-            Refuses::NewInstance(IID_IUnknown, reinterpret_cast<void**>(&out), kThrown[i].kind),
-            kThrown[i].expected);
+    const tq::com::ClassEntry classes[] = {
+        {&IID_IUnknown, &Create<0>}, {&IID_IDispatch, &Create<1>}, {&IID_IStream, &Create<2>}};
+    const HRESULT expected[] = {E_INVALIDARG, E_OUTOFMEMORY, E_ACCESSDENIED};
+    for (size_t i = 0; i < std::size(classes); ++i) {
+        SCOPED_TRACE(i);
+        void* out = &out;
+        EXPECT_EQ(Refuses::NewInstance(IID_IUnknown, &out, static_cast<int>(i)), expected[i]);
         EXPECT_EQ(out, nullptr);
         ComPtr<IClassFactory> factory;
         ASSERT_HRESULT_SUCCEEDED(tq::com::GetClassObject(classes, *classes[i].clsid,
                                                          IID_IClassFactory, factory.put_void()));
-        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&out)),
-                  kThrown[i].expected);
+        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, &out), expected[i]);
     }
     EXPECT_EQ(tq::com::Module::LockCount(), 0) << "nothing half-built stays alive";
 }
 
 // A callee that raises the exception it was given.
-class Raiser final : public ComObject<Raiser, IDispatch> {
-  public:
+struct Raiser final : tq::com::ComObject<Raiser, IDispatch> {
     explicit Raiser(EXCEPINFO e) : e_(e) {}
     static std::span<const QiEntry> Interfaces() {
         static const QiEntry table[] = {TQ_QI(Raiser, IDispatch)};
@@ -77,38 +64,32 @@ class Raiser final : public ComObject<Raiser, IDispatch> {
     IFACEMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO* e,
                           UINT*) override {
         *e = e_;
-        e->bstrDescription = e_.bstrDescription ? SysAllocString(e_.bstrDescription) : nullptr;
+        e->bstrDescription = SysAllocString(e_.bstrDescription);
         return DISP_E_EXCEPTION;
     }
-
-  private:
     EXCEPINFO e_;
 };
 
 TEST(ComBoundary, ARaisedExceptionBecomesItsScodeOrItsClassicNumber) {
-    struct Case {
+    const struct {
         SCODE scode;
         WORD wcode;
-        const wchar_t* text;
+        const wchar_t *text, *expected_text;
         HRESULT expected;
-        const wchar_t* expected_text;
-    } const cases[] = {
-        {E_ACCESSDENIED, 0, L"negado", E_ACCESSDENIED, L"negado"},
-        {0, 76, L"Path not found", static_cast<HRESULT>(0x800A004C), L"Path not found"},
-        {0, 0, nullptr, E_FAIL, L"Falha em 'Write'"},
+    } cases[] = {
+        {E_ACCESSDENIED, 0, L"negado", L"negado", E_ACCESSDENIED},
+        {0, 76, L"Path not found", L"Path not found", static_cast<HRESULT>(0x800A004C)},
+        {0, 0, nullptr, L"Falha em 'Write'", E_FAIL},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXCEPINFO e{};
-        e.scode = c.scode;
-        e.wCode = c.wcode;
-        e.bstrDescription = const_cast<BSTR>(c.text);
-        ComPtr<Raiser> callee = Raiser::Make(e);
-        EXPECT_EQ(tq::com::InvokeById(callee.get(), 1, DISPATCH_METHOD, {}, nullptr, L"Write"),
-                  c.expected);
-        IErrorInfo* info = nullptr;
-        ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
-        const ComPtr<IErrorInfo> owned = ComPtr<IErrorInfo>::Attach(info);
-        EXPECT_EQ(tq::com::ErrorText(info), c.expected_text);
+        e.scode = c.scode, e.wCode = c.wcode, e.bstrDescription = const_cast<BSTR>(c.text);
+        EXPECT_EQ(
+            tq::com::InvokeById(Raiser::Make(e).get(), 1, DISPATCH_METHOD, {}, nullptr, L"Write"),
+            c.expected);
+        ComPtr<IErrorInfo> info;
+        ASSERT_EQ(GetErrorInfo(0, info.put()), S_OK);
+        EXPECT_EQ(tq::com::ErrorText(info.get()), c.expected_text);
     }
 }
 

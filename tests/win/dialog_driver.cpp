@@ -10,7 +10,6 @@ namespace tq::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kTimeout = std::chrono::seconds(10);
 
 LRESULT Send(HWND w, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
     DWORD_PTR result = 0;
@@ -24,16 +23,9 @@ std::wstring ClassOf(HWND w) {
     return buf;
 }
 
-std::wstring TitleOf(HWND w) {  // sends nothing to a thread that may be busy
-    wchar_t buf[512] = {};
-    InternalGetWindowText(w, buf, 512);
-    return buf;
-}
-
 std::wstring TextOf(HWND w) {
     std::wstring s(static_cast<size_t>(Send(w, WM_GETTEXTLENGTH)) + 1, L'\0');
-    s.resize(
-        static_cast<size_t>(Send(w, WM_GETTEXT, s.size(), reinterpret_cast<LPARAM>(s.data()))));
+    s.resize(static_cast<size_t>(Send(w, WM_GETTEXT, s.size(), LPARAM(s.data()))));
     return s;
 }
 
@@ -42,67 +34,47 @@ BOOL CALLBACK Collect(HWND w, LPARAM lp) {
     return TRUE;
 }
 
-std::vector<HWND> Children(HWND dlg) {
-    std::vector<HWND> all, out;
-    EnumChildWindows(dlg, &Collect, reinterpret_cast<LPARAM>(&all));
-    for (HWND c : all)
-        if (GetParent(c) == dlg) out.push_back(c);
-    return out;
-}
-
 HWND FocusOf(DWORD thread) {
     GUITHREADINFO gti{};
     gti.cbSize = sizeof gti;
     return GetGUIThreadInfo(thread, &gti) ? gti.hwndFocus : nullptr;
 }
 
-SeenDialog Inspect(HWND dlg) {
+SeenDialog Inspect(HWND dlg, DWORD thread) {
     SeenDialog s;
-    s.title = TitleOf(dlg);
+    wchar_t title[512] = {};
+    InternalGetWindowText(dlg, title, 512);  // sends nothing to a thread that may be busy
+    s.title = title;
     GetWindowRect(dlg, &s.rect);
-    s.owner = GetWindow(dlg, GW_OWNER);
-    s.owner_enabled = !s.owner || IsWindowEnabled(s.owner);
+    const HWND owner = GetWindow(dlg, GW_OWNER);
+    s.owner_enabled = !owner || IsWindowEnabled(owner);
     bool edit = false;
-    for (HWND c : Children(dlg)) {
+    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         const std::wstring cls = ClassOf(c);
         const LONG style = GetWindowLongW(c, GWL_STYLE);
         if (cls == L"Static" && (style & SS_TYPEMASK) == SS_ICON) {
             s.icon = reinterpret_cast<HICON>(Send(c, STM_GETICON));
-        } else if (cls == L"Static") {
-            if (std::wstring t = TextOf(c); !t.empty())
-                s.text += (s.text.empty() ? L"" : L"\n") + t;
-        } else if (cls == L"Button" && ((style & BS_TYPEMASK) == BS_PUSHBUTTON ||
-                                        (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)) {
+        } else if (std::wstring t = cls == L"Static" ? TextOf(c) : L""; !t.empty()) {
+            s.text += (s.text.empty() ? L"" : L"\n") + t;
+        } else if (cls == L"Button" && (style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON) {
             s.buttons.push_back(GetDlgCtrlID(c));
         } else if (cls == L"Edit" && !edit) {
             edit = true;
             s.edit_text = TextOf(c);
-            Send(c, EM_GETSEL, reinterpret_cast<WPARAM>(&s.sel_start),
-                 reinterpret_cast<LPARAM>(&s.sel_end));
+            Send(c, EM_GETSEL, WPARAM(&s.sel_start), LPARAM(&s.sel_end));
         }
     }
-    HWND focus = FocusOf(GetWindowThreadProcessId(dlg, nullptr));
-    if (focus && IsChild(dlg, focus)) s.focus_id = GetDlgCtrlID(focus);
+    if (HWND focus = FocusOf(thread); focus && IsChild(dlg, focus))
+        s.focus_id = GetDlgCtrlID(focus);
     return s;
 }
 
-bool Act(HWND dlg, const DialogStep& step, DWORD thread) {
-    if (step.type) {
-        HWND edit = FindWindowExW(dlg, nullptr, L"Edit", nullptr);
-        if (!edit) return false;
-        Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.type->c_str()));
-    }
-    if (step.key) {
-        HWND target = FocusOf(thread) ? FocusOf(thread) : dlg;
-        const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(step.key, MAPVK_VK_TO_VSC)) << 16;
-        PostMessageW(target, WM_KEYDOWN, step.key, scan | 1);
-        PostMessageW(target, WM_KEYUP, step.key, scan | 1 | (LPARAM{3} << 30));
-        return true;
-    }
+bool Act(HWND dlg, const DialogStep& step) {
+    HWND edit = FindWindowExW(dlg, nullptr, L"Edit", nullptr);
+    if (step.type && !edit) return false;
+    if (step.type) Send(edit, WM_SETTEXT, 0, LPARAM(step.type->c_str()));
     HWND button = GetDlgItem(dlg, step.button);
-    if (!button || !IsWindowEnabled(button)) return false;
-    PostMessageW(button, BM_CLICK, 0, 0);
-    return true;
+    return button && IsWindowEnabled(button) && PostMessageW(button, BM_CLICK, 0, 0);
 }
 
 void Dismiss(HWND dlg) {
@@ -137,35 +109,33 @@ HWND DialogDriver::Find() const {
 
 void DialogDriver::Run() {
     size_t next = 0;
-    auto deadline = Clock::now() + kTimeout;
-    for (;;) {
+    const auto fail = [&](const std::wstring& e) {
+        if (ok()) errors_.push_back(e);
+    };
+    for (auto deadline = Clock::now() + std::chrono::seconds(10);;) {
         const bool stopping = stop_;  // read first: a dialog seen after it is still taken
         HWND dlg = Find();
         if (!dlg) {
-            if (next < steps_.size() && ok() && (stopping || Clock::now() > deadline))
-                errors_.push_back(L"\"" + steps_[next].title + L"\" never appeared");
+            if (next < steps_.size() && (stopping || Clock::now() > deadline))
+                fail(L"\"" + steps_[next].title + L"\" never appeared");
             if (stopping) return;
             Sleep(10);
             continue;
         }
-        seen_.push_back(Inspect(dlg));
+        seen_.push_back(Inspect(dlg, thread_));
         const std::wstring& title = seen_.back().title;
-        if (ok() && next < steps_.size() && title == steps_[next].title) {
-            if (!Act(dlg, steps_[next++], thread_)) {
-                errors_.push_back(L"\"" + title + L"\": no edit box or no enabled button");
-                Dismiss(dlg);
-            }
-        } else {
-            if (ok()) errors_.push_back(L"unexpected \"" + title + L"\": " + seen_.back().text);
+        if (!ok() || next == steps_.size() || title != steps_[next].title) {
+            fail(L"unexpected \"" + title + L"\": " + seen_.back().text);
+            Dismiss(dlg);
+        } else if (!Act(dlg, steps_[next++])) {
+            fail(L"\"" + title + L"\": no edit box or no enabled button");
             Dismiss(dlg);
         }
-        deadline = Clock::now() + kTimeout;
+        deadline = Clock::now() + std::chrono::seconds(10);
         while (IsWindow(dlg) && IsWindowVisible(dlg) && Clock::now() < deadline) Sleep(10);
-        if (IsWindow(dlg) && IsWindowVisible(dlg)) {
-            if (ok()) errors_.push_back(L"\"" + title + L"\" did not close");
-            ignore_.push_back(dlg);
-        }
-        deadline = Clock::now() + kTimeout;
+        if (IsWindow(dlg) && IsWindowVisible(dlg)) fail(L"\"" + title + L"\" did not close");
+        if (IsWindow(dlg) && IsWindowVisible(dlg)) ignore_.push_back(dlg);
+        deadline = Clock::now() + std::chrono::seconds(10);
     }
 }
 

@@ -1,7 +1,6 @@
-// Answers the modal dialogs of this thread from a second thread, step by step by exact title:
-// records what each shows, types into its first edit box, then presses a button or posts a key.
-// Another dialog, or a step not seen within 10 s or before Finish(), is an error; any dialog
-// after an error is dismissed.
+// Answers this thread's modal dialogs from a second thread, step by step by exact title: records
+// each, types into its first edit box, presses a button.  Another dialog, or a step not seen
+// within 10 s or before Finish(), is an error; later dialogs are dismissed.
 #pragma once
 
 #include <windows.h>
@@ -15,14 +14,13 @@
 namespace tq::test {
 
 struct SeenDialog {
-    std::wstring title, text;  // text: its static texts joined by "\n"
+    // text: the static texts joined by "\n"; edit_text: the first edit box's, before typing.
+    std::wstring title, text, edit_text;
     std::vector<int> buttons;  // push-button ids, in creation order
     HICON icon = nullptr;
-    std::wstring edit_text;  // the first edit box, before anything is typed
     DWORD sel_start = 0, sel_end = 0;
     int focus_id = 0;
     RECT rect{};
-    HWND owner = nullptr;
     bool owner_enabled = true;
 };
 
@@ -30,16 +28,12 @@ struct DialogStep {
     std::wstring title;
     std::optional<std::wstring> type;
     int button = IDOK;
-    UINT key = 0;  // posted to the focused control instead of pressing `button`
 };
 inline DialogStep Press(std::wstring title, int button) {
-    return {std::move(title), std::nullopt, button};
+    return {std::move(title), {}, button};
 }
 inline DialogStep Answer(std::wstring title, std::wstring text, int button = IDOK) {
     return {std::move(title), std::move(text), button};
-}
-inline DialogStep Key(std::wstring title, UINT vk, std::optional<std::wstring> text = {}) {
-    return {std::move(title), std::move(text), 0, vk};
 }
 
 class DialogDriver {
