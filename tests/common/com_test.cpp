@@ -24,36 +24,13 @@ HRESULT Create(REFIID, void**) {
     Throw(kind);
 }
 
-struct Refuses final : tq::com::ComObject<Refuses, IUnknown> {
-    explicit Refuses(int kind) { Throw(kind); }
-    static std::span<const QiEntry> Interfaces() {
-        static const QiEntry table[] = {TQ_QI(Refuses, IUnknown)};
-        return table;
+// Throws from its constructor for a `kind` of 0 to 2; raises `e` from Invoke.
+struct Callee final : tq::com::ComObject<Callee, IDispatch> {
+    explicit Callee(int kind, EXCEPINFO e = {}) : e_(e) {
+        if (kind >= 0) Throw(kind);
     }
-};
-
-TEST(ComBoundary, AThrowingConstructorOrCreateFunctionFailsTheCallInstead) {
-    const tq::com::ClassEntry classes[] = {
-        {&IID_IUnknown, &Create<0>}, {&IID_IDispatch, &Create<1>}, {&IID_IStream, &Create<2>}};
-    const HRESULT expected[] = {E_INVALIDARG, E_OUTOFMEMORY, E_ACCESSDENIED};
-    for (size_t i = 0; i < std::size(classes); ++i) {
-        SCOPED_TRACE(i);
-        void* out = &out;
-        EXPECT_EQ(Refuses::NewInstance(IID_IUnknown, &out, static_cast<int>(i)), expected[i]);
-        EXPECT_EQ(out, nullptr);
-        ComPtr<IClassFactory> factory;
-        ASSERT_HRESULT_SUCCEEDED(tq::com::GetClassObject(classes, *classes[i].clsid,
-                                                         IID_IClassFactory, factory.put_void()));
-        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, &out), expected[i]);
-    }
-    EXPECT_EQ(tq::com::Module::LockCount(), 0) << "nothing half-built stays alive";
-}
-
-// A callee that raises the exception it was given.
-struct Raiser final : tq::com::ComObject<Raiser, IDispatch> {
-    explicit Raiser(EXCEPINFO e) : e_(e) {}
     static std::span<const QiEntry> Interfaces() {
-        static const QiEntry table[] = {TQ_QI(Raiser, IDispatch)};
+        static const QiEntry table[] = {TQ_QI(Callee, IDispatch)};
         return table;
     }
     IFACEMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
@@ -70,6 +47,23 @@ struct Raiser final : tq::com::ComObject<Raiser, IDispatch> {
     EXCEPINFO e_;
 };
 
+TEST(ComBoundary, AThrowingConstructorOrCreateFunctionFailsTheCallInstead) {
+    const tq::com::ClassEntry classes[] = {
+        {&IID_IUnknown, &Create<0>}, {&IID_IDispatch, &Create<1>}, {&IID_IStream, &Create<2>}};
+    const HRESULT expected[] = {E_INVALIDARG, E_OUTOFMEMORY, E_ACCESSDENIED};
+    for (size_t i = 0; i < std::size(classes); ++i) {
+        SCOPED_TRACE(i);
+        void* out = &out;
+        EXPECT_EQ(Callee::NewInstance(IID_IUnknown, &out, static_cast<int>(i)), expected[i]);
+        EXPECT_EQ(out, nullptr);
+        ComPtr<IClassFactory> factory;
+        ASSERT_HRESULT_SUCCEEDED(tq::com::GetClassObject(classes, *classes[i].clsid,
+                                                         IID_IClassFactory, factory.put_void()));
+        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, &out), expected[i]);
+    }
+    EXPECT_EQ(tq::com::Module::LockCount(), 0) << "nothing half-built stays alive";
+}
+
 TEST(ComBoundary, ARaisedExceptionBecomesItsScodeOrItsClassicNumber) {
     const struct {
         SCODE scode;
@@ -84,9 +78,9 @@ TEST(ComBoundary, ARaisedExceptionBecomesItsScodeOrItsClassicNumber) {
     for (const auto& c : cases) {
         EXCEPINFO e{};
         e.scode = c.scode, e.wCode = c.wcode, e.bstrDescription = const_cast<BSTR>(c.text);
-        EXPECT_EQ(
-            tq::com::InvokeById(Raiser::Make(e).get(), 1, DISPATCH_METHOD, {}, nullptr, L"Write"),
-            c.expected);
+        EXPECT_EQ(tq::com::InvokeById(Callee::Make(-1, e).get(), 1, DISPATCH_METHOD, {}, nullptr,
+                                      L"Write"),
+                  c.expected);
         ComPtr<IErrorInfo> info;
         ASSERT_EQ(GetErrorInfo(0, info.put()), S_OK);
         EXPECT_EQ(tq::com::ErrorText(info.get()), c.expected_text);

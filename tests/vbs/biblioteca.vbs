@@ -44,25 +44,21 @@ Confere "membro inexistente", Err.Number, CLng(438)
 On Error GoTo 0
 
 Dim item, nomes
-For Each item In t(1).SubMenu
-    nomes = nomes & item.Nome & ";"
-Next
+For Each item In t(1).SubMenu : nomes = nomes & item.Nome & ";" : Next
 Confere "For Each", nomes, "NOVO;SAIR;"
 t.Clear
 Confere "entrada guardada depois de Clear", t.Count & arq.Nome, "0ARQ"
 
 ' Variables reach the by-reference parameters as references to Variants and stay as they were.
-Dim cap, nome, vazio, nao
-cap = "&Ajuda" : nome = "AJU" : nao = False
+Dim cap, nome, vazio, nao : cap = "&Ajuda" : nome = "AJU" : nao = False
 t.Add (cap), (nome)
 Call t.Add(cap & "2", nome & "2")
 t.Add vazio, "VAZIO"
 Confere "Add com variaveis", t(1).Caption & t(2).Nome & t("VAZIO").Caption & cap & nome, _
     "&AjudaAJU2&AjudaAJU"
-Confere "variavel vazia intacta", IsEmpty(vazio), True
 t(3).HndMenu = 3001
 Confere "ItemPorHnd com variaveis", t.ItemPorHnd(3001, nao, nao, nao) Is t(3), True
-Confere "flag intacta", nao, False
+Confere "variaveis intactas", IsEmpty(vazio) And Not nao, True
 
 If falhas = 0 Then WScript.Echo "VBS OK" Else WScript.Echo falhas & " falha(s)"
 WScript.Quit falhas

@@ -1,26 +1,19 @@
-// Answers this thread's modal dialogs from a second thread, step by step by exact title: records
-// each, types into its first edit box, presses a button.  Another dialog, or a step not seen
-// within 10 s or before Finish(), is an error; later dialogs are dismissed.
+// Answers the modal dialogs this thread shows, in order, by exact title, once each is up: records
+// it, types into its first edit box, presses a button.  Another dialog, or a step not reached
+// by Finish(), is an error; a dialog after an error is dismissed.
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace tq::test {
 
 struct SeenDialog {
-    // text: the static texts joined by "\n"; edit_text: the first edit box's, before typing.
+    // text: the static texts joined by "\n"; edit_text: an edit box's, before typing.
     std::wstring title, text, edit_text;
-    std::vector<int> buttons;  // push-button ids, in creation order
-    HICON icon = nullptr;
-    DWORD sel_start = 0, sel_end = 0;
-    int focus_id = 0;
-    RECT rect{};
     bool owner_enabled = true;
 };
 
@@ -48,15 +41,15 @@ class DialogDriver {
     std::string Report() const;
 
   private:
-    void Run();
-    HWND Find() const;
+    static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp);
+    static void CALLBACK Timer(HWND, UINT, UINT_PTR id, DWORD);
+    void Take(HWND dlg);
     std::vector<DialogStep> steps_;
-    DWORD thread_ = GetCurrentThreadId();
-    std::vector<HWND> ignore_;
+    size_t next_ = 0;
+    std::vector<HWND> done_, pending_;  // open before or taken; activated, to take
     std::vector<SeenDialog> seen_;
     std::vector<std::wstring> errors_;
-    std::atomic<bool> stop_{false};
-    std::thread worker_;
+    HHOOK hook_ = nullptr;
 };
 
 }  // namespace tq::test
