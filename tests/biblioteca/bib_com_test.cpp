@@ -2,7 +2,6 @@
 // persistence; the tree's own rules and saved layout are the portable core's tests.
 #include "com_test.h"
 #include "tq/bib/persist.h"
-#include "tq/com/handle.h"
 #include "tq/error.h"
 #include "win_test.h"
 
@@ -11,26 +10,14 @@ namespace {
 
 using BibCom = ComTest;
 
-TEST_F(BibCom, ObjectsFollowTheComRulesAndTheDllUnloadsOnlyWhenAllAreGone) {
-    tq::com::UniqueLibrary lib(LoadLibraryW(WinPath(TQ_BIB_DLL).c_str()));
-    auto get_class =
-        ProcOf<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(lib.get(), "DllGetClassObject");
-    auto can_unload = ProcOf<HRESULT(STDAPICALLTYPE*)()>(lib.get(), "DllCanUnloadNow");
-    ASSERT_TRUE(get_class && can_unload);
-    EXPECT_EQ(can_unload(), S_OK);
-    ComPtr<IClassFactory> factory;
-    ComPtr<IUnknown> none;
-    ComPtr<MenuTree> tree;
-    ASSERT_HRESULT_SUCCEEDED(get_class(CLSID_MenuTreeClass, IID_IClassFactory, factory.put_void()));
-    EXPECT_EQ(can_unload(), S_FALSE);
-    EXPECT_EQ(factory->CreateInstance(factory.get(), IID_IUnknown, none.put_void()),
-              CLASS_E_NOAGGREGATION);
-    ASSERT_HRESULT_SUCCEEDED(factory->CreateInstance(nullptr, IID_MenuTree, tree.put_void()));
-    ASSERT_HRESULT_SUCCEEDED(factory->LockServer(TRUE));
-    factory = nullptr;
+TEST_F(BibCom, ObjectsAnswerTheirInterfacesWithOneIdentityAndOutliveTheirTree) {
+    ComPtr<MenuTree> tree = NewTree();
     ComPtr<MenuItem> item = AddEntry(tree.get(), L"A", L"A");
     ComPtr<MenuTree> sub = SubOf(item.get());
-    // Which interfaces each object answers; every answer has the one identity.
+    ComPtr<IUnknown> none;
+    EXPECT_EQ(CoCreateInstance(CLSID_MenuTreeClass, tree.get(), CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               none.put_void()),
+              CLASS_E_NOAGGREGATION);
     const IID* const all[] = {
         &IID_IDispatch,         &IID_MenuTree,           &IID_IPersist,
         &IID_IPersistStream,    &IID_IPersistStreamInit, &IID_IPersistPropertyBag,
@@ -47,27 +34,14 @@ TEST_F(BibCom, ObjectsFollowTheComRulesAndTheDllUnloadsOnlyWhenAllAreGone) {
             EXPECT_EQ(IdentityOf(p.get()), p ? IdentityOf(object) : nullptr);
         }
     }
-    // Lookups and walks leak nothing, and an entry outlives the tree that held it.
-    VARIANT_BOOL f = 0;
-    item->put_HndMenu(77);
-    ASSERT_HRESULT_SUCCEEDED(tree->ItemPorHnd(Variant::FromLong(77), &f, &f, &f, item.put()));
-    ItemAt(tree.get(), Variant::FromString(L"A"));
-    ASSERT_HRESULT_SUCCEEDED(tree->get__NewEnum(none.put()));
-    tree = nullptr, sub = nullptr, none = nullptr;
-    EXPECT_EQ(NomeOf(item.get()), L"A");
-    EXPECT_EQ(can_unload(), S_FALSE) << "an entry keeps it";
-    item = nullptr;
-    EXPECT_EQ(can_unload(), S_FALSE) << "the server lock keeps it";
-    ASSERT_HRESULT_SUCCEEDED(get_class(CLSID_MenuTreeClass, IID_IClassFactory, factory.put_void()));
-    ASSERT_HRESULT_SUCCEEDED(factory->LockServer(FALSE));
-    factory = nullptr;
-    EXPECT_EQ(can_unload(), S_OK);
+    tree = nullptr;
+    EXPECT_EQ(NomeOf(item.get()) + std::to_wstring(CountOf(sub.get())), L"A0");
 }
 
 Variant Of(VARTYPE vt, double number = 0) {
     Variant v;
     V_VT(&v) = VT_R8, V_R8(&v) = number;
-    if (vt == VT_NULL || vt == VT_ERROR) V_VT(&v) = vt, V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
+    if (vt == VT_NULL) V_VT(&v) = vt;
     VariantChangeType(&v, &v, 0, vt);
     return v;
 }
@@ -78,7 +52,7 @@ TEST_F(BibCom, ItemAndItemPorHndTakeAnyNumberAndExplainEverythingElse) {
     ItemAt(tree.get(), 2)->put_HndMenu(1002);
     AddEntry(SubOf(ItemAt(tree.get(), 3).get()).get(), L"S", L"SUB")->put_HndMenu(-1);
     LONG one = 1;
-    Variant three = Variant::FromLong(3), by_ref, by_variant, nested, odd;
+    Variant three = Variant::FromLong(3), by_ref, by_variant, nested;
     V_VT(&by_ref) = VT_I4 | VT_BYREF, V_I4REF(&by_ref) = &one;
     V_VT(&by_variant) = VT_VARIANT | VT_BYREF, V_VARIANTREF(&by_variant) = &three;
     V_VT(&nested) = VT_VARIANT | VT_BYREF, V_VARIANTREF(&nested) = &by_ref;
@@ -106,8 +80,6 @@ TEST_F(BibCom, ItemAndItemPorHndTakeAnyNumberAndExplainEverythingElse) {
         {false, Of(VT_EMPTY), type + L"Empty" + use},
         {false, Of(VT_NULL), type + L"Null" + use},
         {false, Variant::FromBool(true), type + L"Boolean" + use},
-        {false, Of(VT_DATE, 2), type + L"Date" + use},
-        {false, Of(VT_ERROR), type + L"Error" + use},
         {false, Variant::FromDispatch(tree.get()), type + L"Object" + use},
         {false, nested, L"80020005: Tipo de Variant inválido: referência a outra referência"},
         {true, Of(VT_R8, 1002), L"DOIS"},
@@ -119,9 +91,7 @@ TEST_F(BibCom, ItemAndItemPorHndTakeAnyNumberAndExplainEverythingElse) {
         {true, Of(VT_NULL), L"Nothing"},
         {true, Variant::FromString(L"1002"),
          L"80020005: Tipo de Id inválido: VarType 8 (esperado um Long)"},
-        {false, odd, L"80020008: Tipo de Variant inválido: VarType 127"},  // OLE cannot copy it
     };
-    V_VT(&cases[std::size(cases) - 1].index) = 0x7F;
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.by_hnd << " vt " << V_VT(&c.index));
         VARIANT_BOOL a = VARIANT_TRUE;
@@ -137,7 +107,6 @@ TEST_F(BibCom, ItemAndItemPorHndTakeAnyNumberAndExplainEverythingElse) {
     ASSERT_HRESULT_SUCCEEDED(tree.As(IID_ISupportErrorInfo, &sei));
     EXPECT_EQ(sei->InterfaceSupportsErrorInfo(IID_MenuTree), S_OK);
     EXPECT_EQ(sei->InterfaceSupportsErrorInfo(IID_IOleObject), S_FALSE);
-
     // Count is a 16-bit Integer: a level stops at 32767 entries instead of wrapping around.
     Bstr x(std::wstring_view(L"x"));
     BSTR c = x.get(), n = c;
@@ -149,10 +118,10 @@ TEST_F(BibCom, ItemAndItemPorHndTakeAnyNumberAndExplainEverythingElse) {
 }
 
 TEST_F(BibCom, StreamsAndBagsHoldExactlyTheTreeDamagedOnesChangeNothingAndIsDirtyFollows) {
-    ComPtr<MenuTree> a = NewTree(), b = NewTree(), a2 = NewTree(), b2 = NewTree();
+    ComPtr<MenuTree> a = NewTree(), b2 = NewTree();
     ComPtr<MenuItem> entry = AddEntry(a.get(), L"&Ação", L"A");
     entry->put_Descricao(Bstr(L"Descrição").get()), entry->put_HndMenu(77);
-    AddEntry(SubOf(entry.get()).get(), L"&Sub", L"SUB"), AddEntry(b.get(), L"Só um", L"UM");
+    AddEntry(SubOf(entry.get()).get(), L"&Sub", L"SUB");
     ComPtr<IPersistStreamInit> pa, pb2;
     ASSERT_HRESULT_SUCCEEDED(a.As(IID_IPersistStreamInit, &pa));
     ASSERT_HRESULT_SUCCEEDED(b2.As(IID_IPersistStreamInit, &pb2));
@@ -161,32 +130,22 @@ TEST_F(BibCom, StreamsAndBagsHoldExactlyTheTreeDamagedOnesChangeNothingAndIsDirt
     const std::string good = SavedBytes(a.get()), marker = "\x11\xEE\xFF\xC0";
     EXPECT_EQ(max.QuadPart, good.size()) << "GetSizeMax is exact";
     EXPECT_EQ(*reinterpret_cast<const uint32_t*>(good.data()), good.size() - 4) << "a byte count";
-    // Two trees and markers in one stream: each load reads its own bytes only.
-    ComPtr<IStream> shared = StreamOf(good + marker + SavedBytes(b.get()) + marker);
-    for (MenuTree* t : {a2.get(), b2.get()}) {
-        ComPtr<IPersistStreamInit> p;
-        ASSERT_HRESULT_SUCCEEDED(ComPtr<MenuTree>(t).As(IID_IPersistStreamInit, &p));
-        ASSERT_HRESULT_SUCCEEDED(p->Load(shared.get())) << TakeErrorText();
-        char got[4] = {};
-        ASSERT_HRESULT_SUCCEEDED(shared->Read(got, 4, nullptr));
-        EXPECT_EQ(std::string(got, 4), marker);
-    }
-    EXPECT_EQ(SavedBytes(a2.get()), good);
-    EXPECT_EQ(SavedBytes(b2.get()), SavedBytes(b.get()));
-    EXPECT_EQ(HndOf(ItemAt(a2.get(), 1).get()), 0) << "HndMenu is run-time state";
+    ComPtr<IStream> shared = StreamOf(good + marker);  // a load reads its own bytes only
+    ASSERT_HRESULT_SUCCEEDED(pb2->Load(shared.get())) << TakeErrorText();
+    char got[4] = {};
+    ASSERT_HRESULT_SUCCEEDED(shared->Read(got, 4, nullptr));
+    EXPECT_EQ(std::string(got, 4), marker);
+    EXPECT_EQ(SavedBytes(b2.get()), good);
+    EXPECT_EQ(HndOf(ItemAt(b2.get(), 1).get()), 0) << "HndMenu is run-time state";
     const uint32_t huge = 0xFFFFFFFFu, short_by_6 = static_cast<uint32_t>(good.size() - 10);
-    const std::string before = SavedBytes(b2.get()),
-                      damaged[] = {good.substr(0, 3),
-                                   std::string(reinterpret_cast<const char*>(&huge), 4),
-                                   std::string(reinterpret_cast<const char*>(&short_by_6), 4) +
-                                       good.substr(4)};
+    const std::string damaged[] = {
+        good.substr(0, 3), std::string(reinterpret_cast<const char*>(&huge), 4),
+        std::string(reinterpret_cast<const char*>(&short_by_6), 4) + good.substr(4)};
     for (const std::string& bytes : damaged) {
         EXPECT_EQ(pb2->Load(StreamOf(bytes).get()), static_cast<HRESULT>(tq::hr::kInvalidData));
         EXPECT_FALSE(TakeErrorText().empty());
-        EXPECT_EQ(SavedBytes(b2.get()), before);
+        EXPECT_EQ(SavedBytes(b2.get()), good);
     }
-
-    // The bag holds a version and the stream's tree as Base64.
     ComPtr<IPersistPropertyBag> ppb, bag_b2;
     ASSERT_HRESULT_SUCCEEDED(a.As(IID_IPersistPropertyBag, &ppb));
     ASSERT_HRESULT_SUCCEEDED(b2.As(IID_IPersistPropertyBag, &bag_b2));
@@ -198,6 +157,8 @@ TEST_F(BibCom, StreamsAndBagsHoldExactlyTheTreeDamagedOnesChangeNothingAndIsDirt
     const std::vector<uint8_t> decoded = tq::bib::DecodeBase64(
         tq::StringView(reinterpret_cast<const char16_t*>(text), SysStringLen(text)));
     EXPECT_EQ(std::string(decoded.begin(), decoded.end()), good.substr(4));
+    ASSERT_HRESULT_SUCCEEDED(bag_b2->Load(TestBag::Make().get(), nullptr));
+    EXPECT_EQ(CountOf(b2.get()), 0) << "an empty bag holds an empty tree";
     ASSERT_HRESULT_SUCCEEDED(bag_b2->Load(bag.get(), nullptr));
     EXPECT_EQ(SavedBytes(b2.get()), good);
     const std::tuple<const wchar_t*, Variant, HRESULT> bad[] = {
@@ -214,9 +175,6 @@ TEST_F(BibCom, StreamsAndBagsHoldExactlyTheTreeDamagedOnesChangeNothingAndIsDirt
         EXPECT_FALSE(TakeErrorText().empty());
         EXPECT_EQ(SavedBytes(b2.get()), good);
     }
-    ASSERT_HRESULT_SUCCEEDED(bag_b2->Load(TestBag::Make().get(), nullptr));
-    EXPECT_EQ(CountOf(b2.get()), 0) << "an empty bag holds an empty tree";
-
     ComPtr<IStream> s = StreamOf("");  // IsDirty: whether the tree changed since it was clean
     const std::pair<std::function<void()>, HRESULT> steps[] = {
         {[&] { entry = AddEntry(b2.get(), L"A", L"A"); }, S_OK},
@@ -225,7 +183,6 @@ TEST_F(BibCom, StreamsAndBagsHoldExactlyTheTreeDamagedOnesChangeNothingAndIsDirt
         {[&] { entry->put_Habilitado(VARIANT_TRUE); }, S_FALSE},  // the value it had
         {[&] { entry->put_Habilitado(VARIANT_FALSE); }, S_OK},
         {[&] { pb2->InitNew(); }, S_FALSE},
-        {[&] { AddEntry(b2.get(), L"A", L"A"); }, S_OK},
         {[&] { pb2->Load(StreamOf(good).get()); }, S_FALSE},
         {[&] { AddEntry(SubOf(ItemAt(b2.get(), 1).get()).get(), L"B", L"B"); }, S_OK},
         {[&] { bag_b2->Load(bag.get(), nullptr); }, S_FALSE},

@@ -2,12 +2,10 @@
 ' dies: the test requires the last line "VBS OK".  Accents are built with Chr() (code page 1252).
 Option Explicit
 Dim falhas : falhas = 0
-Sub Confere(descricao, obtido, esperado)
-    If VarType(obtido) <> VarType(esperado) Then
-        WScript.Echo "FALHA: " & descricao & ": tipo " & TypeName(obtido) & ", esperado " & TypeName(esperado)
-        falhas = falhas + 1
-    ElseIf obtido <> esperado Then
-        WScript.Echo "FALHA: " & descricao & ": obtido [" & obtido & "], esperado [" & esperado & "]"
+Sub Confere(descricao, obtido, esperado)  ' types that cannot compare stop the script: a failure too
+    If VarType(obtido) <> VarType(esperado) Or obtido <> esperado Then
+        WScript.Echo "FALHA: " & descricao & ": obtido [" & obtido & "] " & TypeName(obtido) & _
+            ", esperado [" & esperado & "] " & TypeName(esperado)
         falhas = falhas + 1
     End If
 End Sub
@@ -43,8 +41,7 @@ Err.Clear : t.NaoExiste
 Confere "membro inexistente", Err.Number, CLng(438)
 On Error GoTo 0
 
-Dim item, nomes
-For Each item In t(1).SubMenu : nomes = nomes & item.Nome & ";" : Next
+Dim item, nomes : For Each item In t(1).SubMenu : nomes = nomes & item.Nome & ";" : Next
 Confere "For Each", nomes, "NOVO;SAIR;"
 t.Clear
 Confere "entrada guardada depois de Clear", t.Count & arq.Nome, "0ARQ"

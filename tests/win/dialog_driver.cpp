@@ -5,7 +5,6 @@
 #include "tq/com/strings.h"
 
 namespace tq::test {
-
 namespace {
 
 thread_local DialogDriver* current = nullptr;
@@ -65,27 +64,24 @@ LRESULT CALLBACK DialogDriver::Hook(int code, WPARAM wp, LPARAM lp) {
     HWND w = reinterpret_cast<HWND>(wp);
     if (code == HCBT_ACTIVATE && current && IsDialog(w) &&
         std::find(current->done_.begin(), current->done_.end(), w) == current->done_.end()) {
-        current->done_.push_back(w), current->pending_.push_back(w);
-        SetTimer(nullptr, 0, 1, &Timer);  // its turn comes once the dialog is set up
+        current->done_.push_back(w);
+        SetTimer(w, 1, 1, &Timer);  // its turn comes once the dialog is set up
     }
     return CallNextHookEx(nullptr, code, wp, lp);
 }
 
-void CALLBACK DialogDriver::Timer(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    for (; current && !current->pending_.empty();
-         current->pending_.erase(current->pending_.begin()))
-        if (IsWindow(current->pending_.front())) current->Take(current->pending_.front());
+void CALLBACK DialogDriver::Timer(HWND dlg, UINT, UINT_PTR id, DWORD) {
+    KillTimer(dlg, id);
+    if (current) current->Take(dlg);
 }
 
 void DialogDriver::Take(HWND dlg) {
     seen_.push_back(Inspect(dlg));
     const SeenDialog& s = seen_.back();
     const DialogStep* step = ok() && next_ < steps_.size() ? &steps_[next_] : nullptr;
-    HWND edit = FindWindowExW(dlg, nullptr, L"Edit", nullptr), button = nullptr;
-    if (step && step->title == s.title) button = GetDlgItem(dlg, step->button);
-    if (step && step->type && !edit) button = nullptr;
-    if (button && IsWindowEnabled(button)) {
+    HWND edit = FindWindowExW(dlg, nullptr, L"Edit", nullptr);
+    if (step && step->title == s.title && (edit || !step->type) &&
+        IsWindowEnabled(GetDlgItem(dlg, step->button))) {
         if (step->type) SetWindowTextW(edit, step->type->c_str());
         return ++next_, Click(dlg, step->button);
     }

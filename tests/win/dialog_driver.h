@@ -42,11 +42,11 @@ class DialogDriver {
 
   private:
     static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp);
-    static void CALLBACK Timer(HWND, UINT, UINT_PTR id, DWORD);
+    static void CALLBACK Timer(HWND dlg, UINT, UINT_PTR id, DWORD);
     void Take(HWND dlg);
     std::vector<DialogStep> steps_;
     size_t next_ = 0;
-    std::vector<HWND> done_, pending_;  // open before or taken; activated, to take
+    std::vector<HWND> done_;  // open before, or taken
     std::vector<SeenDialog> seen_;
     std::vector<std::wstring> errors_;
     HHOOK hook_ = nullptr;

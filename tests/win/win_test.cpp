@@ -49,9 +49,8 @@ LONG HndOf(MenuItem* item) {
 
 std::wstring NomeOf(MenuItem* item) {
     Bstr nome;
-    if (!item) return L"Nothing";
-    item->get_Nome(nome.put());
-    return std::wstring(nome.view());
+    if (item) item->get_Nome(nome.put());
+    return item ? std::wstring(nome.view()) : L"Nothing";
 }
 
 ComPtr<IUnknown> IdentityOf(IUnknown* p) {
@@ -89,10 +88,10 @@ ComPtr<IStream> StreamOf(const std::string& bytes) {
 std::string SavedBytes(IUnknown* object) {
     ComPtr<IPersistStreamInit> persist;
     ComPtr<IStream> s = StreamOf("");
-    if (FAILED(object->QueryInterface(IID_IPersistStreamInit, persist.put_void())) ||
-        FAILED(persist->Save(s.get(), FALSE)))
-        return "";
-    return StreamBytes(s.get());
+    const bool saved =
+        SUCCEEDED(object->QueryInterface(IID_IPersistStreamInit, persist.put_void())) &&
+        SUCCEEDED(persist->Save(s.get(), FALSE));
+    return saved ? StreamBytes(s.get()) : "";
 }
 
 std::vector<MenuEntry> ReadMenu(HMENU menu) {
@@ -129,8 +128,8 @@ Form::Form(const wchar_t* title) {
         wc.lpszClassName = L"tqTestForm";
         return RegisterClassExW(&wc);
     }();
-    hwnd_ = CreateWindowExW(0, MAKEINTRESOURCEW(cls), title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 50,
-                            50, 420, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    hwnd_ = CreateWindowExW(0, MAKEINTRESOURCEW(cls), title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                            50, 50, 420, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ShowWindow(hwnd_, SW_SHOW);
     UpdateWindow(hwnd_);
@@ -171,8 +170,7 @@ HRESULT TestBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
     reads.emplace_back(name);
     Variant stored;
     if (auto obj = objects.find(name); obj != objects.end()) {
-        V_VT(&stored) = VT_UNKNOWN;
-        V_UNKNOWN(&stored) = nullptr;
+        V_VT(&stored) = VT_UNKNOWN, V_UNKNOWN(&stored) = nullptr;
         const HRESULT hr = OleLoadFromStream(StreamOf(obj->second).get(), IID_IUnknown,
                                              reinterpret_cast<void**>(&V_UNKNOWN(&stored)));
         if (FAILED(hr)) return hr;

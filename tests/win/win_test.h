@@ -6,10 +6,7 @@
 #include <olectl.h>
 
 #include <functional>
-#include <initializer_list>
 #include <map>
-#include <span>
-#include <string>
 #include <vector>
 
 #include "tqBiblioteca.h"
