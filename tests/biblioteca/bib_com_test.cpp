@@ -1,5 +1,5 @@
-// tqBiblioteca.dll through the registry: COM rules, VARIANT conversions, enumeration and
-// persistence; the tree's own rules and saved layout are the portable core's tests.
+// tqBiblioteca.dll through the registry: COM rules, VARIANT conversions and persistence; the
+// tree's own rules and saved layout are the portable core's tests, For Each the script's.
 #include "com_test.h"
 #include "tq/bib/persist.h"
 #include "tq/error.h"

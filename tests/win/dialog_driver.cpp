@@ -65,7 +65,7 @@ LRESULT CALLBACK DialogDriver::Hook(int code, WPARAM wp, LPARAM lp) {
     if (code == HCBT_ACTIVATE && current && IsDialog(w) &&
         std::find(current->done_.begin(), current->done_.end(), w) == current->done_.end()) {
         current->done_.push_back(w);
-        SetTimer(w, 1, 1, &Timer);  // its turn comes once the dialog is set up
+        SetTimer(w, 0x7451, 1, &Timer);  // its turn comes once the dialog is set up
     }
     return CallNextHookEx(nullptr, code, wp, lp);
 }
