@@ -1,25 +1,17 @@
-// The COM boundary helpers: whatever a class's construction throws comes out of the factory as
-// an HRESULT, and a late-bound callee's exception as the HRESULT its EXCEPINFO names.
+// The COM boundary helpers: whatever a class's construction throws comes out as an HRESULT, and a
+// late-bound callee's exception as the HRESULT its EXCEPINFO names.
 #include <gtest/gtest.h>
 
 #include <new>
 
-#include "tq/com/class_factory.h"
+#include "tq/com/object.h"
 #include "tq/com/late_bind.h"
 #include "tq/com/strings.h"
 
 namespace {
 
-using tq::com::ComObject;
 using tq::com::ComPtr;
 using tq::com::QiEntry;
-
-// What a constructor throws, by kind, and the HRESULT the caller must see for it.
-struct Thrown {
-    int kind;
-    HRESULT expected;
-};
-const Thrown kThrown[] = {{0, E_INVALIDARG}, {1, E_OUTOFMEMORY}, {2, E_ACCESSDENIED}};
 
 [[noreturn]] void Throw(int kind) {
     if (kind == 0) throw tq::Error(tq::hr::kInvalidArg, u"bad argument");
@@ -27,46 +19,13 @@ const Thrown kThrown[] = {{0, E_INVALIDARG}, {1, E_OUTOFMEMORY}, {2, E_ACCESSDEN
     throw tq::com::ComFailure(E_ACCESSDENIED);
 }
 
-class Refuses final : public ComObject<Refuses, IUnknown> {
-  public:
-    explicit Refuses(int kind) { Throw(kind); }
-    static std::span<const QiEntry> Interfaces() {
-        static const QiEntry table[] = {TQ_QI(Refuses, IUnknown)};
-        return table;
+// Throws from its constructor for a `kind` of 0 to 2; raises `e` from Invoke.
+struct Callee final : tq::com::ComObject<Callee, IDispatch> {
+    explicit Callee(int kind, EXCEPINFO e = {}) : e_(e) {
+        if (kind >= 0) Throw(kind);
     }
-};
-
-template <int kind>
-HRESULT CreateThrowing(REFIID, void**) {
-    Throw(kind);
-}
-
-TEST(ComBoundary, AThrowingConstructorOrCreateFunctionFailsTheCallInstead) {
-    const tq::com::ClassEntry classes[] = {{&IID_IUnknown, &CreateThrowing<0>},
-                                           {&IID_IDispatch, &CreateThrowing<1>},
-                                           {&IID_IStream, &CreateThrowing<2>}};
-    for (size_t i = 0; i < std::size(kThrown); ++i) {
-        SCOPED_TRACE(kThrown[i].kind);
-        IUnknown* out = reinterpret_cast<IUnknown*>(1);
-        EXPECT_EQ(
-            Refuses::NewInstance(IID_IUnknown, reinterpret_cast<void**>(&out), kThrown[i].kind),
-            kThrown[i].expected);
-        EXPECT_EQ(out, nullptr);
-        ComPtr<IClassFactory> factory;
-        ASSERT_HRESULT_SUCCEEDED(tq::com::GetClassObject(classes, *classes[i].clsid,
-                                                         IID_IClassFactory, factory.put_void()));
-        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&out)),
-                  kThrown[i].expected);
-    }
-    EXPECT_EQ(tq::com::Module::LockCount(), 0) << "nothing half-built stays alive";
-}
-
-// A callee that raises the exception it was given.
-class Raiser final : public ComObject<Raiser, IDispatch> {
-  public:
-    explicit Raiser(EXCEPINFO e) : e_(e) {}
     static std::span<const QiEntry> Interfaces() {
-        static const QiEntry table[] = {TQ_QI(Raiser, IDispatch)};
+        static const QiEntry table[] = {TQ_QI(Callee, IDispatch)};
         return table;
     }
     IFACEMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
@@ -77,38 +36,38 @@ class Raiser final : public ComObject<Raiser, IDispatch> {
     IFACEMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO* e,
                           UINT*) override {
         *e = e_;
-        e->bstrDescription = e_.bstrDescription ? SysAllocString(e_.bstrDescription) : nullptr;
+        e->bstrDescription = SysAllocString(e_.bstrDescription);
         return DISP_E_EXCEPTION;
     }
-
-  private:
     EXCEPINFO e_;
 };
 
+TEST(ComBoundary, AThrowingConstructorFailsTheCallInstead) {
+    const HRESULT expected[] = {E_INVALIDARG, E_OUTOFMEMORY, E_ACCESSDENIED};
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        void* out = &out;
+        EXPECT_EQ(Callee::NewInstance(IID_IUnknown, &out, static_cast<int>(i)), expected[i]);
+        EXPECT_EQ(out, nullptr);
+    }
+    EXPECT_EQ(tq::com::Module::LockCount(), 0) << "nothing half-built stays alive";
+}
+
 TEST(ComBoundary, ARaisedExceptionBecomesItsScodeOrItsClassicNumber) {
-    struct Case {
-        SCODE scode;
-        WORD wcode;
-        const wchar_t* text;
-        HRESULT expected;
-        const wchar_t* expected_text;
-    } const cases[] = {
+    const std::tuple<SCODE, WORD, const wchar_t*, HRESULT, const wchar_t*> cases[] = {
         {E_ACCESSDENIED, 0, L"negado", E_ACCESSDENIED, L"negado"},
-        {0, 76, L"Path not found", static_cast<HRESULT>(0x800A004C), L"Path not found"},
-        {0, 0, nullptr, E_FAIL, L"Falha em 'Write'"},
+        {0, 76, L"Path not found", HRESULT(0x800A004C), L"Path not found"},
+        {0, 0, nullptr, E_FAIL, L"Falha em 'Write'"},  // a text of its own when it gives none
     };
-    for (const Case& c : cases) {
+    for (const auto& [scode, wcode, text, expected, expected_text] : cases) {
         EXCEPINFO e{};
-        e.scode = c.scode;
-        e.wCode = c.wcode;
-        e.bstrDescription = const_cast<BSTR>(c.text);
-        ComPtr<Raiser> callee = Raiser::Make(e);
-        EXPECT_EQ(tq::com::InvokeById(callee.get(), 1, DISPATCH_METHOD, {}, nullptr, L"Write"),
-                  c.expected);
-        IErrorInfo* info = nullptr;
-        ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
-        const ComPtr<IErrorInfo> owned = ComPtr<IErrorInfo>::Attach(info);
-        EXPECT_EQ(tq::com::ErrorText(info), c.expected_text);
+        e.scode = scode, e.wCode = wcode, e.bstrDescription = const_cast<BSTR>(text);
+        const HRESULT hr =
+            tq::com::InvokeById(Callee::Make(-1, e).get(), 1, 0, {}, nullptr, L"Write");
+        ComPtr<IErrorInfo> info;
+        ASSERT_EQ(GetErrorInfo(0, info.put()), S_OK);
+        EXPECT_EQ(std::make_pair(hr, tq::com::ErrorText(info.get())),
+                  std::make_pair(expected, std::wstring(expected_text)));
     }
 }
 

@@ -1,172 +1,94 @@
 #include "dialog_driver.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "tq/com/strings.h"
 
 namespace tq::test {
-
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kTimeout = std::chrono::seconds(10);
+thread_local DialogDriver* current = nullptr;
 
-LRESULT Send(HWND w, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(w, msg, wp, lp, SMTO_ABORTIFHUNG | SMTO_BLOCK, 3000, &result);
-    return static_cast<LRESULT>(result);
-}
-
-std::wstring ClassOf(HWND w) {
-    wchar_t buf[64] = {};
-    GetClassNameW(w, buf, 64);
-    return buf;
-}
-
-std::wstring TitleOf(HWND w) {  // sends nothing to a thread that may be busy
-    wchar_t buf[512] = {};
-    InternalGetWindowText(w, buf, 512);
-    return buf;
+bool IsDialog(HWND w) {
+    wchar_t cls[16] = {};
+    GetClassNameW(w, cls, 16);
+    return std::wstring(cls) == L"#32770";
 }
 
 std::wstring TextOf(HWND w) {
-    std::wstring s(static_cast<size_t>(Send(w, WM_GETTEXTLENGTH)) + 1, L'\0');
-    s.resize(
-        static_cast<size_t>(Send(w, WM_GETTEXT, s.size(), reinterpret_cast<LPARAM>(s.data()))));
+    std::wstring s(static_cast<size_t>(GetWindowTextLengthW(w)) + 1, L'\0');
+    s.resize(static_cast<size_t>(GetWindowTextW(w, s.data(), static_cast<int>(s.size()))));
     return s;
 }
 
 BOOL CALLBACK Collect(HWND w, LPARAM lp) {
-    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
+    if (IsDialog(w)) reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
     return TRUE;
-}
-
-std::vector<HWND> Children(HWND dlg) {
-    std::vector<HWND> all, out;
-    EnumChildWindows(dlg, &Collect, reinterpret_cast<LPARAM>(&all));
-    for (HWND c : all)
-        if (GetParent(c) == dlg) out.push_back(c);
-    return out;
-}
-
-HWND FocusOf(DWORD thread) {
-    GUITHREADINFO gti{};
-    gti.cbSize = sizeof gti;
-    return GetGUIThreadInfo(thread, &gti) ? gti.hwndFocus : nullptr;
 }
 
 SeenDialog Inspect(HWND dlg) {
     SeenDialog s;
-    s.title = TitleOf(dlg);
-    GetWindowRect(dlg, &s.rect);
-    s.owner = GetWindow(dlg, GW_OWNER);
-    s.owner_enabled = !s.owner || IsWindowEnabled(s.owner);
-    bool edit = false;
-    for (HWND c : Children(dlg)) {
-        const std::wstring cls = ClassOf(c);
-        const LONG style = GetWindowLongW(c, GWL_STYLE);
-        if (cls == L"Static" && (style & SS_TYPEMASK) == SS_ICON) {
-            s.icon = reinterpret_cast<HICON>(Send(c, STM_GETICON));
-        } else if (cls == L"Static") {
-            if (std::wstring t = TextOf(c); !t.empty())
-                s.text += (s.text.empty() ? L"" : L"\n") + t;
-        } else if (cls == L"Button" && ((style & BS_TYPEMASK) == BS_PUSHBUTTON ||
-                                        (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)) {
-            s.buttons.push_back(GetDlgCtrlID(c));
-        } else if (cls == L"Edit" && !edit) {
-            edit = true;
-            s.edit_text = TextOf(c);
-            Send(c, EM_GETSEL, reinterpret_cast<WPARAM>(&s.sel_start),
-                 reinterpret_cast<LPARAM>(&s.sel_end));
-        }
+    s.title = TextOf(dlg);
+    const HWND owner = GetWindow(dlg, GW_OWNER);
+    s.owner_enabled = !owner || IsWindowEnabled(owner);
+    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t cls[16] = {};
+        GetClassNameW(c, cls, 16);
+        if (!lstrcmpiW(cls, L"Static") && GetWindowTextLengthW(c))
+            s.text += (s.text.empty() ? L"" : L"\n") + TextOf(c);
+        if (!lstrcmpiW(cls, L"Edit") && s.edit_text.empty()) s.edit_text = TextOf(c);
     }
-    HWND focus = FocusOf(GetWindowThreadProcessId(dlg, nullptr));
-    if (focus && IsChild(dlg, focus)) s.focus_id = GetDlgCtrlID(focus);
     return s;
 }
 
-bool Act(HWND dlg, const DialogStep& step, DWORD thread) {
-    if (step.type) {
-        HWND edit = FindWindowExW(dlg, nullptr, L"Edit", nullptr);
-        if (!edit) return false;
-        Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.type->c_str()));
-    }
-    if (step.key) {
-        HWND target = FocusOf(thread) ? FocusOf(thread) : dlg;
-        const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(step.key, MAPVK_VK_TO_VSC)) << 16;
-        PostMessageW(target, WM_KEYDOWN, step.key, scan | 1);
-        PostMessageW(target, WM_KEYUP, step.key, scan | 1 | (LPARAM{3} << 30));
-        return true;
-    }
-    HWND button = GetDlgItem(dlg, step.button);
-    if (!button || !IsWindowEnabled(button)) return false;
-    PostMessageW(button, BM_CLICK, 0, 0);
-    return true;
-}
-
-void Dismiss(HWND dlg) {
-    for (int id : {IDCANCEL, IDYES, IDOK, IDABORT, IDNO})
-        if (HWND b = GetDlgItem(dlg, id); b && IsWindowEnabled(b))
-            return (void)PostMessageW(b, BM_CLICK, 0, 0);
-    PostMessageW(dlg, WM_CLOSE, 0, 0);
+void Click(HWND dlg, int id) {
+    PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(dlg, id)));
 }
 
 }  // namespace
 
 DialogDriver::DialogDriver(std::vector<DialogStep> steps) : steps_(std::move(steps)) {
-    // Dialogs already open belong to the test's setting, not to its steps.
-    for (HWND w = Find(); w; w = Find()) ignore_.push_back(w);
-    worker_ = std::thread([this] { Run(); });
+    EnumThreadWindows(GetCurrentThreadId(), &Collect, reinterpret_cast<LPARAM>(&done_));
+    current = this;
+    hook_ = SetWindowsHookExW(WH_CBT, &Hook, nullptr, GetCurrentThreadId());
 }
 
 void DialogDriver::Finish() {
-    stop_ = true;
-    if (worker_.joinable()) worker_.join();
+    if (hook_) UnhookWindowsHookEx(hook_);
+    hook_ = nullptr, current = nullptr;
+    if (ok() && next_ < steps_.size())
+        errors_.push_back(L"\"" + steps_[next_].title + L"\" never appeared");
 }
 
-HWND DialogDriver::Find() const {
-    std::vector<HWND> all;
-    EnumThreadWindows(thread_, &Collect, reinterpret_cast<LPARAM>(&all));
-    for (HWND w : all)
-        if (ClassOf(w) == L"#32770" && IsWindowVisible(w) && IsWindowEnabled(w) &&
-            std::find(ignore_.begin(), ignore_.end(), w) == ignore_.end())
-            return w;
-    return nullptr;
-}
-
-void DialogDriver::Run() {
-    size_t next = 0;
-    auto deadline = Clock::now() + kTimeout;
-    for (;;) {
-        const bool stopping = stop_;  // read first: a dialog seen after it is still taken
-        HWND dlg = Find();
-        if (!dlg) {
-            if (next < steps_.size() && ok() && (stopping || Clock::now() > deadline))
-                errors_.push_back(L"\"" + steps_[next].title + L"\" never appeared");
-            if (stopping) return;
-            Sleep(10);
-            continue;
-        }
-        seen_.push_back(Inspect(dlg));
-        const std::wstring& title = seen_.back().title;
-        if (ok() && next < steps_.size() && title == steps_[next].title) {
-            if (!Act(dlg, steps_[next++], thread_)) {
-                errors_.push_back(L"\"" + title + L"\": no edit box or no enabled button");
-                Dismiss(dlg);
-            }
-        } else {
-            if (ok()) errors_.push_back(L"unexpected \"" + title + L"\": " + seen_.back().text);
-            Dismiss(dlg);
-        }
-        deadline = Clock::now() + kTimeout;
-        while (IsWindow(dlg) && IsWindowVisible(dlg) && Clock::now() < deadline) Sleep(10);
-        if (IsWindow(dlg) && IsWindowVisible(dlg)) {
-            if (ok()) errors_.push_back(L"\"" + title + L"\" did not close");
-            ignore_.push_back(dlg);
-        }
-        deadline = Clock::now() + kTimeout;
+LRESULT CALLBACK DialogDriver::Hook(int code, WPARAM wp, LPARAM lp) {
+    HWND w = reinterpret_cast<HWND>(wp);
+    if (code == HCBT_ACTIVATE && current && IsDialog(w) &&
+        std::find(current->done_.begin(), current->done_.end(), w) == current->done_.end()) {
+        current->done_.push_back(w);
+        SetTimer(w, 0x7451, 1, &Timer);  // its turn comes once the dialog is set up
     }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+void CALLBACK DialogDriver::Timer(HWND dlg, UINT, UINT_PTR id, DWORD) {
+    KillTimer(dlg, id);
+    if (current) current->Take(dlg);
+}
+
+void DialogDriver::Take(HWND dlg) {
+    seen_.push_back(Inspect(dlg));
+    const SeenDialog& s = seen_.back();
+    const DialogStep* step = ok() && next_ < steps_.size() ? &steps_[next_] : nullptr;
+    HWND edit = FindWindowExW(dlg, nullptr, L"Edit", nullptr);
+    if (step && step->title == s.title && (edit || !step->type) &&
+        IsWindowEnabled(GetDlgItem(dlg, step->button))) {
+        if (step->type) SetWindowTextW(edit, step->type->c_str());
+        return ++next_, Click(dlg, step->button);
+    }
+    if (ok()) errors_.push_back(L"unexpected \"" + s.title + L"\": " + s.text);
+    for (int id : {IDCANCEL, IDYES, IDOK, IDABORT, IDNO})
+        if (HWND b = GetDlgItem(dlg, id); b && IsWindowEnabled(b)) return Click(dlg, id);
+    PostMessageW(dlg, WM_CLOSE, 0, 0);
 }
 
 std::string DialogDriver::Report() const {

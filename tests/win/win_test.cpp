@@ -20,8 +20,7 @@ ComPtr<MenuItem> AddEntry(MenuTree* level, const std::wstring& caption, const st
     Bstr c(caption), n(nome);
     BSTR cb = c.get(), nb = n.get();
     short count = 0;
-    if (FAILED(level->Add(&cb, &nb, &count))) return nullptr;
-    return ItemAt(level, count);
+    return SUCCEEDED(level->Add(&cb, &nb, &count)) ? ItemAt(level, count) : nullptr;
 }
 
 ComPtr<MenuItem> ItemAt(MenuTree* level, const VARIANT& index) {
@@ -49,10 +48,9 @@ LONG HndOf(MenuItem* item) {
 }
 
 std::wstring NomeOf(MenuItem* item) {
-    if (!item) return L"Nothing";
     Bstr nome;
-    item->get_Nome(nome.put());
-    return std::wstring(nome.view());
+    if (item) item->get_Nome(nome.put());
+    return item ? std::wstring(nome.view()) : L"Nothing";
 }
 
 ComPtr<IUnknown> IdentityOf(IUnknown* p) {
@@ -62,11 +60,9 @@ ComPtr<IUnknown> IdentityOf(IUnknown* p) {
 }
 
 std::wstring TakeErrorText() {
-    IErrorInfo* raw = nullptr;
-    if (GetErrorInfo(0, &raw) != S_OK || !raw) return L"";
-    ComPtr<IErrorInfo> info = ComPtr<IErrorInfo>::Attach(raw);
+    ComPtr<IErrorInfo> info;
     Bstr text;
-    info->GetDescription(text.put());
+    if (GetErrorInfo(0, info.put()) == S_OK) info->GetDescription(text.put());
     return std::wstring(text.view());
 }
 
@@ -76,7 +72,7 @@ std::string StreamBytes(IStream* stream) {
     stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
     std::string bytes(static_cast<size_t>(st.cbSize.QuadPart), '\0');
     ULONG got = 0;
-    if (!bytes.empty()) stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &got);
+    stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &got);
     bytes.resize(got);
     return bytes;
 }
@@ -84,8 +80,7 @@ std::string StreamBytes(IStream* stream) {
 ComPtr<IStream> StreamOf(const std::string& bytes) {
     ComPtr<IStream> s;
     CreateStreamOnHGlobal(nullptr, TRUE, s.put());
-    ULONG written = 0;
-    if (!bytes.empty()) s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+    s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
     s->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
     return s;
 }
@@ -93,16 +88,15 @@ ComPtr<IStream> StreamOf(const std::string& bytes) {
 std::string SavedBytes(IUnknown* object) {
     ComPtr<IPersistStreamInit> persist;
     ComPtr<IStream> s = StreamOf("");
-    if (FAILED(object->QueryInterface(IID_IPersistStreamInit, persist.put_void())) ||
-        FAILED(persist->Save(s.get(), FALSE)))
-        return "";
-    return StreamBytes(s.get());
+    const bool saved =
+        SUCCEEDED(object->QueryInterface(IID_IPersistStreamInit, persist.put_void())) &&
+        SUCCEEDED(persist->Save(s.get(), FALSE));
+    return saved ? StreamBytes(s.get()) : "";
 }
 
 std::vector<MenuEntry> ReadMenu(HMENU menu) {
     std::vector<MenuEntry> out;
-    const int n = GetMenuItemCount(menu);
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         char text[256] = {};
         MENUITEMINFOA mii{};
         mii.cbSize = sizeof(mii);
@@ -118,10 +112,7 @@ std::vector<MenuEntry> ReadMenu(HMENU menu) {
 
 LRESULT CALLBACK Form::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     auto* self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (msg == WM_COMMAND && self) {
-        self->commands.push_back(LOWORD(wp));
-        return kCommandResult;
-    }
+    if (msg == WM_COMMAND && self) return self->commands.push_back(LOWORD(wp)), kCommandResult;
     if (msg == WM_KEYDOWN && self) self->keys.push_back(static_cast<UINT>(wp));
     if (msg == kAppMessage) return kAppResult;
     return DefWindowProcW(hwnd, msg, wp, lp);
@@ -137,26 +128,19 @@ Form::Form(const wchar_t* title) {
         wc.lpszClassName = L"tqTestForm";
         return RegisterClassExW(&wc);
     }();
-    (void)cls;
-    hwnd_ = CreateWindowExW(0, L"tqTestForm", title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 50, 50,
-                            420, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    hwnd_ = CreateWindowExW(0, MAKEINTRESOURCEW(cls), title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                            50, 50, 420, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ShowWindow(hwnd_, SW_SHOW);
     UpdateWindow(hwnd_);
-}
-
-Form::~Form() {
-    if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
 
 void Pump(DWORD ms, const std::function<bool()>& done) {
     const DWORD end = GetTickCount() + ms;
     do {
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            TranslateMessage(&msg), DispatchMessageW(&msg);
         if (done && done()) return;
         Sleep(5);
     } while (static_cast<LONG>(end - GetTickCount()) > 0);
@@ -165,11 +149,8 @@ void Pump(DWORD ms, const std::function<bool()>& done) {
 void Tap(std::initializer_list<WORD> vks, bool chord) {
     std::vector<INPUT> in;
     const auto key = [&](WORD vk, DWORD flags) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = vk;
-        i.ki.dwFlags = flags;
-        in.push_back(i);
+        in.push_back(INPUT{});
+        in.back().type = INPUT_KEYBOARD, in.back().ki.wVk = vk, in.back().ki.dwFlags = flags;
     };
     for (WORD vk : vks) {
         key(vk, 0);
@@ -189,8 +170,7 @@ HRESULT TestBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
     reads.emplace_back(name);
     Variant stored;
     if (auto obj = objects.find(name); obj != objects.end()) {
-        V_VT(&stored) = VT_UNKNOWN;
-        V_UNKNOWN(&stored) = nullptr;
+        V_VT(&stored) = VT_UNKNOWN, V_UNKNOWN(&stored) = nullptr;
         const HRESULT hr = OleLoadFromStream(StreamOf(obj->second).get(), IID_IUnknown,
                                              reinterpret_cast<void**>(&V_UNKNOWN(&stored)));
         if (FAILED(hr)) return hr;
@@ -201,24 +181,21 @@ HRESULT TestBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
     }
     const VARTYPE wanted = V_VT(value);
     VariantInit(value);
-    if (wanted == VT_EMPTY) return VariantCopy(value, &stored);
-    return VariantChangeType(value, &stored, 0, wanted);
+    return wanted == VT_EMPTY ? VariantCopy(value, &stored)
+                              : VariantChangeType(value, &stored, 0, wanted);
 }
 
 HRESULT TestBag::Write(LPCOLESTR name, VARIANT* value) {
-    if (V_VT(value) == VT_UNKNOWN || V_VT(value) == VT_DISPATCH) {
-        IUnknown* obj = V_VT(value) == VT_UNKNOWN ? V_UNKNOWN(value) : V_DISPATCH(value);
-        ComPtr<IPersistStream> persist;
-        HRESULT hr = obj ? obj->QueryInterface(IID_IPersistStream, persist.put_void()) : E_POINTER;
-        ComPtr<IStream> s = StreamOf("");
-        if (SUCCEEDED(hr)) hr = OleSaveToStream(persist.get(), s.get());
-        if (FAILED(hr)) return hr;
-        objects[name] = StreamBytes(s.get());
-        values.erase(name);
-        return S_OK;
-    }
-    objects.erase(name);
-    return VariantCopy(&values[name], value);
+    if (V_VT(value) != VT_UNKNOWN && V_VT(value) != VT_DISPATCH)
+        return objects.erase(name), VariantCopy(&values[name], value);
+    ComPtr<IPersistStream> persist;
+    ComPtr<IStream> s = StreamOf("");
+    HRESULT hr = V_UNKNOWN(value)
+                     ? V_UNKNOWN(value)->QueryInterface(IID_IPersistStream, persist.put_void())
+                     : E_POINTER;
+    if (SUCCEEDED(hr)) hr = OleSaveToStream(persist.get(), s.get());
+    if (SUCCEEDED(hr)) objects[name] = StreamBytes(s.get()), values.erase(name);
+    return hr;
 }
 
 }  // namespace tq::test

@@ -6,10 +6,7 @@
 #include <olectl.h>
 
 #include <functional>
-#include <initializer_list>
 #include <map>
-#include <span>
-#include <string>
 #include <vector>
 
 #include "tqBiblioteca.h"
@@ -58,7 +55,7 @@ std::vector<MenuEntry> ReadMenu(HMENU menu);
 class Form {
   public:
     explicit Form(const wchar_t* title = L"Formulário de teste");
-    ~Form();
+    ~Form() { DestroyWindow(hwnd_); }
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
     HWND hwnd() const { return hwnd_; }

@@ -21,9 +21,6 @@ class WineDrive {
     wchar_t letter_ = 0;
 };
 
-// Waits up to `wait_ms` for a CreateProcess child and closes its handles; its exit code, or
-// STILL_ACTIVE.  Without a process handle (Wine's answer for a Unix program) it closes nothing.
-DWORD CloseProcess(PROCESS_INFORMATION& pi, DWORD wait_ms);
 // Runs a Unix program (absolute path) and waits for it; false when it could not start.
 bool RunUnix(const std::wstring& program, const std::wstring& args);
 
