@@ -18,6 +18,8 @@ TEST_F(ComPageTest, KeepsTheComRulesOfAPropertyPage) {
     CoTaskMemFree(info.pszTitle);
     RECT r{0, 0, 100, 100};
     MSG key_a{nullptr, WM_KEYDOWN, 'A', 0, 0, {}};
+    ComPtr<PropertyObject> empty = ControlWith(nullptr);
+    IUnknown *not_a_control = site.get(), *no_tree = empty.get();
     const struct {
         const char* what;
         std::function<HRESULT()> call;
@@ -27,6 +29,15 @@ TEST_F(ComPageTest, KeepsTheComRulesOfAPropertyPage) {
         {"not IDispatch", [&] { return page.As(IID_IDispatch, &pp); }, E_NOINTERFACE},
         {"no info block", [&] { return page->GetPageInfo(nullptr); }, E_POINTER},
         {"a site", [&] { return page->SetPageSite(site.get()); }, S_OK},
+        {"not a control",
+         [&] {
+             const HRESULT hr = page->SetObjects(1, &not_a_control);
+             EXPECT_EQ(TakeErrorText(),
+                       L"O objeto selecionado não aceita chamadas por nome (IDispatch)");
+             return hr;
+         },
+         E_NOINTERFACE},
+        {"no MenuTree", [&] { return page->SetObjects(1, &no_tree); }, designer::hr::kObjectNotSet},
         {"another site", [&] { return page->SetPageSite(PageSite::Make().get()); }, E_UNEXPECTED},
         {"no site", [&] { return page->SetPageSite(nullptr); }, S_OK},
         {"no objects", [&] { return page->SetObjects(0, nullptr); }, S_OK},
@@ -83,16 +94,6 @@ TEST_F(ComPageTest, LoadsTheFirstControlsTreeAndAppliesItBack) {
     EXPECT_LT((before->AddRef(), before->Release()), held);
     ASSERT_HRESULT_SUCCEEDED(page->Apply());
     EXPECT_EQ(Names(TreeIn(control.get()).get()), L"Arq(ArqNov ArqSai) Aju");
-}
-
-TEST_F(ComPageTest, RefusesObjectsWithoutAMenuTreeAndSaysWhy) {
-    ASSERT_HRESULT_SUCCEEDED(page->SetPageSite(site.get()));
-    IUnknown* not_a_control[] = {site.get()};
-    EXPECT_EQ(page->SetObjects(1, not_a_control), E_NOINTERFACE);
-    EXPECT_EQ(TakeErrorText(), L"O objeto selecionado não aceita chamadas por nome (IDispatch)");
-    ComPtr<PropertyObject> empty = ControlWith(nullptr);
-    IUnknown* no_tree[] = {empty.get()};
-    EXPECT_EQ(page->SetObjects(1, no_tree), designer::hr::kObjectNotSet);
 }
 
 }  // namespace

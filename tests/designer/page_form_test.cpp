@@ -1,5 +1,5 @@
 // The page's form on the real windows, driven with the real keyboard and mouse: what the user
-// does reaches the model, the model's state reaches the windows, failures show in message boxes.
+// does reaches the model, the model's state reaches the windows.
 #include <thread>
 
 #include "dialog_driver.h"
@@ -8,7 +8,6 @@
 namespace tq::test {
 namespace {
 
-using designer::win::TwipsToPixels;
 using namespace std::string_literals;
 
 class FormTest : public PageTest {
@@ -24,28 +23,6 @@ class FormTest : public PageTest {
     }
 };
 
-TEST_F(FormTest, SpotChecksOfPlacesAndCaptions) {
-    const struct {
-        Control control, container;
-        const wchar_t* text;
-        int x, y, w;
-    } spots[] = {{Control::btnScript, Control::None, L"Gera Script", 6660, 90, 1110},
-                 {Control::lblDescricao, Control::fraObjetos, L"Descrição", 75, 675, 1545},
-                 {Control::chkShift, Control::fraAtalho, L"Shift", 660, 255, 615}};
-    for (const auto& s : spots) {
-        HWND w = W(s.control);
-        RECT r;
-        GetWindowRect(w, &r);
-        MapWindowPoints(nullptr, GetParent(w), reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(GetParent(w), s.container == Control::None ? PageWindow() : W(s.container));
-        EXPECT_EQ(WindowText(w), s.text);
-        EXPECT_EQ(r.left, TwipsToPixels(s.x));
-        EXPECT_EQ(r.top, TwipsToPixels(s.y));
-        EXPECT_EQ(r.right - r.left, TwipsToPixels(s.w));
-    }
-    EXPECT_EQ(Send(Control::txtNome, EM_GETLIMITTEXT), 50);
-}
-
 TEST_F(FormTest, TypingClickingAndKeysReachTheModelAndItsStateTheWindows) {
     EXPECT_FALSE(Enabled(Control::btnAlterar));
     ClickNode(L"&Arquivo");
@@ -53,7 +30,6 @@ TEST_F(FormTest, TypingClickingAndKeysReachTheModelAndItsStateTheWindows) {
     // An add: the caption typed, Tab derives the name, the other fields by keyboard.
     Click(Control::btnIncluir);
     EXPECT_EQ(GetFocus(), W(Control::txtCaption));
-    EXPECT_TRUE(Enabled(Control::chkCtrl));
     Type(L"&Abrir");
     Key({VK_TAB});
     EXPECT_EQ(WindowText(W(Control::txtNome)), L"ArqAbr");
@@ -63,7 +39,6 @@ TEST_F(FormTest, TypingClickingAndKeysReachTheModelAndItsStateTheWindows) {
     ASSERT_EQ(GetFocus(), W(Control::cmbTeclaAcesso));
     Type(L"A");
     Click(Control::btnConfirma);
-    EXPECT_FALSE(Enabled(Control::chkCtrl)) << "the fields close after confirm";
     EXPECT_EQ(ListCell(W(Control::lstMenu), 2, 2), "Ctrl+A");
     // A change from the keyboard: the fields show the entry; Delete in the key list clears it.
     ClickNode(L"&Novo");
@@ -87,23 +62,12 @@ TEST_F(FormTest, TypingClickingAndKeysReachTheModelAndItsStateTheWindows) {
     ASSERT_HRESULT_SUCCEEDED(page->Apply());
     ComPtr<MenuTree> arq = SubOf(ItemAt(TreeIn(control.get()).get(), 1).get());
     EXPECT_EQ(Names(TreeIn(control.get()).get()), L"Arq(ArqNov ArqSai ArqAbr)");
-    Bstr tecla, descricao;
+    Bstr descricao;
     VARIANT_BOOL novo_enabled = VARIANT_TRUE;
-    ItemAt(arq.get(), 3)->get_TeclaExtenso(tecla.put());
     ItemAt(arq.get(), 3)->get_Descricao(descricao.put());
     ItemAt(arq.get(), 1)->get_Habilitado(&novo_enabled);
-    EXPECT_EQ(tecla.view(), L"Ctrl+A");
     EXPECT_EQ(descricao.view(), L"Abre um arquivo");
     EXPECT_EQ(novo_enabled, VARIANT_FALSE);
-}
-
-TEST_F(FormTest, ScriptButtonShowsTheFailureInAMessageBox) {
-    SetShownControl(nullptr);
-    DialogDriver driver({Press(L"tqMenuProperty", IDOK)});
-    Click(Control::btnScript);
-    driver.Finish();
-    ASSERT_TRUE(driver.ok()) << driver.Report();
-    EXPECT_EQ(driver.seen()[0].text, L"Nenhum controle tqMenu está ativo para gerar o script.");
 }
 
 // A window that posts itself a new message for every one it handles: an endless stream.

@@ -10,45 +10,10 @@
 namespace tq::test {
 namespace {
 
-struct FrameSeen {
-    std::wstring tab;
-    bool page_visible = false, closed = false;
-    std::string forward, back;  // "<id> " focused after each Tab / Shift+Tab; -1: the frame's
-};
-
 HWND FocusOf(DWORD thread) {
     GUITHREADINFO gi{};
     gi.cbSize = sizeof gi;
     return GetGUIThreadInfo(thread, &gi) ? gi.hwndFocus : nullptr;
-}
-
-void DriveFrame(DWORD thread, FrameSeen* seen) {
-    HWND frame = nullptr, page = nullptr;
-    for (int t = 0; t < 300 && !IsWindowVisible(page); ++t, Sleep(50))
-        if ((frame = FindWindowW(L"#32770", nullptr)))
-            page = FindDescendant(frame, designer::win::kPageWindowClass);
-    if (!(seen->page_visible = IsWindowVisible(page))) return;
-    Sleep(200);
-    wchar_t buf[64] = {};
-    TCITEMW item{TCIF_TEXT, 0, 0, buf, 64, 0, 0};
-    SendMessageW(FindDescendant(frame, WC_TABCONTROLW), TCM_GETITEMW, 0,
-                 reinterpret_cast<LPARAM>(&item));
-    seen->tab = buf;
-    SetForegroundWindow(frame);
-    HWND trv = FindDescendant(page, WC_TREEVIEWW);
-    LeftButton(Middle(trv));  // the tree's empty area: focus, no node
-    for (int t = 0; t < 40 && FocusOf(thread) != trv; ++t) Sleep(50);
-    for (int i = 0; i < 32; ++i) {
-        const HWND before = FocusOf(thread);
-        i < 16 ? Tap({VK_TAB}) : Tap({VK_SHIFT, VK_TAB}, true);
-        for (int t = 0; t < 40 && FocusOf(thread) == before; ++t) Sleep(50);
-        const HWND now = FocusOf(thread);
-        (i < 16 ? seen->forward : seen->back) +=
-            std::to_string(IsChild(page, now) ? GetDlgCtrlID(now) : -1) + " ";
-    }
-    PostMessageW(frame, WM_CLOSE, 0, 0);
-    for (int i = 0; i < 100 && IsWindow(frame); ++i) Sleep(50);
-    seen->closed = !IsWindow(frame);
 }
 
 using FrameTest = PageTest;
@@ -61,16 +26,43 @@ TEST_F(FrameTest, ShowsInOleCreatePropertyFrameAndTabsInTheFormsOrder) {
     control = ControlWith(TwoMenus().get());
     IUnknown* objects[] = {control.get()};
     CLSID pages[] = {CLSID_tqMenuProperty};
-    FrameSeen seen;
-    std::thread driver(DriveFrame, GetCurrentThreadId(), &seen);
+    wchar_t tab[64] = {};
+    bool shown = false, closed = false;
+    std::string forward, back;  // "<id> " focused after each Tab / Shift+Tab; -1: the frame's
+    std::thread driver([&, thread = GetCurrentThreadId()] {
+        HWND frame = nullptr, page = nullptr;
+        for (int t = 0; t < 300 && !IsWindowVisible(page); ++t, Sleep(50))
+            if ((frame = FindWindowW(L"#32770", nullptr)))
+                page = FindWindowExW(FindWindowExW(frame, nullptr, L"#32770", nullptr), nullptr,
+                                     designer::win::kPageWindowClass, nullptr);
+        if (!(shown = IsWindowVisible(page))) return;
+        TCITEMW item{TCIF_TEXT, 0, 0, tab, 64, 0, 0};
+        SendMessageW(FindWindowExW(frame, nullptr, WC_TABCONTROLW, nullptr), TCM_GETITEMW, 0,
+                     reinterpret_cast<LPARAM>(&item));
+        SetForegroundWindow(frame);
+        HWND trv = GetDlgItem(page, ControlId(Control::trvMenu));
+        LeftButton(Middle(trv));  // the tree's empty area: focus, no node
+        for (int t = 0; t < 40 && FocusOf(thread) != trv; ++t) Sleep(50);
+        for (int i = 0; i < 32; ++i) {
+            const HWND before = FocusOf(thread);
+            i < 16 ? Tap({VK_TAB}) : Tap({VK_SHIFT, VK_TAB}, true);
+            for (int t = 0; t < 40 && FocusOf(thread) == before; ++t) Sleep(50);
+            const HWND now = FocusOf(thread);
+            (i < 16 ? forward : back) +=
+                std::to_string(IsChild(page, now) ? GetDlgCtrlID(now) : -1) + " ";
+        }
+        PostMessageW(frame, WM_CLOSE, 0, 0);
+        for (int i = 0; i < 100 && IsWindow(frame); ++i) Sleep(50);
+        closed = !IsWindow(frame);
+    });
     const HRESULT hr = OleCreatePropertyFrame(nullptr, 10, 10, L"tqMenu", 1, objects, 1, pages,
                                               LOCALE_USER_DEFAULT, 0, nullptr);
     driver.join();
     CoRevokeClassObject(cookie);
     ASSERT_HRESULT_SUCCEEDED(hr);
-    EXPECT_TRUE(seen.page_visible);
-    EXPECT_TRUE(seen.closed);
-    EXPECT_EQ(seen.tab, L"Principal");
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(closed);
+    EXPECT_STREQ(tab, L"Principal");
     EXPECT_TRUE(control->puts.empty()) << "this frame never applies";
     // At the root: the page's stops in order, then out to the frame and back in.
     std::string order, reversed;
@@ -79,8 +71,8 @@ TEST_F(FrameTest, ShowsInOleCreatePropertyFrameAndTabsInTheFormsOrder) {
         order += std::to_string(ControlId(c)) + " ";
         reversed.insert(0, std::to_string(ControlId(c)) + " ");
     }
-    EXPECT_NE(seen.forward.find(order + "-1 "), std::string::npos) << seen.forward;
-    EXPECT_NE(seen.back.find(reversed), std::string::npos) << seen.back;
+    EXPECT_NE(forward.find(order + "-1 "), std::string::npos) << forward;
+    EXPECT_NE(back.find(reversed), std::string::npos) << back;
 }
 
 }  // namespace

@@ -149,32 +149,9 @@ inline std::string ListCell(HWND list, int row, int column) {
     return buf;
 }
 
-struct Wanted {
-    const wchar_t* cls;
-    int id;
-    HWND found;
-};
-inline BOOL CALLBACK MatchChild(HWND w, LPARAM lp) {
-    auto* s = reinterpret_cast<Wanted*>(lp);
-    wchar_t cls[64] = {};
-    GetClassNameW(w, cls, 64);
-    if (s->cls ? lstrcmpW(cls, s->cls) == 0 : GetDlgCtrlID(w) == s->id) s->found = w;
-    return s->found == nullptr;
-}
-// The first descendant of `top` of class `cls`, or (without a class) with control id `id`.
-inline HWND FindDescendant(HWND top, const wchar_t* cls, int id = 0) {
-    Wanted s{cls, id, nullptr};
-    EnumChildWindows(top, MatchChild, reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-
 class PageTest : public ComTest {
   protected:
-    void SetUp() override {
-        ComTest::SetUp();
-        ASSERT_HRESULT_SUCCEEDED(
-            designer::CreateMenuPropertyPage(IID_IPropertyPage2, page.put_void()));
-    }
+    PageTest() { designer::CreateMenuPropertyPage(IID_IPropertyPage2, page.put_void()); }
     void TearDown() override {
         if (PageWindow()) page->Show(SW_HIDE), page->Deactivate();
         host.reset();
@@ -203,7 +180,12 @@ class PageTest : public ComTest {
                     : nullptr;
     }
     static int ControlId(Control c) { return designer::win::ControlId(c); }
-    HWND W(Control c) const { return FindDescendant(PageWindow(), nullptr, ControlId(c)); }
+    HWND W(Control c) const {  // on the page or in one of its two frames
+        HWND page = PageWindow(), objetos = GetDlgItem(page, ControlId(Control::fraObjetos));
+        for (HWND parent : {page, objetos, GetDlgItem(objetos, ControlId(Control::fraAtalho))})
+            if (HWND w = GetDlgItem(parent, ControlId(c))) return w;
+        return nullptr;
+    }
     bool Enabled(Control c) const { return IsWindowEnabled(W(c)) != FALSE; }
     void Pump(int ms = 150) {  // the page's TranslateAccelerator first
         MSG m;
