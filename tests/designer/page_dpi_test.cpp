@@ -1,5 +1,5 @@
 // The page at the system's DPI and, in a new process (Wine reads LogPixels at start), at 144:
-// its size, spot checks of places and captions, captions not cut, pictures that grow.
+// its title and size, spot checks of places and captions, captions not cut, pictures that grow.
 #include <cstdlib>
 #include <optional>
 
@@ -20,6 +20,7 @@ TEST_F(LayoutTest, PlacesCaptionsAndPicturesFollowTheDpi) {
     const auto px = [&](int twips) { return MulDiv(twips, dpi, 1440); };
     PROPPAGEINFO info{};
     ASSERT_HRESULT_SUCCEEDED(page->GetPageInfo(&info));
+    EXPECT_STREQ(info.pszTitle, L"Principal");
     CoTaskMemFree(info.pszTitle);
     EXPECT_EQ(info.size.cx, px(7875));
     EXPECT_EQ(info.size.cy, px(5850));
@@ -104,8 +105,7 @@ TEST(LayoutAt144Dpi, PlacesCaptionsAndPicturesFollowTheDpi) {
     CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     SetEnvironmentVariableW(L"TQ_EXPECT_DPI", nullptr);
     EXPECT_EQ(CloseProcess(pi, 180000), 0u) << "the run at 144 DPI failed (its output is above)";
-    SwapLogPixels(keys[0], old[0]);
-    SwapLogPixels(keys[1], old[1]);
+    for (int i : {0, 1}) SwapLogPixels(keys[i], old[i]);
 }
 
 }  // namespace

@@ -23,14 +23,8 @@ using designer::Control;
 class PageSite final : public com::ComObject<PageSite, IPropertyPageSite> {
   public:
     static std::span<const com::QiEntry> Interfaces();
-    IFACEMETHODIMP OnStatusChange(DWORD flags) override {
-        status.push_back(flags);
-        return S_OK;
-    }
-    IFACEMETHODIMP GetLocaleID(LCID* lcid) override {
-        *lcid = LOCALE_USER_DEFAULT;
-        return S_OK;
-    }
+    IFACEMETHODIMP OnStatusChange(DWORD flags) override { return status.push_back(flags), S_OK; }
+    IFACEMETHODIMP GetLocaleID(LCID* lcid) override { return *lcid = LOCALE_USER_DEFAULT, S_OK; }
     IFACEMETHODIMP GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
     IFACEMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
     std::vector<DWORD> status;
@@ -155,7 +149,6 @@ class PageTest : public ComTest {
     void TearDown() override {
         if (PageWindow()) page->Show(SW_HIDE), page->Deactivate();
         host.reset();
-        page->SetPageSite(nullptr);
         page = nullptr;
         control = nullptr;
         ComTest::TearDown();
