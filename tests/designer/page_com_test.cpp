@@ -60,7 +60,9 @@ TEST_F(ComPageTest, KeepsTheComRulesOfAPropertyPage) {
 
 TEST_F(ComPageTest, LoadsTheFirstControlsTreeAndAppliesItBack) {
     ComPtr<PropertyObject> second = ControlWith(NewTree().get());
-    control = ControlWith(TwoMenus().get());
+    ComPtr<MenuTree> tree = TwoMenus();
+    control = ControlWith(tree.get());
+    const ULONG unheld = (tree->AddRef(), tree->Release());
     OpenOn({control.get(), second.get()});
     HWND trv = W(Control::trvMenu);
     EXPECT_EQ(TreeShown(trv), L"Menu Principal\n  &Arquivo\n    &Novo\n    &Sair\n  A&juda\n");
@@ -74,22 +76,21 @@ TEST_F(ComPageTest, LoadsTheFirstControlsTreeAndAppliesItBack) {
     Click(Control::btnSobe);
     EXPECT_EQ(page->IsPageDirty(), S_OK);
     EXPECT_EQ(site->status, std::vector<DWORD>{PROPPAGESTATUS_DIRTY});
-    ComPtr<MenuTree> before = TreeIn(control.get());
     ASSERT_HRESULT_SUCCEEDED(page->Apply());
     EXPECT_EQ(control->puts.size(), 1u);
     EXPECT_TRUE(second->puts.empty());
-    EXPECT_EQ(TreeIn(control.get()).get(), before.get()) << "the control's own tree, rebuilt";
-    EXPECT_EQ(Names(before.get()), L"Aju Arq(ArqNov ArqSai)");
+    control->puts.clear();
+    EXPECT_EQ(TreeIn(control.get()).get(), tree.get()) << "the control's own tree, rebuilt";
+    EXPECT_EQ(Names(tree.get()), L"Aju Arq(ArqNov ArqSai)");
     EXPECT_EQ(page->IsPageDirty(), S_FALSE);
 
     // Deactivated, the page lets the tree go, but a later apply still writes the edits.
     Click(Control::btnDesce);
-    const ULONG held = (before->AddRef(), before->Release());
     page->Show(SW_HIDE);
     ASSERT_HRESULT_SUCCEEDED(page->Deactivate());
-    EXPECT_LT((before->AddRef(), before->Release()), held);
+    EXPECT_EQ((tree->AddRef(), tree->Release()), unheld);
     ASSERT_HRESULT_SUCCEEDED(page->Apply());
-    EXPECT_EQ(Names(TreeIn(control.get()).get()), L"Arq(ArqNov ArqSai) Aju");
+    EXPECT_EQ(Names(tree.get()), L"Arq(ArqNov ArqSai) Aju");
 }
 
 }  // namespace

@@ -8,8 +8,6 @@
 namespace tq::test {
 namespace {
 
-using namespace std::string_literals;
-
 class FormTest : public PageTest {
   protected:
     void SetUp() override {
@@ -80,13 +78,10 @@ TEST_F(FormTest, ConfirmsPassOverPendingMessagesEndsUnderAnEndlessStream) {
     ClickNode(L"A&juda");
     Click(Control::btnIncluir);
     Type(L"&Sobre");
-    WNDCLASSW wc{0,       Flood,   0,       0,       GetModuleHandleW(nullptr),
-                 nullptr, nullptr, nullptr, nullptr, L"tqTestFlood"};
-    RegisterClassW(&wc);
-    HWND flood =
-        CreateWindowW(L"tqTestFlood", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND flood = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
+    SetWindowLongPtrW(flood, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Flood));
     PostMessageW(flood, WM_APP, 0, 0);
-    Click(Control::btnConfirma);
+    SendMessageW(W(Control::btnConfirma), BM_CLICK, 0, 0);  // the stream already waiting
     DestroyWindow(flood);
     Pump();
     HWND trv = W(Control::trvMenu);
@@ -116,7 +111,8 @@ void ReadMenuAndChoose(wchar_t key, std::wstring* items) {
         wchar_t buf[64] = {};
         GetMenuStringW(menu, i, buf, 64, MF_BYPOSITION);
         const UINT state = GetMenuState(menu, i, MF_BYPOSITION);
-        if (!(state & MF_SEPARATOR)) *items += (state & MF_GRAYED ? L"~" : L"") + (buf + L"|"s);
+        if (!(state & MF_SEPARATOR))
+            *items += (state & MF_GRAYED ? L"~" : L"") + std::wstring(buf) + L"|";
     }
     if (menu) TypeText(std::wstring(1, key));
 }
