@@ -22,6 +22,11 @@ class FormTest : public PageTest {
 };
 
 TEST_F(FormTest, TypingClickingAndKeysReachTheModelAndItsStateTheWindows) {
+    HDC dc = CreateCompatibleDC(nullptr);  // a label's colour, asked as the label asks to paint
+    SendMessageW(GetParent(W(Control::lblNome)), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                 reinterpret_cast<LPARAM>(W(Control::lblNome)));
+    EXPECT_EQ(GetTextColor(dc), GetSysColor(COLOR_GRAYTEXT)) << "the fields are closed";
+    DeleteDC(dc);
     EXPECT_FALSE(Enabled(Control::btnAlterar));
     ClickNode(L"&Arquivo");
     EXPECT_TRUE(Enabled(Control::btnAlterar));
