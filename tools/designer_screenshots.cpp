@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -16,8 +17,9 @@ namespace tq::test {
 namespace {
 
 // Captures the screen area `r` into `file` under the folder with ImageMagick's import; false
-// when no file came out.  `pump` keeps the page painting while the Unix process runs.
-bool Shoot(const std::string& folder, const std::string& file, RECT r, PageHostWindow* pump) {
+// when no file came out.  `wait` keeps the page painting while the Unix process runs.
+bool Shoot(const std::string& folder, const std::string& file, RECT r,
+           const std::function<void()>& wait) {
     const std::wstring unix_path =
         std::wstring(folder.begin(), folder.end()) + L"/" + std::wstring(file.begin(), file.end());
     std::wstring z = L"Z:" + unix_path;
@@ -31,7 +33,7 @@ bool Shoot(const std::string& folder, const std::string& file, RECT r, PageHostW
         return false;
     WIN32_FILE_ATTRIBUTE_DATA fa{};
     for (int i = 0; i < 100; ++i) {
-        pump ? pump->Pump(100) : Sleep(100);
+        wait();
         if (GetFileAttributesExW(z.c_str(), GetFileExInfoStandard, &fa) &&
             (fa.nFileSizeLow > 0 || fa.nFileSizeHigh > 0)) {
             Sleep(500);  // let import finish writing
@@ -46,17 +48,25 @@ using ScreenshotTest = PageTest;
 TEST_F(ScreenshotTest, PageAndContextMenuForTheDocs) {
     const char* folder = std::getenv("TQ_DOCS_SCREENSHOTS");
     ASSERT_NE(folder, nullptr) << "TQ_DOCS_SCREENSHOTS names no folder";
-    ComPtr<::MenuTree> tree = NewMenuTree();
-    ComPtr<::MenuTree> arq = AddEntry(tree.get(), L"&Arquivo", L"Arq");
-    AddEntry(arq.get(), L"&Novo", L"ArqNov", L"Ctrl+N");
-    AddEntry(arq.get(), L"&Abrir...", L"ArqAbr", L"Ctrl+A");
-    ComPtr<::MenuTree> exp = AddEntry(arq.get(), L"&Exportar", L"ArqExp");
-    AddEntry(exp.get(), L"&Texto", L"ArqExpTex", L"Ctrl+Shift+T");
-    AddEntry(arq.get(), L"&Sair", L"ArqSai", L"", true, /*habilitado=*/false);
-    ComPtr<::MenuTree> edi = AddEntry(tree.get(), L"&Editar", L"Edi");
-    AddEntry(edi.get(), L"&Copiar", L"EdiCop", L"Ctrl+C");
-    AddEntry(tree.get(), L"A&juda", L"Aju");
-    Open(tree);
+    ComPtr<MenuTree> tree = NewTree();
+    // An entry with a shortcut (none: "") and its submenu.
+    const auto add = [](MenuTree* level, const wchar_t* caption, const wchar_t* nome,
+                        const wchar_t* tecla) {
+        ComPtr<MenuItem> item = AddEntry(level, caption, nome);
+        item->put_TeclaExtenso(Bstr(tecla).get());
+        return SubOf(item.get());
+    };
+    ComPtr<MenuTree> arq = add(tree.get(), L"&Arquivo", L"Arq", L"");
+    add(arq.get(), L"&Novo", L"ArqNov", L"Ctrl+N");
+    add(arq.get(), L"&Abrir...", L"ArqAbr", L"Ctrl+A");
+    add(add(arq.get(), L"&Exportar", L"ArqExp", L"").get(), L"&Texto", L"ArqExpTex",
+        L"Ctrl+Shift+T");
+    add(arq.get(), L"&Sair", L"ArqSai", L"");
+    ItemAt(arq.get(), 4)->put_HabilitadoDefault(VARIANT_FALSE);
+    ItemAt(arq.get(), 4)->put_Habilitado(VARIANT_FALSE);
+    add(add(tree.get(), L"&Editar", L"Edi", L"").get(), L"&Copiar", L"EdiCop", L"Ctrl+C");
+    add(tree.get(), L"A&juda", L"Aju", L"");
+    Open(tree.get());
     ClickNode(L"&Texto");
     ClickNode(L"&Abrir...");
     HDC dc = GetDC(nullptr);
@@ -64,7 +74,7 @@ TEST_F(ScreenshotTest, PageAndContextMenuForTheDocs) {
     ReleaseDC(nullptr, dc);
     RECT page_rect;
     GetWindowRect(host->hwnd(), &page_rect);
-    EXPECT_TRUE(Shoot(folder, "tqMenuProperty-" + dpi + "dpi.png", page_rect, host.get()));
+    EXPECT_TRUE(Shoot(folder, "tqMenuProperty-" + dpi + "dpi.png", page_rect, [&] { Pump(100); }));
 
     // The context menu of Abrir, opened with the keyboard, taken while it is open.
     std::atomic<bool> shot{false};
@@ -80,10 +90,10 @@ TEST_F(ScreenshotTest, PageAndContextMenuForTheDocs) {
         GetWindowRect(host->hwnd(), &r);
         GetWindowRect(popup, &m);
         UnionRect(&r, &r, &m);
-        shot = Shoot(folder, "tqMenuProperty-menu-" + dpi + "dpi.png", r, nullptr);
-        PressKey(VK_ESCAPE);
+        shot = Shoot(folder, "tqMenuProperty-menu-" + dpi + "dpi.png", r, [] { Sleep(100); });
+        Tap({VK_ESCAPE});
     });
-    PressKey(VK_F10, false, true);
+    Tap({VK_SHIFT, VK_F10}, true);
     Pump(300);
     t.join();
     EXPECT_TRUE(shot);
