@@ -14,8 +14,8 @@ TEST_F(ComPageTest, KeepsTheComRulesOfAPropertyPage) {
     ComPtr<IUnknown> pp;
     RECT r{0, 0, 100, 100};
     MSG key_a{nullptr, WM_KEYDOWN, 'A', 0, 0, {}};
-    ComPtr<PropertyObject> empty = ControlWith(nullptr);
-    IUnknown *not_a_control = site.get(), *no_tree = empty.get();
+    ComPtr<TestSite> empty = ControlWith(nullptr);
+    IUnknown *not_a_control = site.get(), *no_tree = empty->Identity();
     const struct {
         const char* what;
         std::function<HRESULT()> call;
@@ -49,8 +49,8 @@ TEST_F(ComPageTest, KeepsTheComRulesOfAPropertyPage) {
         {"activate again", [&] { return page->Activate(host->hwnd(), &r, TRUE); }, E_UNEXPECTED},
         {"move", [&] { return page->Move(&r); }, S_OK},
         {"a key not Tab", [&] { return page->TranslateAccelerator(&key_a); }, S_FALSE},
-        {"another property", [&] { return page->EditProperty(2); }, E_NOTIMPL},
-        {"MenuTree", [&] { return page->EditProperty(1); }, S_OK},
+        {"another property", [&] { return page->EditProperty(1); }, E_NOTIMPL},
+        {"MenuTree", [&] { return page->EditProperty(100); }, S_OK},  // the site's first name
     };
     for (const auto& c : calls) EXPECT_EQ(c.call(), c.want) << c.what;
     EXPECT_EQ(GetFocus(), W(Control::trvMenu)) << "MenuTree edited: the tree takes the focus";
@@ -59,11 +59,11 @@ TEST_F(ComPageTest, KeepsTheComRulesOfAPropertyPage) {
 }
 
 TEST_F(ComPageTest, LoadsTheFirstControlsTreeAndAppliesItBack) {
-    ComPtr<PropertyObject> second = ControlWith(NewTree().get());
+    ComPtr<TestSite> second = ControlWith(NewTree().get());
     ComPtr<MenuTree> tree = TwoMenus();
     control = ControlWith(tree.get());
     const ULONG unheld = (tree->AddRef(), tree->Release());
-    OpenOn({control.get(), second.get()});
+    OpenOn({control->Identity(), second->Identity()});
     HWND trv = W(Control::trvMenu);
     EXPECT_EQ(TreeShown(trv), L"Menu Principal\n  &Arquivo\n    &Novo\n    &Sair\n  A&juda\n");
     EXPECT_EQ(ListCell(W(Control::lstMenu), 1, 1), "Aju");
@@ -75,9 +75,9 @@ TEST_F(ComPageTest, LoadsTheFirstControlsTreeAndAppliesItBack) {
     EXPECT_EQ(page->IsPageDirty(), S_OK);
     EXPECT_EQ(site->status, std::vector<DWORD>{PROPPAGESTATUS_DIRTY});
     ASSERT_HRESULT_SUCCEEDED(page->Apply());
-    EXPECT_EQ(control->puts.size(), 1u);
-    EXPECT_TRUE(second->puts.empty());
-    control->puts.clear();
+    EXPECT_EQ(control->puts, 1);
+    EXPECT_EQ(second->puts, 0);
+    control->puts = 0;
     EXPECT_EQ(TreeIn(control.get()).get(), tree.get()) << "the control's own tree, rebuilt";
     EXPECT_EQ(Names(tree.get()), L"Aju Arq(ArqNov ArqSai)");
     EXPECT_EQ(page->IsPageDirty(), S_FALSE);

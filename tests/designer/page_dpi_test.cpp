@@ -104,7 +104,11 @@ TEST(LayoutAt144Dpi, PlacesCaptionsAndPicturesFollowTheDpi) {
     PROCESS_INFORMATION pi{};
     CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     SetEnvironmentVariableW(L"TQ_EXPECT_DPI", nullptr);
-    EXPECT_EQ(CloseProcess(pi, 180000), 0u) << "the run at 144 DPI failed (its output is above)";
+    DWORD code = STILL_ACTIVE;
+    WaitForSingleObject(pi.hProcess, 180000);
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess), CloseHandle(pi.hThread);
+    EXPECT_EQ(code, 0u) << "the run at 144 DPI failed (its output is above)";
     for (int i : {0, 1}) SwapLogPixels(keys[i], old[i]);
 }
 

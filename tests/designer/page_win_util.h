@@ -37,15 +37,15 @@ inline std::span<const com::QiEntry> PageSite::Interfaces() {
 // The tqMenu that "Gera Script" reaches (the one shown last on the thread); null for none.
 void SetShownControl(IDispatch* control);
 
-inline ComPtr<PropertyObject> ControlWith(MenuTree* tree) {  // "MenuTree" got and put by name
-    ComPtr<PropertyObject> control = PropertyObject::Make();
-    control->values[L"MenuTree"] = Variant::FromDispatch(tree);
+inline ComPtr<TestSite> ControlWith(MenuTree* tree) {  // "MenuTree" got and put by name
+    ComPtr<TestSite> control = TestSite::Make();
+    control->extender[L"MenuTree"] = Variant::FromDispatch(tree);
     return control;
 }
 
-inline ComPtr<MenuTree> TreeIn(PropertyObject* control) {
+inline ComPtr<MenuTree> TreeIn(TestSite* control) {
     ComPtr<MenuTree> tree;
-    V_DISPATCH(&control->values[L"MenuTree"])->QueryInterface(IID_MenuTree, tree.put_void());
+    V_DISPATCH(&control->extender[L"MenuTree"])->QueryInterface(IID_MenuTree, tree.put_void());
     return tree;
 }
 
@@ -153,7 +153,7 @@ class PageTest : public ComTest {
         control = nullptr;
         ComTest::TearDown();
     }
-    void Open(MenuTree* tree) { OpenOn({(control = ControlWith(tree)).get()}); }
+    void Open(MenuTree* tree) { OpenOn({(control = ControlWith(tree))->Identity()}); }
     void OpenOn(std::vector<IUnknown*> objects) {
         ASSERT_HRESULT_SUCCEEDED(page->SetPageSite(site.get()));
         const auto n = static_cast<ULONG>(objects.size());
@@ -201,7 +201,7 @@ class PageTest : public ComTest {
 
     ComPtr<IPropertyPage2> page;
     ComPtr<PageSite> site = PageSite::Make();
-    ComPtr<PropertyObject> control;
+    ComPtr<TestSite> control;
     std::unique_ptr<Form> host;
 };
 

@@ -118,7 +118,7 @@ HRESULT TestSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params
     if (id < 100 || static_cast<size_t>(id - 100) >= extender.size()) return DISP_E_MEMBERNOTFOUND;
     auto& [name, value] = *std::next(extender.begin(), id - 100);
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))
-        return VariantCopyInd(&value, &params->rgvarg[0]);
+        return ++puts, VariantCopyInd(&value, &params->rgvarg[0]);
     if (name != L"Parent") return VariantCopy(result, &value);
     AddRef();
     V_VT(result) = VT_DISPATCH;

@@ -27,6 +27,7 @@ class TestSite final : public tq::com::ComObject<TestSite, IOleClientSite, IOleI
     HWND window = nullptr;
     std::map<DISPID, Variant> ambient;
     std::map<std::wstring, Variant> extender;
+    int puts = 0;                                           // extender properties put
     void SetExtender(const std::wstring& name, HWND form);  // Name, Visible, Parent, Parent.hwnd
     RECT pos{10, 10, 110, 60};                              // what the container gives the control
     std::vector<std::wstring> clicks;  // Nome of each MenuClick's entry (by reference)
