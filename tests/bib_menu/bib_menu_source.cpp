@@ -8,9 +8,6 @@ namespace tq::model {
 
 namespace {
 
-std::unique_ptr<bib::IMenuLevel> Wrap(std::shared_ptr<bib::MenuTree> tree, ReadObserver* observer,
-                                      String label);
-
 class BibEntry final : public bib::IMenuEntry {
   public:
     BibEntry(std::shared_ptr<bib::MenuItem> item, ReadObserver* observer)
@@ -37,9 +34,7 @@ class BibEntry final : public bib::IMenuEntry {
     void SetHabilitadoDefault(bool v) override { item_->SetHabilitadoDefault(v); }
     int32_t HndMenu() override { return item_->HndMenu(); }
     void SetHndMenu(int32_t v) override { item_->SetHndMenu(v); }
-    std::unique_ptr<bib::IMenuLevel> SubMenu() override {
-        return Wrap(item_->SubMenu(), observer_, item_->Nome());
-    }
+    std::unique_ptr<bib::IMenuLevel> SubMenu() override;
 
   private:
     std::shared_ptr<bib::MenuItem> item_;
@@ -58,8 +53,7 @@ class BibLevel final : public bib::IMenuLevel {
 
     std::unique_ptr<bib::IMenuEntry> Item(int32_t position) override {
         if (observer_) observer_->OnItem(label_, position);
-        std::shared_ptr<bib::MenuItem> item;
-        if (position >= 1) item = tree_->At(static_cast<size_t>(position));
+        auto item = tree_->At(static_cast<size_t>(position));  // null for 0 and negatives
         if (!item)
             throw Error(hr::kBadIndex,
                         u"MenuTree: no entry at position " + FromUtf8(std::to_string(position)));
@@ -81,17 +75,15 @@ class BibLevel final : public bib::IMenuLevel {
     String label_;
 };
 
-std::unique_ptr<bib::IMenuLevel> Wrap(std::shared_ptr<bib::MenuTree> tree, ReadObserver* observer,
-                                      String label) {
-    return std::make_unique<BibLevel>(std::move(tree), observer, std::move(label));
+std::unique_ptr<bib::IMenuLevel> BibEntry::SubMenu() {
+    return std::make_unique<BibLevel>(item_->SubMenu(), observer_, item_->Nome());
 }
 
 }  // namespace
 
 std::unique_ptr<bib::IMenuLevel> WrapMenuTree(std::shared_ptr<bib::MenuTree> tree,
                                               ReadObserver* observer) {
-    if (!tree) throw Error(hr::kInvalidArg, u"MenuTree: no tree");
-    return Wrap(std::move(tree), observer, u"top");
+    return std::make_unique<BibLevel>(std::move(tree), observer, u"top");
 }
 
 }  // namespace tq::model

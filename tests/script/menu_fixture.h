@@ -16,26 +16,20 @@ struct Node {
     std::vector<Node> children;
 };
 
-// Counts what the writer asks of the source, to check the order of its reads.
 struct ReadLog {
     std::vector<std::string> events;
 };
 
-// The nodes as a MenuTree level.  With a log, every Count and Item is logged ("count <level>",
-// "at <level> <0-based position>", a level named by its entry's Nome, the top one "top"); with
-// `fail_at`, reading the top level's entry at that 1-based position fails.
+// The nodes as a level.  With a log, every read is logged ("count <level>", "at <level>
+// <0-based position>"); with `fail_at`, reading the top level's entry at that position fails.
 class NodeLevel final : public bib::IMenuLevel, private model::ReadObserver {
   public:
     explicit NodeLevel(const std::vector<Node>& nodes, ReadLog* log = nullptr, int32_t fail_at = 0)
         : log_(log), fail_at_(fail_at), level_(model::WrapMenuTree(Build(nodes), this)) {}
 
     int32_t Count() override { return level_->Count(); }
-    std::unique_ptr<bib::IMenuEntry> Item(int32_t position) override {
-        return level_->Item(position);
-    }
-    std::unique_ptr<bib::IMenuEntry> Item(const String& nome) override {
-        return level_->Item(nome);
-    }
+    std::unique_ptr<bib::IMenuEntry> Item(int32_t i) override { return level_->Item(i); }
+    std::unique_ptr<bib::IMenuEntry> Item(const String& n) override { return level_->Item(n); }
     void Add(const String& caption, const String& nome) override { level_->Add(caption, nome); }
     void Clear() override { level_->Clear(); }
 
@@ -67,19 +61,15 @@ class NodeLevel final : public bib::IMenuLevel, private model::ReadObserver {
     std::unique_ptr<bib::IMenuLevel> level_;
 };
 
-// The menu of the export's reference example: Arquivo (Novo, Sair) and Ajuda (Sobre).
+// The export's reference example: Arquivo (Novo, Sair) and Ajuda (Sobre), and its script.
 inline std::vector<Node> TwoMenuExample() {
     return {
         Node{u"&Arquivo", u"ARQ", {Node{u"&Novo", u"NOVO", {}}, Node{u"&Sair", u"SAIR", {}}}},
         Node{u"A&juda", u"AJUDA", {Node{u"&Sobre", u"SOBRE", {}}}},
     };
 }
-
 inline constexpr char kTwoMenuScript[] =
-    "Arquivo*ARQ^A\r\n"
-    "   Novo*NOVO^ARQ\r\n"
-    "   Sair*SAIR^ARQ\r\n"
-    "Ajuda*AJUDA^A\r\n"
-    "   Sobre*SOBRE^AJUDA\r\n";
+    "Arquivo*ARQ^A\r\n   Novo*NOVO^ARQ\r\n   Sair*SAIR^ARQ\r\n"
+    "Ajuda*AJUDA^A\r\n   Sobre*SOBRE^AJUDA\r\n";
 
 }  // namespace tq::script::testing

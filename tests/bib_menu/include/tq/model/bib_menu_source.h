@@ -1,5 +1,5 @@
-// IMenuLevel over tqBiblioteca's portable core: an in-memory MenuTree for the tests and
-// benchmarks of the designer and the script writer, with no COM in between.
+// IMenuLevel over tqBiblioteca's portable core, with no COM in between: an in-memory MenuTree for
+// the tests and benchmarks of the designer and the script writer.
 #pragma once
 
 #include <memory>
@@ -9,8 +9,7 @@
 
 namespace tq::model {
 
-// Sees the reads of a level's entries, to log their order or to fail one of them.  `level` is
-// the Nome of the entry whose SubMenu the level is, "top" for the level first wrapped.
+// Sees each read of a level (named by its entry's Nome, "top" for the first), to log or fail it.
 class ReadObserver {
   public:
     virtual void OnCount(StringView level) = 0;
@@ -20,8 +19,7 @@ class ReadObserver {
     ~ReadObserver() = default;
 };
 
-// A level handle for `tree` (not null).  The handle and every handle reached from it share
-// ownership of the objects they stand for, and report to `observer` when one is given.
+// A handle for `tree` (not null); it and every handle reached from it share ownership.
 std::unique_ptr<bib::IMenuLevel> WrapMenuTree(std::shared_ptr<bib::MenuTree> tree,
                                               ReadObserver* observer = nullptr);
 
