@@ -10,8 +10,7 @@ namespace {
 
 class BibEntry final : public bib::IMenuEntry {
   public:
-    BibEntry(std::shared_ptr<bib::MenuItem> item, ReadObserver* observer)
-        : item_(std::move(item)), observer_(observer) {}
+    explicit BibEntry(std::shared_ptr<bib::MenuItem> item) : item_(std::move(item)) {}
 
     String Caption() override { return item_->Caption(); }
     void SetCaption(String v) override { item_->SetCaption(std::move(v)); }
@@ -38,32 +37,26 @@ class BibEntry final : public bib::IMenuEntry {
 
   private:
     std::shared_ptr<bib::MenuItem> item_;
-    ReadObserver* observer_;
 };
 
 class BibLevel final : public bib::IMenuLevel {
   public:
-    BibLevel(std::shared_ptr<bib::MenuTree> tree, ReadObserver* observer, String label)
-        : tree_(std::move(tree)), observer_(observer), label_(std::move(label)) {}
+    explicit BibLevel(std::shared_ptr<bib::MenuTree> tree) : tree_(std::move(tree)) {}
 
-    int32_t Count() override {
-        if (observer_) observer_->OnCount(label_);
-        return static_cast<int32_t>(tree_->Count());
-    }
+    int32_t Count() override { return static_cast<int32_t>(tree_->Count()); }
 
     std::unique_ptr<bib::IMenuEntry> Item(int32_t position) override {
-        if (observer_) observer_->OnItem(label_, position);
         auto item = tree_->At(static_cast<size_t>(position));  // null for 0 and negatives
         if (!item)
             throw Error(hr::kBadIndex,
                         u"MenuTree: no entry at position " + FromUtf8(std::to_string(position)));
-        return std::make_unique<BibEntry>(std::move(item), observer_);
+        return std::make_unique<BibEntry>(std::move(item));
     }
 
     std::unique_ptr<bib::IMenuEntry> Item(const String& nome) override {
         auto item = tree_->Find(nome);
         if (!item) throw Error(hr::kBadIndex, u"MenuTree: no entry named '" + nome + u"'");
-        return std::make_unique<BibEntry>(std::move(item), observer_);
+        return std::make_unique<BibEntry>(std::move(item));
     }
 
     void Add(const String& caption, const String& nome) override { tree_->Add(caption, nome); }
@@ -71,19 +64,16 @@ class BibLevel final : public bib::IMenuLevel {
 
   private:
     std::shared_ptr<bib::MenuTree> tree_;
-    ReadObserver* observer_;
-    String label_;
 };
 
 std::unique_ptr<bib::IMenuLevel> BibEntry::SubMenu() {
-    return std::make_unique<BibLevel>(item_->SubMenu(), observer_, item_->Nome());
+    return std::make_unique<BibLevel>(item_->SubMenu());
 }
 
 }  // namespace
 
-std::unique_ptr<bib::IMenuLevel> WrapMenuTree(std::shared_ptr<bib::MenuTree> tree,
-                                              ReadObserver* observer) {
-    return std::make_unique<BibLevel>(std::move(tree), observer, u"top");
+std::unique_ptr<bib::IMenuLevel> WrapMenuTree(std::shared_ptr<bib::MenuTree> tree) {
+    return std::make_unique<BibLevel>(std::move(tree));
 }
 
 }  // namespace tq::model

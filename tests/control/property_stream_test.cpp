@@ -36,34 +36,20 @@ Bytes One(const std::u16string& name, uint16_t vt) {
 }
 const Bytes kObj = One(u"MenuTree", kVtUnknown);
 
-TEST(PropertyStream, ReadsEachValueAndLeavesTheContainersBytesUnread) {
-    const Bytes data = U32(1) + Bytes{7};
-    const std::pair<Bytes, StoredValue> cases[] = {
-        {One(u"ExibirMenu", kVtBool) + U16(0xFFFF), StoredBool{-1}},
-        {One(u"L", kVtI4) + U32(0x80000001), static_cast<int32_t>(0x80000001)},
-        {One(u"T", kVtBstr) + U32(2) + Text16(u"çã"), tq::String(u"çã")},
-        {kObj + Bytes(16, 0), NullObject{}},
-        {kObj + Bytes(kTree.begin(), kTree.end()) + data, StoredObject{kTree, data}},
-    };
-    for (const auto& [input, value] : cases) {
-        SCOPED_TRACE(input.size());
-        const Bytes followed = input + Bytes{0xEE, 0xEE};
-        SpanSource source(followed);
-        const std::vector<StoredProperty> props = ReadStoredProperties(source, kTree);
-        ASSERT_EQ(props.size(), 1u);
-        EXPECT_TRUE(props[0].value == value);
-        EXPECT_EQ(source.Consumed(), input.size());
-    }
-}
-
-TEST(PropertyStream, RefusesWhatItMustWithItsHresultAndStopsWhereItFoundIt) {
-    const Bytes tree = Bytes(kTree.begin(), kTree.end()),
-                other = Bytes(kOther.begin(), kOther.end());
+TEST(PropertyStream, ReadsEachValueOrRefusesItWithItsHresultAndStopsWhereItMust) {
+    const Bytes tree = Bytes(kTree.begin(), kTree.end()), data = U32(1) + Bytes{7};
+    const Bytes other = Bytes(kOther.begin(), kOther.end());
     const struct {
         Bytes input;
         int32_t error;
-        size_t consumed;
+        size_t consumed;  // for a refusal
+        StoredValue value = NullObject{};
     } cases[] = {
+        {One(u"ExibirMenu", kVtBool) + U16(0xFFFF), 0, 0, StoredBool{-1}},
+        {One(u"L", kVtI4) + U32(0x80000001), 0, 0, static_cast<int32_t>(0x80000001)},
+        {One(u"T", kVtBstr) + U32(2) + Text16(u"çã"), 0, 0, tq::String(u"çã")},
+        {kObj + Bytes(16, 0), 0, 0, NullObject{}},
+        {kObj + tree + data, 0, 0, StoredObject{kTree, data}},
         {Bytes{'X', 'q', 'M', 'C', 1, 0, 0, 0}, tq::hr::kInvalidData, 4},
         {Bytes{'t', 'q', 'M', 'C', 2, 0, 0, 0}, tq::hr::kOldFormat, 6},
         {Bytes{'t', 'q', 'M', 'C', 1, 0, 1, 0, 8, 0} + Text16(u"Menu"), tq::hr::kStreamRead, 18},
@@ -75,11 +61,15 @@ TEST(PropertyStream, RefusesWhatItMustWithItsHresultAndStopsWhereItFoundIt) {
         {kObj + tree + U32(5) + U16(0), tq::hr::kStreamRead, 50},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.consumed);
-        SpanSource source(c.input);
+        SCOPED_TRACE(c.input.size());
+        // A container's stream goes on after the control's bytes: they stay unread.
+        const Bytes input = c.error ? c.input : c.input + Bytes{0xEE};
+        SpanSource source(input);
         try {
-            ReadStoredProperties(source, kTree);
-            ADD_FAILURE() << "read";
+            const std::vector<StoredProperty> props = ReadStoredProperties(source, kTree);
+            ASSERT_EQ(props.size(), 1u);
+            EXPECT_TRUE(c.error == 0 && props[0].value == c.value);
+            EXPECT_EQ(source.Consumed(), c.input.size());
         } catch (const tq::Error& e) {
             EXPECT_EQ(e.hresult(), c.error);
             EXPECT_FALSE(e.message().empty());

@@ -202,7 +202,7 @@ TEST_F(GerarScriptTest, AFailureAfterCreationLeavesNoFileBehind) {
     for (auto mode : {script::WriteMode::kLinePerCall, script::WriteMode::kBatched})
         for (int32_t fail_at : {40001, 1}) {
             SCOPED_TRACE(fail_at);
-            script::testing::NodeLevel level(lines, nullptr, fail_at);
+            script::testing::NodeLevel level(lines, fail_at);
             try {
                 script::WriteScriptFile(level, path, mode);
                 ADD_FAILURE() << "the unreadable entry was not reported";

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "tq/error.h"
@@ -16,19 +15,17 @@ struct Node {
     std::vector<Node> children;
 };
 
-struct ReadLog {
-    std::vector<std::string> events;
-};
-
-// The nodes as a level.  With a log, every read is logged ("count <level>", "at <level>
-// <0-based position>"); with `fail_at`, reading the top level's entry at that position fails.
-class NodeLevel final : public bib::IMenuLevel, private model::ReadObserver {
+// The nodes as a level; with `fail_at`, reading the top level's entry at that position fails.
+class NodeLevel final : public bib::IMenuLevel {
   public:
-    explicit NodeLevel(const std::vector<Node>& nodes, ReadLog* log = nullptr, int32_t fail_at = 0)
-        : log_(log), fail_at_(fail_at), level_(model::WrapMenuTree(Build(nodes), this)) {}
+    explicit NodeLevel(const std::vector<Node>& nodes, int32_t fail_at = 0)
+        : fail_at_(fail_at), level_(model::WrapMenuTree(Build(nodes))) {}
 
     int32_t Count() override { return level_->Count(); }
-    std::unique_ptr<bib::IMenuEntry> Item(int32_t i) override { return level_->Item(i); }
+    std::unique_ptr<bib::IMenuEntry> Item(int32_t i) override {
+        if (i == fail_at_) throw Error(hr::kBadIndex, u"sem item");
+        return level_->Item(i);
+    }
     std::unique_ptr<bib::IMenuEntry> Item(const String& n) override { return level_->Item(n); }
     void Add(const String& caption, const String& nome) override { level_->Add(caption, nome); }
     void Clear() override { level_->Clear(); }
@@ -47,16 +44,7 @@ class NodeLevel final : public bib::IMenuLevel, private model::ReadObserver {
         }
         return top;
     }
-    void OnCount(StringView level) override {
-        if (log_) log_->events.push_back("count " + ToUtf8(level));
-    }
-    void OnItem(StringView level, int32_t position) override {
-        if (log_)
-            log_->events.push_back("at " + ToUtf8(level) + " " + std::to_string(position - 1));
-        if (position == fail_at_ && level == u"top") throw Error(hr::kBadIndex, u"sem item");
-    }
 
-    ReadLog* log_;
     int32_t fail_at_;
     std::unique_ptr<bib::IMenuLevel> level_;
 };

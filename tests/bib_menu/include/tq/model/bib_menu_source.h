@@ -9,18 +9,7 @@
 
 namespace tq::model {
 
-// Sees each read of a level (named by its entry's Nome, "top" for the first), to log or fail it.
-class ReadObserver {
-  public:
-    virtual void OnCount(StringView level) = 0;
-    virtual void OnItem(StringView level, int32_t position) = 0;
-
-  protected:
-    ~ReadObserver() = default;
-};
-
-// A handle for `tree` (not null); it and every handle reached from it share ownership.
-std::unique_ptr<bib::IMenuLevel> WrapMenuTree(std::shared_ptr<bib::MenuTree> tree,
-                                              ReadObserver* observer = nullptr);
+// A handle for `tree`; it and every handle reached from it share ownership.
+std::unique_ptr<bib::IMenuLevel> WrapMenuTree(std::shared_ptr<bib::MenuTree> tree);
 
 }  // namespace tq::model
