@@ -15,38 +15,28 @@ struct Node {
     std::vector<Node> children;
 };
 
+inline void Build(bib::MenuTree& tree, const std::vector<Node>& nodes) {
+    for (const Node& n : nodes) {
+        auto item = tree.Add(n.caption, n.nome);
+        if (!n.children.empty()) Build(*item->SubMenu(), n.children);
+    }
+}
+
 // The nodes as a level; with `fail_at`, reading the top level's entry at that position fails.
-class NodeLevel final : public bib::IMenuLevel {
+class NodeLevel final : public model::BibLevel {
   public:
     explicit NodeLevel(const std::vector<Node>& nodes, int32_t fail_at = 0)
-        : fail_at_(fail_at), level_(model::WrapMenuTree(Build(nodes))) {}
-
-    int32_t Count() override { return level_->Count(); }
+        : BibLevel(bib::MenuTree::Create()), fail_at_(fail_at) {
+        Build(*tree_, nodes);
+    }
+    using BibLevel::Item;
     std::unique_ptr<bib::IMenuEntry> Item(int32_t i) override {
         if (i == fail_at_) throw Error(hr::kBadIndex, u"sem item");
-        return level_->Item(i);
+        return BibLevel::Item(i);
     }
-    std::unique_ptr<bib::IMenuEntry> Item(const String& n) override { return level_->Item(n); }
-    void Add(const String& caption, const String& nome) override { level_->Add(caption, nome); }
-    void Clear() override { level_->Clear(); }
 
   private:
-    static std::shared_ptr<bib::MenuTree> Build(const std::vector<Node>& nodes) {
-        auto top = bib::MenuTree::Create();
-        std::vector<std::pair<const std::vector<Node>*, bib::MenuTree*>> todo{{&nodes, top.get()}};
-        while (!todo.empty()) {
-            auto [level, tree] = todo.back();
-            todo.pop_back();
-            for (const Node& n : *level) {
-                auto item = tree->Add(n.caption, n.nome);
-                if (!n.children.empty()) todo.emplace_back(&n.children, item->SubMenu().get());
-            }
-        }
-        return top;
-    }
-
     int32_t fail_at_;
-    std::unique_ptr<bib::IMenuLevel> level_;
 };
 
 // The export's reference example: Arquivo (Novo, Sair) and Ajuda (Sobre), and its script.
