@@ -21,10 +21,7 @@ TEST(CommandIds, RunInOrderWrapFrom65535To1000AndOnlyTheCurrentBarsAreInUse) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ultimo);
         CommandIds ids(c.ultimo);
-        std::vector<int32_t> got;
-        for (size_t i = 0; i < c.next.size(); ++i) got.push_back(ids.Proximo());
-        EXPECT_EQ(got, c.next);
-        for (int32_t id : c.next) EXPECT_TRUE(ids.EmUso(id)) << id;
+        for (int32_t id : c.next) EXPECT_TRUE(ids.Proximo() == id && ids.EmUso(id)) << id;
         EXPECT_FALSE(ids.EmUso(999) || ids.EmUso(int64_t{65536} + c.next.front()));
         ids.NovaBarra();
         for (int32_t id : c.next) EXPECT_FALSE(ids.EmUso(id)) << id;

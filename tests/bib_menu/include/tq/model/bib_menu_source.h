@@ -3,7 +3,6 @@
 #pragma once
 
 #include <memory>
-#include <string>
 
 #include "tq/bib/menu_level.h"
 #include "tq/bib/menu_tree.h"
@@ -49,23 +48,19 @@ class BibLevel : public bib::IMenuLevel {
     int32_t Count() override { return static_cast<int32_t>(tree_->Count()); }
 
     std::unique_ptr<bib::IMenuEntry> Item(int32_t position) override {
-        auto item = tree_->At(static_cast<size_t>(position));  // null for 0 and negatives
-        if (!item)
-            throw Error(hr::kBadIndex,
-                        u"MenuTree: no entry at position " + FromUtf8(std::to_string(position)));
-        return std::make_unique<BibEntry>(std::move(item));
+        return Entry(tree_->At(static_cast<size_t>(position)));  // null for 0 and negatives
     }
-
     std::unique_ptr<bib::IMenuEntry> Item(const String& nome) override {
-        auto item = tree_->Find(nome);
-        if (!item) throw Error(hr::kBadIndex, u"MenuTree: no entry named '" + nome + u"'");
-        return std::make_unique<BibEntry>(std::move(item));
+        return Entry(tree_->Find(nome));
     }
-
     void Add(const String& caption, const String& nome) override { tree_->Add(caption, nome); }
     void Clear() override { tree_->Clear(); }
 
   protected:
+    static std::unique_ptr<bib::IMenuEntry> Entry(std::shared_ptr<bib::MenuItem> item) {
+        if (!item) throw Error(hr::kBadIndex, u"MenuTree: no such entry");
+        return std::make_unique<BibEntry>(std::move(item));
+    }
     std::shared_ptr<bib::MenuTree> tree_;
 };
 
