@@ -157,9 +157,7 @@ TEST(Persist, CorruptTruncatedHostileOrTooLargeStreamsAreRefusedWithTheirHresult
         {"string longer than the data", Stream(1).Begin().U8(0x60).U32(5).U16('a').End().Done()},
         {"string of 2^31 units", Stream(1).Begin().U8(0x60).U32(0x80000000u).End().Done()},
         {"bytes longer than the data", Stream(1).Begin().U8(0x9F).U32(5).U8(1).End().Done()},
-        {"depth at the limit", Stream(kMaxDepth).Begin(kMaxDepth).End(kMaxDepth).Done(), 0},
         {"deeper", Stream(kMaxDepth + 1).Begin(kMaxDepth + 1).End(kMaxDepth + 1).Done()},
-        {"a level at the limit", Stream(kMaxLevelEntries).Leaves(kMaxLevelEntries).Done(), 0},
         {"a longer level", Stream(kMaxLevelEntries + 1).Leaves(kMaxLevelEntries + 1).Done()},
     };
     for (const auto& c : cases) EXPECT_EQ(LoadError(c.data), c.hresult) << c.what;

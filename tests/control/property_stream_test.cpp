@@ -93,10 +93,10 @@ TEST(PropertyStream, WriterProducesWhatTheReaderTakesAndRefusesTheRest) {
     EXPECT_EQ(source.Consumed(), sink.bytes.size());
     EXPECT_EQ(ClassIdText(kOther), u"{0BE35203-8F91-11CE-9DE3-00AA004BB851}");
 
-    for (const StoredObject& bad : {StoredObject{kOther, U32(0)}, StoredObject{kTree, U32(3)}}) {
-        const StoredProperty p{u"MenuTree", bad};
-        EXPECT_THROW(WriteStoredProperties(sink, {&p, 1}, kTree), tq::Error);
-    }
+    for (const StoredObject& bad : {StoredObject{kOther, U32(0)}, StoredObject{kTree, U32(3)}})
+        EXPECT_THROW(
+            WriteStoredProperties(sink, std::vector<StoredProperty>{{u"MenuTree", bad}}, kTree),
+            tq::Error);
     props.assign(65535, StoredProperty{u"L", int32_t{1}});
     EXPECT_NO_THROW(WriteStoredProperties(sink, props, kTree)) << "the count's largest value";
     props.push_back(props.back());

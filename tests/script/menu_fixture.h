@@ -10,8 +10,7 @@
 namespace tq::script::testing {
 
 struct Node {
-    String caption;
-    String nome;
+    String caption, nome;
     std::vector<Node> children;
 };
 

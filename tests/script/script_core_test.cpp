@@ -1,5 +1,4 @@
-// The portable rules of the script export: file name, name checks, target folder, and the
-// depth-first writer.
+// The portable rules of the script export: file name, name checks, target folder, the writer.
 #include <gtest/gtest.h>
 
 #include "menu_fixture.h"
@@ -10,17 +9,12 @@
 namespace tq::script {
 namespace {
 
-using testing::Node;
-using testing::NodeLevel;
-
 TEST(ScriptFileName, EveryIniIsRemovedCaseSensitivelyInOnePassThenIniAppended) {
     const std::pair<const char16_t*, const char16_t*> cases[] = {
         {u"PavoScript", u"PavoScript.Ini"},
         {u"menu.Ini", u"menu.Ini"},
         {u"menu.ini", u"menu.ini.Ini"},
-        {u"x.Ini.Ini", u"x.Ini"},
         {u"a.Inib.Inic", u"abc.Ini"},
-        {u".Ini", u".Ini"},
         {u"   ", u"   .Ini"},
         {u"x..IniIni", u"x.Ini.Ini"},
         {u".In.Inii", u".Ini.Ini"},
@@ -102,15 +96,14 @@ TEST(ScriptFolder, TheDriveRootOrTheShareRootOfTheLibrarysPath) {
     }
 }
 
-TEST(ScriptWriter, WritesEachEntryIndentedByItsDepthBeforeItsChildren) {
-    NodeLevel top({Node{u"&Cor*es^", u"COR", {Node{u"Novo", u"NOVO", {Node{u"&Doc", u"D", {}}}}}},
-                   Node{u"Sair", u"SAIR", {}}});
+TEST(ScriptWriter, WritesTheReferenceExampleDepthFirst) {
+    testing::NodeLevel top(testing::TwoMenuExample());
     struct Sink final : LineSink {
-        void WriteLine(StringView line) override { text += String(line) + u"|"; }
-        String text;
+        void WriteLine(StringView line) override { text += ToUtf8(line) + "\r\n"; }
+        std::string text;
     } sink;
-    EXPECT_EQ(WriteScript(top, sink), 4u);
-    EXPECT_EQ(sink.text, u"Cor*es^*COR^A|   Novo*NOVO^COR|      Doc*D^NOVO|Sair*SAIR^A|");
+    EXPECT_EQ(WriteScript(top, sink), 5u);
+    EXPECT_EQ(sink.text, testing::kTwoMenuScript);
 }
 
 }  // namespace

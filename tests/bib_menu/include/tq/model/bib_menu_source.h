@@ -13,7 +13,6 @@ namespace tq::model {
 class BibEntry final : public bib::IMenuEntry {
   public:
     explicit BibEntry(std::shared_ptr<bib::MenuItem> item) : item_(std::move(item)) {}
-
     String Caption() override { return item_->Caption(); }
     void SetCaption(String v) override { item_->SetCaption(std::move(v)); }
     String Nome() override { return item_->Nome(); }
@@ -44,9 +43,7 @@ class BibEntry final : public bib::IMenuEntry {
 class BibLevel : public bib::IMenuLevel {
   public:
     explicit BibLevel(std::shared_ptr<bib::MenuTree> tree) : tree_(std::move(tree)) {}
-
     int32_t Count() override { return static_cast<int32_t>(tree_->Count()); }
-
     std::unique_ptr<bib::IMenuEntry> Item(int32_t position) override {
         return Entry(tree_->At(static_cast<size_t>(position)));  // null for 0 and negatives
     }
@@ -68,7 +65,6 @@ inline std::unique_ptr<bib::IMenuLevel> BibEntry::SubMenu() {
     return std::make_unique<BibLevel>(item_->SubMenu());
 }
 
-// A handle for `tree`; it and every handle reached from it share ownership.
 inline std::unique_ptr<bib::IMenuLevel> WrapMenuTree(std::shared_ptr<bib::MenuTree> tree) {
     return std::make_unique<BibLevel>(std::move(tree));
 }
