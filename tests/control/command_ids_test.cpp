@@ -1,5 +1,4 @@
-// The command identifiers of the menu bar: inside 16 bits, wrapping past 65535, never two alike
-// on one bar.
+// The menu bar's command identifiers: inside 1000..65535, wrapping, never two alike on one bar.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -10,36 +9,23 @@
 namespace tq::ctl {
 namespace {
 
-TEST(CommandIds, RunFrom1000AndGoOnAcrossBars) {
-    CommandIds ids;
-    EXPECT_EQ(ids.Proximo(), 1000);
-    EXPECT_EQ(ids.Proximo(), 1001);
-    ids.NovaBarra();
-    EXPECT_EQ(ids.Proximo(), 1002);
-    EXPECT_EQ(ids.Ultimo(), 1002);
-}
-
-TEST(CommandIds, WrapFrom65535To1000AndOnlyTheCurrentBarsAreInUse) {
-    struct Case {
+TEST(CommandIds, RunInOrderWrapFrom65535To1000AndOnlyTheCurrentBarsAreInUse) {
+    const struct {
         int32_t ultimo;
         std::vector<int32_t> next;
-    };
-    const Case cases[] = {
-        {65533, {65534, 65535, 1000, 1001}},
-        {65535, {1000, 1001}},
-        {70000, {1000}},  // outside the range: start over
+    } cases[] = {
+        {0, {1000, 1001}}, {65533, {65534, 65535, 1000, 1001}},
+        {65535, {1000}},   {70000, {1000}},  // outside the range: start over
         {-5, {1000}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ultimo);
         CommandIds ids(c.ultimo);
-        std::vector<int32_t> got;
-        for (size_t i = 0; i < c.next.size(); ++i) got.push_back(ids.Proximo());
-        EXPECT_EQ(got, c.next) << "after " << c.ultimo;
-        for (int32_t id : c.next) EXPECT_TRUE(ids.EmUso(id)) << id;
-        EXPECT_FALSE(ids.EmUso(999));
-        EXPECT_FALSE(ids.EmUso(int64_t{65536} + c.next.front()));  // same low word, not ours
+        for (int32_t id : c.next) EXPECT_TRUE(ids.Proximo() == id && ids.EmUso(id)) << id;
+        EXPECT_FALSE(ids.EmUso(999) || ids.EmUso(int64_t{65536} + c.next.front()));
         ids.NovaBarra();
         for (int32_t id : c.next) EXPECT_FALSE(ids.EmUso(id)) << id;
+        EXPECT_EQ(ids.Proximo(), c.next.back() == 65535 ? 1000 : c.next.back() + 1);
     }
 }
 
@@ -48,20 +34,17 @@ TEST(CommandIds, OneBarTakesEveryIdentifierOnceThenOverflows) {
     std::set<int32_t> seen;
     for (size_t i = 0; i < CommandIds::kCount; ++i) {
         const int32_t id = ids.Proximo();
-        ASSERT_GE(id, 1000);
-        ASSERT_LE(id, 65535);
-        ASSERT_TRUE(seen.insert(id).second) << "identifier " << id << " given twice";
+        ASSERT_TRUE(id >= 1000 && id <= 65535 && seen.insert(id).second) << id;
     }
     try {
         ids.Proximo();
-        FAIL() << "no overflow";
+        ADD_FAILURE() << "no overflow";
     } catch (const tq::Error& e) {
         EXPECT_EQ(e.hresult(), tq::hr::kOverflow);
         EXPECT_NE(e.message().find(u"Estouro"), tq::String::npos);
     }
-    // The next bar has the whole range again, going on from where the last one stopped.
     ids.NovaBarra();
-    EXPECT_EQ(ids.Proximo(), 40001);
+    EXPECT_EQ(ids.Proximo(), 40001) << "the next bar has the whole range, going on from the last";
 }
 
 }  // namespace

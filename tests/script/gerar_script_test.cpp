@@ -94,7 +94,7 @@ TEST_F(GerarScriptTest, AnEmptyTreeABadPathAMissingFolderOrAFailedReadWriteNothi
     const std::vector<Node> lines = {Node{String(40000, u'x'), u"X", {}}, Node{u"B", u"B", {}}};
     const std::wstring path = drive_.root() + L"parcial.Ini";
     for (auto mode : {script::WriteMode::kLinePerCall, script::WriteMode::kBatched}) {
-        script::testing::NodeLevel level(lines, nullptr, 2);
+        script::testing::NodeLevel level(lines, 2);
         EXPECT_THROW(script::WriteScriptFile(level, path, mode), Error);
         EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
     }

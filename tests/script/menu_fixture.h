@@ -2,7 +2,6 @@
 #pragma once
 
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "tq/error.h"
@@ -11,75 +10,43 @@
 namespace tq::script::testing {
 
 struct Node {
-    String caption;
-    String nome;
+    String caption, nome;
     std::vector<Node> children;
 };
 
-// Counts what the writer asks of the source, to check the order of its reads.
-struct ReadLog {
-    std::vector<std::string> events;
-};
+inline void Build(bib::MenuTree& tree, const std::vector<Node>& nodes) {
+    for (const Node& n : nodes) {
+        auto item = tree.Add(n.caption, n.nome);
+        if (!n.children.empty()) Build(*item->SubMenu(), n.children);
+    }
+}
 
-// The nodes as a MenuTree level.  With a log, every Count and Item is logged ("count <level>",
-// "at <level> <0-based position>", a level named by its entry's Nome, the top one "top"); with
-// `fail_at`, reading the top level's entry at that 1-based position fails.
-class NodeLevel final : public bib::IMenuLevel, private model::ReadObserver {
+// The nodes as a level; with `fail_at`, reading the top level's entry at that position fails.
+class NodeLevel final : public model::BibLevel {
   public:
-    explicit NodeLevel(const std::vector<Node>& nodes, ReadLog* log = nullptr, int32_t fail_at = 0)
-        : log_(log), fail_at_(fail_at), level_(model::WrapMenuTree(Build(nodes), this)) {}
-
-    int32_t Count() override { return level_->Count(); }
-    std::unique_ptr<bib::IMenuEntry> Item(int32_t position) override {
-        return level_->Item(position);
+    explicit NodeLevel(const std::vector<Node>& nodes, int32_t fail_at = 0)
+        : BibLevel(bib::MenuTree::Create()), fail_at_(fail_at) {
+        Build(*tree_, nodes);
     }
-    std::unique_ptr<bib::IMenuEntry> Item(const String& nome) override {
-        return level_->Item(nome);
+    using BibLevel::Item;
+    std::unique_ptr<bib::IMenuEntry> Item(int32_t i) override {
+        if (i == fail_at_) throw Error(hr::kBadIndex, u"sem item");
+        return BibLevel::Item(i);
     }
-    void Add(const String& caption, const String& nome) override { level_->Add(caption, nome); }
-    void Clear() override { level_->Clear(); }
 
   private:
-    static std::shared_ptr<bib::MenuTree> Build(const std::vector<Node>& nodes) {
-        auto top = bib::MenuTree::Create();
-        std::vector<std::pair<const std::vector<Node>*, bib::MenuTree*>> todo{{&nodes, top.get()}};
-        while (!todo.empty()) {
-            auto [level, tree] = todo.back();
-            todo.pop_back();
-            for (const Node& n : *level) {
-                auto item = tree->Add(n.caption, n.nome);
-                if (!n.children.empty()) todo.emplace_back(&n.children, item->SubMenu().get());
-            }
-        }
-        return top;
-    }
-    void OnCount(StringView level) override {
-        if (log_) log_->events.push_back("count " + ToUtf8(level));
-    }
-    void OnItem(StringView level, int32_t position) override {
-        if (log_)
-            log_->events.push_back("at " + ToUtf8(level) + " " + std::to_string(position - 1));
-        if (position == fail_at_ && level == u"top") throw Error(hr::kBadIndex, u"sem item");
-    }
-
-    ReadLog* log_;
     int32_t fail_at_;
-    std::unique_ptr<bib::IMenuLevel> level_;
 };
 
-// The menu of the export's reference example: Arquivo (Novo, Sair) and Ajuda (Sobre).
+// The export's reference example: Arquivo (Novo, Sair) and Ajuda (Sobre), and its script.
 inline std::vector<Node> TwoMenuExample() {
     return {
         Node{u"&Arquivo", u"ARQ", {Node{u"&Novo", u"NOVO", {}}, Node{u"&Sair", u"SAIR", {}}}},
         Node{u"A&juda", u"AJUDA", {Node{u"&Sobre", u"SOBRE", {}}}},
     };
 }
-
 inline constexpr char kTwoMenuScript[] =
-    "Arquivo*ARQ^A\r\n"
-    "   Novo*NOVO^ARQ\r\n"
-    "   Sair*SAIR^ARQ\r\n"
-    "Ajuda*AJUDA^A\r\n"
-    "   Sobre*SOBRE^AJUDA\r\n";
+    "Arquivo*ARQ^A\r\n   Novo*NOVO^ARQ\r\n   Sair*SAIR^ARQ\r\n"
+    "Ajuda*AJUDA^A\r\n   Sobre*SOBRE^AJUDA\r\n";
 
 }  // namespace tq::script::testing
