@@ -11,8 +11,7 @@ class Moves : public PageTest {
     void SetUp() override {
         Load("Arq|R\n Novo|N\n  Doc|D|Ctrl+F5|texto|ci\n Abrir|B|||d\n Sair|S\nEdi|E\nAju|J");
     }
-    // Without the expanded marks: how the tree was opened is not undone.
-    std::string Content() { return DumpTree(trv(), false); }
+    std::string Content() { return DumpTree(trv(), false); }  // how it was opened is not undone
 };
 
 // Each move through its own entry point (buttons, Ctrl+arrows, a drop); Can... agrees with it.
