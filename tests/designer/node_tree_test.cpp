@@ -63,7 +63,7 @@ TEST(NodeTree, PositionsAndKeysSurviveScatteredRemovalsAndTheReclaimingOfSlots) 
     const auto key = [](int i) { return u"K" + FromUtf8(std::to_string(i)); };
     std::mt19937 rng(7);
     for (int round = 0, next = 0; round < 5; ++round) {
-        for (int n = round == 0 ? 3000 : 100; n > 0; --n, ++next)
+        for (int n = round == 0 ? 3001 : 100; n > 0; --n, ++next)
             live.push_back(next), t.Add(key(next), key(next));
         for (int n = round < 4 ? 800 : 3; n > 0 && round > 0; --n) {
             const size_t at = 1 + rng() % (live.size() - 1);  // the first stays
