@@ -15,7 +15,7 @@ void PrintTo(const Value& v, std::ostream* os) {
 
 namespace {
 
-TEST(Value, ConvertsEachKindToTextBooleanAndInteger) {
+TEST(Value, ConvertsEachKindToTextBooleanAndIntegerAndComparesKindAndValue) {
     using Fails = int32_t;  // the HRESULT of a refused conversion
     const struct {
         Value value;
@@ -28,21 +28,17 @@ TEST(Value, ConvertsEachKindToTextBooleanAndInteger) {
         {Value::Boolean(false), u"False", false, int16_t{0}},
         {Value::Integer(-32768), u"-32768", true, int16_t{-32768}},
         {Value::Double(0), u"0", false, int16_t{0}},
-        {Value::Double(0.5), u"0.5", true, int16_t{0}},  // half to even
-        {Value::Double(2.5), u"2.5", true, int16_t{2}},
+        {Value::Double(2.5), u"2.5", true, int16_t{2}},  // half to even
         {Value::Double(3.5), u"3.5", true, int16_t{4}},
-        {Value::Double(-12), u"-12", true, int16_t{-12}},
         {Value::Double(32767.4), u"32767.4", true, int16_t{32767}},
         {Value::Double(32768), u"32768", true, hr::kOverflow},
         {Value::Double(-32769), u"-32769", true, hr::kOverflow},
         {Value(u" 12 "), u" 12 ", true, int16_t{12}},
-        {Value(u" 0 "), u" 0 ", false, int16_t{0}},
         {Value(u"-1.5"), u"-1.5", true, int16_t{-2}},
         {Value(u"TRUE"), u"TRUE", true, int16_t{-1}},
         {Value(u" fAlSe"), u" fAlSe", false, int16_t{0}},
-        {Value(u"FALSE"), u"FALSE", false, int16_t{0}},
         {Value(u"True1"), u"True1", hr::kTypeMismatch, hr::kTypeMismatch},
-        {Value(u"abc"), u"abc", hr::kTypeMismatch, hr::kTypeMismatch},
+        {Value(u"Frue"), u"Frue", hr::kTypeMismatch, hr::kTypeMismatch},
         {Value(u"1x"), u"1x", hr::kTypeMismatch, hr::kTypeMismatch},
         {Value(u"."), u".", hr::kTypeMismatch, hr::kTypeMismatch},
         {Value(u""), u"", hr::kTypeMismatch, hr::kTypeMismatch},
@@ -60,15 +56,12 @@ TEST(Value, ConvertsEachKindToTextBooleanAndInteger) {
         EXPECT_EQ(result([&] { return c.value.ToBool(); }), c.boolean);
         EXPECT_EQ(result([&] { return c.value.ToInt16(); }), c.integer);
     }
-}
-
-TEST(Value, EqualityComparesKindAndValue) {
-    EXPECT_EQ(Value(u"1"), Value(u"1"));
-    EXPECT_NE(Value(u"1"), Value(u"2"));
-    EXPECT_NE(Value(u"1"), Value::Integer(1));
-    EXPECT_NE(Value::Integer(1), Value::Double(1));
-    EXPECT_NE(Value::Double(1), Value::Double(2));
-    EXPECT_NE(Value(), Value(u""));
+    // Equality compares kind and value.
+    const Value all[] = {Value(),          Value(u""),          Value(u"1"),
+                         Value(u"2"),      Value::Integer(1),   Value::Double(1),
+                         Value::Double(2), Value::Boolean(true)};
+    for (size_t i = 0; i < std::size(all); ++i)
+        for (size_t j = 0; j < std::size(all); ++j) EXPECT_EQ(all[i] == all[j], i == j) << i << j;
 }
 
 }  // namespace
