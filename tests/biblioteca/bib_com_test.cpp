@@ -2,6 +2,7 @@
 // tree's own rules and saved layout are the portable core's tests, For Each the script's.
 #include "com_test.h"
 #include "tq/bib/persist.h"
+#include "tq/com/handle.h"
 #include "tq/error.h"
 #include "win_test.h"
 
@@ -36,6 +37,31 @@ TEST_F(BibCom, ObjectsAnswerTheirInterfacesWithOneIdentityAndOutliveTheirTree) {
     }
     tree = nullptr;
     EXPECT_EQ(NomeOf(item.get()) + std::to_wstring(CountOf(sub.get())), L"A0");
+}
+
+// Through the DLL's own exports: a factory, an object (an entry too) or a lock keeps it loaded.
+TEST_F(BibCom, TheDllCanUnloadOnlyWhenNoFactoryObjectOrLockIsLeft) {
+    tq::com::UniqueLibrary lib(LoadLibraryW(WinPath(TQ_BIB_DLL).c_str()));
+    auto get_class =
+        ProcOf<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(lib.get(), "DllGetClassObject");
+    auto can_unload = ProcOf<HRESULT(STDAPICALLTYPE*)()>(lib.get(), "DllCanUnloadNow");
+    ASSERT_TRUE(get_class && can_unload);
+    EXPECT_EQ(can_unload(), S_OK);
+    ComPtr<IClassFactory> factory;
+    ComPtr<MenuTree> tree;
+    ASSERT_HRESULT_SUCCEEDED(get_class(CLSID_MenuTreeClass, IID_IClassFactory, factory.put_void()));
+    ASSERT_HRESULT_SUCCEEDED(factory->CreateInstance(nullptr, IID_MenuTree, tree.put_void()));
+    ASSERT_HRESULT_SUCCEEDED(factory->LockServer(TRUE));
+    factory = nullptr;
+    ComPtr<MenuItem> item = AddEntry(tree.get(), L"A", L"A");
+    tree = nullptr;
+    EXPECT_EQ(can_unload(), S_FALSE) << "the entry";
+    item = nullptr;
+    EXPECT_EQ(can_unload(), S_FALSE) << "the lock";
+    ASSERT_HRESULT_SUCCEEDED(get_class(CLSID_MenuTreeClass, IID_IClassFactory, factory.put_void()));
+    ASSERT_HRESULT_SUCCEEDED(factory->LockServer(FALSE));
+    factory = nullptr;
+    EXPECT_EQ(can_unload(), S_OK);
 }
 
 Variant Of(VARTYPE vt, double number = 0) {
