@@ -1,5 +1,6 @@
 // The portable rules of the script export: file name, name checks, target folder, the writer.
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include "menu_fixture.h"
 #include "tq/error.h"
@@ -104,6 +105,37 @@ TEST(ScriptWriter, WritesTheReferenceExampleDepthFirst) {
     } sink;
     EXPECT_EQ(WriteScript(top, sink), 5u);
     EXPECT_EQ(sink.text, testing::kTwoMenuScript);
+}
+
+// A tree built by code has no depth limit: a walk that recursed per level would need far more.
+TEST(ScriptWriter, AChainOf5000LevelsIsWalkedOnA256KbStack) {
+    std::vector<testing::Node> chain;
+    for (int d = 5000; d-- > 0;) {
+        std::vector<testing::Node> above(1, {u"n", u"N" + FromUtf8(std::to_string(d)), {}});
+        above[0].children = std::move(chain);
+        chain = std::move(above);
+    }
+    struct Run final : LineSink {
+        void WriteLine(StringView line) override { last = line; }
+        static void* Body(void* p) {
+            auto* r = static_cast<Run*>(p);
+            r->written = WriteScript(*r->top, *r);
+            return nullptr;
+        }
+        String last;
+        testing::NodeLevel* top;
+        size_t written = 0;
+    } run;
+    testing::NodeLevel top(chain);
+    run.top = &top;
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 256 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, &attr, &Run::Body, &run), 0);
+    pthread_join(thread, nullptr);
+    EXPECT_EQ(run.written, 5000u);
+    EXPECT_EQ(run.last, String(3 * 4999, u' ') + u"n*N4999^N4998");
 }
 
 }  // namespace
