@@ -63,6 +63,8 @@ TEST_F(LoadApply, EventsWithoutATreeAnEmptyTreeAndASecondLoad) {
     Reload();
     EXPECT_EQ(Keys(trv()), "A AArq");
     EXPECT_EQ(form().cmbTeclaAcesso.List.size(), 38u);
+    page.PropertyPage_ApplyChanges();  // a lone entry is applied too
+    EXPECT_EQ(U8(tree->Count() == 1 ? tree->At(1)->Nome() : u"?"), "Arq");
 }
 
 // On a host thread's common 1 MiB stack: a walk that recursed per level would overflow it.
