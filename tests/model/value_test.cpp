@@ -33,6 +33,7 @@ TEST(Value, ConvertsEachKindToTextBooleanAndIntegerAndComparesKindAndValue) {
         {Value::Double(32767.4), u"32767.4", true, int16_t{32767}},
         {Value::Double(32768), u"32768", true, hr::kOverflow},
         {Value::Double(-32769), u"-32769", true, hr::kOverflow},
+        {Value::Double(1e15), u"1e+15", true, hr::kOverflow},  // whole numbers below it in full
         {Value(u" 12 "), u" 12 ", true, int16_t{12}},
         {Value(u"-1.5"), u"-1.5", true, int16_t{-2}},
         {Value(u"TRUE"), u"TRUE", true, int16_t{-1}},
