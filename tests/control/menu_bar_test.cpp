@@ -175,6 +175,22 @@ TEST_F(MenuBarTest, AnswersWhatAContainerAsksOfAControl) {
     ASSERT_EQ(cp->Advise(site->Identity(), &cookie), S_OK);
     EXPECT_EQ(cp->Unadvise(cookie), S_OK);
     EXPECT_EQ(cp->Unadvise(cookie), CONNECT_E_NOCONNECTION);
+
+    // A designer draws the toolbox picture, doubled here: a black frame line, a dark blue title.
+    ComPtr<IViewObject2> view;
+    ASSERT_EQ(ctl.As(IID_IViewObject2, &view), S_OK);
+    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, 32, 30));
+    ReleaseDC(nullptr, screen);
+    RECTL bounds{0, 0, 32, 30};
+    PatBlt(dc, 0, 0, 32, 30, WHITENESS);
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
+                         nullptr, 0),
+              S_OK);
+    EXPECT_EQ(std::make_pair(GetPixel(dc, 10, 2), GetPixel(dc, 10, 4)),
+              std::make_pair(COLORREF{0x000000}, COLORREF{0x800000}));
+    DeleteObject(SelectObject(dc, old));
+    DeleteDC(dc);
 }
 
 }  // namespace
