@@ -48,16 +48,6 @@ HWND g_last = nullptr;
 HANDLE g_clicked = nullptr;  // set on every MenuClick (headless driver)
 std::vector<std::wstring> g_clicks;
 
-std::string Utf8(const std::wstring& w) {
-    if (w.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                        nullptr);
-    return s;
-}
-
 // The form's handler of tqMenu's events (__tqMenu).
 class MenuEvents final : public tq::com::ComObject<MenuEvents, IDispatch> {
   public:
@@ -95,7 +85,7 @@ class MenuEvents final : public tq::com::ComObject<MenuEvents, IDispatch> {
         menu->get_Caption(caption.put());
         const std::wstring line = L"MenuClick: Nome = " + std::wstring(nome.view()) +
                                   L", Caption = " + std::wstring(caption.view());
-        std::printf("%s\n", Utf8(line).c_str());
+        std::printf("%s\n", tq::ToUtf8(tq::com::AsPortable(line)).c_str());
         std::fflush(stdout);
         g_clicks.push_back(std::wstring(nome.view()));
         SendMessageW(g_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
