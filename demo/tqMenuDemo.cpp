@@ -102,18 +102,19 @@ class MenuEvents final : public tq::com::ComObject<MenuEvents, IDispatch> {
 
 // ---- the sample menu ----
 
+ComPtr<MenuItem> ItemAt(MenuTree* level, LONG position) {
+    ComPtr<MenuItem> item;
+    level->get_Item(Variant::FromLong(position), item.put());
+    return item;
+}
+
 ComPtr<MenuItem> Add(MenuTree* level, const wchar_t* caption, const wchar_t* nome) {
     Bstr c{std::wstring_view(caption)}, n{std::wstring_view(nome)};
     BSTR cb = c.get(), nb = n.get();
     short count = 0;
     level->Add(&cb, &nb, &count);
     level->get_Count(&count);
-    Variant index;
-    V_VT(&index) = VT_I2;
-    V_I2(&index) = count;
-    ComPtr<MenuItem> item;
-    level->get_Item(index, item.put());
-    return item;
+    return ItemAt(level, count);
 }
 
 ComPtr<MenuTree> Sub(MenuItem* item) {
@@ -177,11 +178,7 @@ LONG HndOf(MenuTree* tree, const wchar_t* nome) {
     short n = 0;
     tree->get_Count(&n);
     for (short i = 1; i <= n; ++i) {
-        Variant index;
-        V_VT(&index) = VT_I2;
-        V_I2(&index) = i;
-        ComPtr<MenuItem> item;
-        tree->get_Item(index, item.put());
+        ComPtr<MenuItem> item = ItemAt(tree, i);
         Bstr name;
         item->get_Nome(name.put());
         LONG hnd = 0;
